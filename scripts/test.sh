@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Fresh machine: install, build and run every test: the unit and integration
+# tests (normal and ASan+UBSan builds), the format check and a bounded fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+status=0
+
+echo "== format check"
+if ! bash scripts/check-format.sh; then status=1; fi
+echo "== core dependency check"
+if ! bash scripts/check-core-includes.sh; then status=1; fi
+if ! python3 tools/gen_country_lst.py --check; then
+  echo "data/country.lst is not what tools/gen_country_lst.py generates"; status=1
+fi
+
+for preset in default asan; do
+  echo "== build ($preset)"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "== tests ($preset)"
+  if ! ctest --preset "$preset"; then status=1; fi
+done
+
+echo "== fuzz (${FUZZ_SECONDS}s per target)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+if ! bash scripts/run-fuzzers.sh build/fuzz "$FUZZ_SECONDS"; then status=1; fi
+
+exit $status

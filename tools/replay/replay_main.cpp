@@ -1,0 +1,173 @@
+// cedar_replay: applies the host records of a recorded session to a
+// presentation space and prints the screen as text, then its fields and the
+// cursor. The first thing to reach for when a host screen looks wrong.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "recording.h"
+#include "screen/screen_text.h"
+#include "session/session.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: cedar_replay RECORDING [--model N] [--records K] [--country NAME]\n"
+    "                    [--country-file FILE] [--text-only]\n"
+    "  RECORDING      an x3270-style trace (\"< 0x0  hex\" lines) or a plain hex dump\n"
+    "  --model N      terminal model 2..5 (default: the one the recording announces, else 2)\n"
+    "  --records K    stop after the K-th record that reached the screen\n"
+    "  --country NAME screen country of the country file (default: the base table, 037)\n"
+    "  --country-file FILE  the country file (default: the program's country.lst)\n"
+    "  --text-only    print the screen rows only\n";
+
+struct Options {
+    std::string recording;
+    int model = 0;
+    long records = -1;
+    std::string country;
+    std::string countryFile = CEDAR_DEFAULT_COUNTRY_FILE;
+    bool textOnly = false;
+};
+
+bool readFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return true;
+}
+
+bool parseNumber(const char* text, long low, long high, long& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < low || v > high) return false;
+    out = v;
+    return true;
+}
+
+int parseArgs(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "cedar_replay: %s needs a value\n", name);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        long n = 0;
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--model") {
+            const char* v = value("--model");
+            if (v == nullptr || !parseNumber(v, 2, 5, n)) {
+                std::fprintf(stderr, "cedar_replay: --model takes 2, 3, 4 or 5\n");
+                return 2;
+            }
+            o.model = static_cast<int>(n);
+        } else if (a == "--records") {
+            const char* v = value("--records");
+            if (v == nullptr || !parseNumber(v, 1, 100000000, n)) {
+                std::fprintf(stderr, "cedar_replay: --records takes a positive number\n");
+                return 2;
+            }
+            o.records = n;
+        } else if (a == "--country") {
+            const char* v = value("--country");
+            if (v == nullptr) return 2;
+            o.country = v;
+        } else if (a == "--country-file") {
+            const char* v = value("--country-file");
+            if (v == nullptr) return 2;
+            o.countryFile = v;
+        } else if (a == "--text-only") {
+            o.textOnly = true;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "cedar_replay: unknown option %s\n%s", a.c_str(), kUsage);
+            return 2;
+        } else if (o.recording.empty()) {
+            o.recording = a;
+        } else {
+            std::fprintf(stderr, "cedar_replay: one recording at a time\n");
+            return 2;
+        }
+    }
+    if (o.recording.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    return -1;
+}
+
+class PrintWarnings : public cedar::UserMessages {
+  public:
+    void warning(std::string_view title, std::string_view text) override {
+        std::fprintf(stderr, "warning: %.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                     static_cast<int>(text.size()), text.data());
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (const int rc = parseArgs(argc, argv, o); rc >= 0) return rc;
+
+    std::string text;
+    if (!readFile(o.recording, text)) {
+        std::fprintf(stderr, "cedar_replay: cannot read %s: %s\n", o.recording.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    std::string countryText;
+    if (!readFile(o.countryFile, countryText)) {
+        std::fprintf(stderr, "cedar_replay: File \"country.lst\" was not found (%s).\n",
+                     o.countryFile.c_str());
+        return 1;
+    }
+
+    const auto blocks = cedar::recording::parseRecording(text);
+    if (o.model == 0) o.model = cedar::recording::announcedModel(blocks).value_or(2);
+
+    cedar::ScreenSessionOptions options;
+    options.modelIndex = o.model - 2;
+    cedar::Session session({}, options);
+    const auto report = cedar::loadCountryText(countryText, cedar::CountryMode::Screen,
+                                               {o.country, "ANSI 1252", ""}, session.codePages);
+    if (report.screenTableShort)
+        std::fprintf(stderr, "cedar_replay: the base SCREEN table has only %d of 256 values\n",
+                     report.screenValues);
+    if (!o.country.empty() && !report.screenCountryFound)
+        std::fprintf(stderr, "cedar_replay: no country \"%s\" in %s; using the base table\n",
+                     o.country.c_str(), o.countryFile.c_str());
+    PrintWarnings warnings;
+    session.records.setHooks({.messages = &warnings});
+
+    const auto records = cedar::recording::hostRecords(blocks);
+    long applied = 0;
+    for (const auto& r : records) {
+        if (o.records >= 0 && applied >= o.records) break;
+        session.records.processRecord(r.data, r.origin);
+        if (!(r.origin.tn3270e && r.origin.dataType != 0) || r.origin.sscpLu) ++applied;
+    }
+
+    for (const auto& row : cedar::screenRows(session.screen))
+        std::cout << cedar::cp1252ToUtf8(row) << '\n';
+    if (o.textOnly) return 0;
+    const auto& ps = session.screen;
+    std::cout << "-- " << ps.rows() << "x" << ps.columns() << ", " << applied << " of "
+              << records.size() << " records applied\n";
+    std::cout << "-- fields\n";
+    for (const auto& f : cedar::fieldList(ps))
+        std::cout << cedar::describeField(f, ps) << '\n';
+    const auto rc = ps.rowColumnOf(ps.cursorAddress);
+    std::cout << "-- cursor " << rc.row + 1 << "," << rc.column + 1 << '\n';
+    return 0;
+}
