@@ -1,6 +1,7 @@
 #include "screen/presentation_space.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace cedar {
 
@@ -195,20 +196,36 @@ void PresentationSpace::eraseAllUnprotected() {
 }
 
 void PresentationSpace::fieldStatistics() {
-    const Plane& attrs = image_->attributes;
-    const Plane& chars = image_->characters;
+    // This runs after every host record, so it skips eight character
+    // positions at a time: most of a screen is not field attributes.
+    const std::uint8_t* attrs = image_->attributes.data();
+    const std::uint8_t* chars = image_->characters.data();
+    int fields = 0;
     int inputs = 0;
-    bool formatted = false;
+    auto countAt = [&](int p) {
+        if (attrs[p] == 0) return;
+        ++fields;
+        if (isInputFieldAttribute(p)) ++inputs;
+    };
+    int p = 0;
+    for (; p + 8 <= positions_; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, attrs + p, sizeof word);
+        if (word == 0) continue;
+        for (int k = 0; k < 8; ++k)
+            countAt(p + k);
+    }
+    for (; p < positions_; ++p)
+        countAt(p);
     bool blank = true;
-    for (int p = 0; p < positions_; ++p) {
-        if (attrs[p] != 0) {
-            formatted = true;
-            if (isInputFieldAttribute(p)) ++inputs;
+    for (int q = 0; q < positions_; ++q) {
+        if (chars[q] > 0x40) {
+            blank = false;
+            break;
         }
-        if (chars[p] > 0x40) blank = false;
     }
     inputFieldCount = inputs;
-    screenFormatted = formatted;
+    screenFormatted = fields != 0;
     screenBlank = blank;
 }
 

@@ -49,6 +49,26 @@ bool isShortReadAid(std::uint8_t aid) {
     return (aid >= 0x6B && aid <= 0x6E) || aid == 0x7E;
 }
 
+// memset for the short runs between orders costs more in the call than in the work.
+inline void setBytes(std::uint8_t* dst, std::uint8_t value, std::size_t n) {
+    if (n <= 16) {
+        for (std::size_t i = 0; i < n; ++i)
+            dst[i] = value;
+    } else {
+        std::memset(dst, value, n);
+    }
+}
+
+const ByteTable& identityTable() {
+    static const ByteTable table = [] {
+        ByteTable t{};
+        for (int i = 0; i < 256; ++i)
+            t[i] = static_cast<std::uint8_t>(i);
+        return t;
+    }();
+    return table;
+}
+
 template <typename T>
 T& orDefault(T* hook, T& fallback) {
     return hook != nullptr ? *hook : fallback;
@@ -311,49 +331,56 @@ RecordProcessor::Flow RecordProcessor::readAddress(Cursor& c, std::uint8_t order
     return Flow::Stop;
 }
 
-void RecordProcessor::writeData(int p, std::uint8_t byte) {
-    ps_.hostCodes()[p] = byte;
-    ps_.characters()[p] =
-        ps_.currentCharset == kGraphicEscapeCharset ? byte : codePages_.hostToDisplay(byte);
-    ps_.attributes()[p] = 0;
-    ps_.colors()[p] = ps_.currentColor;
-    ps_.highlights()[p] = ps_.currentHighlight;
-    ps_.charsets()[p] = ps_.currentCharset;
-    ps_.mark(p);
-}
-
-// A run of data characters, written a stretch at a time up to the next order.
+// A run of data characters: scanned, translated and written in one pass up to
+// the next order byte or the end of the screen, then the planes that take one
+// value for the whole run are filled.
 RecordProcessor::Flow RecordProcessor::dataRun(Cursor& c) {
     if (!writeGuard()) return Flow::Stop;
-    std::size_t end = c.pos;
-    while (end < c.length && !order::isOrder(c.data[end]))
-        ++end;
-    const ByteTable& table = displayTable();
-    const bool untranslated = ps_.currentCharset == kGraphicEscapeCharset;
+    const ByteTable& table =
+        ps_.currentCharset == kGraphicEscapeCharset ? identityTable() : displayTable();
     auto& img = ps_.image();
     auto& changed = ps_.changed();
-    while (c.pos < end) {
+    do {
         const int p = ps_.bufferAddress;
-        const std::size_t n =
-            std::min<std::size_t>(end - c.pos, static_cast<std::size_t>(ps_.positions() - p));
+        const std::size_t limit =
+            std::min<std::size_t>(c.length - c.pos, static_cast<std::size_t>(ps_.positions() - p));
         const std::uint8_t* src = c.data + c.pos;
-        std::memcpy(img.hostCodes.data() + p, src, n);
-        std::uint8_t* dst = img.characters.data() + p;
-        if (untranslated) {
-            std::memcpy(dst, src, n);
-        } else {
-            for (std::size_t i = 0; i < n; ++i)
-                dst[i] = table[src[i]];
+        std::uint8_t* hostCodes = img.hostCodes.data() + p;
+        std::uint8_t* chars = img.characters.data() + p;
+        std::size_t n = 0;
+        // Four at a time while none of the four is an order byte. The bytes
+        // are read into locals first: the stores could alias the record.
+        while (n + 4 <= limit) {
+            const std::uint8_t b0 = src[n], b1 = src[n + 1], b2 = src[n + 2], b3 = src[n + 3];
+            if (order::isOrder(b0) | order::isOrder(b1) | order::isOrder(b2) | order::isOrder(b3))
+                break;
+            const std::uint8_t d0 = table[b0], d1 = table[b1], d2 = table[b2], d3 = table[b3];
+            hostCodes[n] = b0;
+            hostCodes[n + 1] = b1;
+            hostCodes[n + 2] = b2;
+            hostCodes[n + 3] = b3;
+            chars[n] = d0;
+            chars[n + 1] = d1;
+            chars[n + 2] = d2;
+            chars[n + 3] = d3;
+            n += 4;
         }
-        std::memset(img.attributes.data() + p, 0, n);
-        std::memset(img.colors.data() + p, ps_.currentColor, n);
-        std::memset(img.highlights.data() + p, ps_.currentHighlight, n);
-        std::memset(img.charsets.data() + p, ps_.currentCharset, n);
-        std::memset(changed.data() + p, 1, n);
+        while (n < limit && !order::isOrder(src[n])) {
+            const std::uint8_t b = src[n];
+            hostCodes[n] = b;
+            chars[n] = table[b];
+            ++n;
+        }
+        setBytes(img.attributes.data() + p, 0, n);
+        setBytes(img.colors.data() + p, ps_.currentColor, n);
+        setBytes(img.highlights.data() + p, ps_.currentHighlight, n);
+        setBytes(img.charsets.data() + p, ps_.currentCharset, n);
+        setBytes(changed.data() + p, 1, n);
         c.pos += n;
         const int next = p + static_cast<int>(n);
         ps_.bufferAddress = next >= ps_.positions() ? 0 : next;
-    }
+        if (n < limit) break;  // an order, or the end of the record
+    } while (c.pos < c.length && !order::isOrder(c.data[c.pos]));
     ps_.afterOrder = false;
     return Flow::Continue;
 }
@@ -601,15 +628,35 @@ RecordProcessor::Flow RecordProcessor::repeatToAddress(Cursor& c) {
         ++c.pos;
     }
     if (!writeGuard()) return Flow::Stop;
-    const std::uint8_t savedCharset = ps_.currentCharset;
-    if (graphic) ps_.currentCharset = kGraphicEscapeCharset;
     // Stop address equal to the start: the whole buffer is filled.
-    do {
-        writeData(ps_.bufferAddress, ch);
-        ps_.bufferAddress = ps_.nextAddress(ps_.bufferAddress);
-    } while (ps_.bufferAddress != stop);
-    ps_.currentCharset = savedCharset;
+    const int from = ps_.bufferAddress;
+    const int positions = ps_.positions();
+    const int count = stop > from ? stop - from : positions - from + stop;
+    const std::uint8_t shown =
+        graphic || ps_.currentCharset == kGraphicEscapeCharset ? ch : codePages_.hostToDisplay(ch);
+    fill(from, count, ch, shown, graphic ? kGraphicEscapeCharset : ps_.currentCharset);
+    ps_.bufferAddress = stop;
     return Flow::Continue;
+}
+
+// Writes `count` positions from `from` (wrapping) with one character.
+void RecordProcessor::fill(int from, int count, std::uint8_t hostCode, std::uint8_t shown,
+                           std::uint8_t charset) {
+    auto& img = ps_.image();
+    auto& changed = ps_.changed();
+    while (count > 0) {
+        const int n = std::min(count, ps_.positions() - from);
+        const auto len = static_cast<std::size_t>(n);
+        std::memset(img.hostCodes.data() + from, hostCode, len);
+        std::memset(img.characters.data() + from, shown, len);
+        std::memset(img.attributes.data() + from, 0, len);
+        std::memset(img.colors.data() + from, ps_.currentColor, len);
+        std::memset(img.highlights.data() + from, ps_.currentHighlight, len);
+        std::memset(img.charsets.data() + from, charset, len);
+        std::memset(changed.data() + from, 1, len);
+        count -= n;
+        from = 0;
+    }
 }
 
 RecordProcessor::Flow RecordProcessor::eraseUnprotectedToAddress(Cursor& c) {

@@ -111,7 +111,7 @@ class RecordProcessor {
     Flow graphicEscape(Cursor& c);
     enum class PairTarget { SetAttribute, StartFieldExtended, ModifyField };
     bool applyPair(std::uint8_t type, std::uint8_t value, PairTarget target, int position);
-    void writeData(int position, std::uint8_t byte);
+    void fill(int from, int count, std::uint8_t hostCode, std::uint8_t shown, std::uint8_t charset);
     void endOfWrite();
     void capture(Bytes record);
     const ByteTable& displayTable();
