@@ -6,9 +6,8 @@ namespace cedar::recording {
 
 namespace {
 
-constexpr std::uint8_t kIac = 0xFF, kSb = 0xFA, kSe = 0xF0, kEor = 0xEF;
-constexpr std::uint8_t kWill = 0xFB, kWont = 0xFC, kDo = 0xFD, kDont = 0xFE;
-constexpr std::uint8_t kOptTn3270e = 0x28;
+constexpr std::uint8_t kIac = 0xFF, kEor = 0xEF, kWill = 0xFB, kDo = 0xFD;
+constexpr std::uint8_t kOptEor = 25;
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -44,8 +43,14 @@ bool onlyHex(std::string_view text) {
 std::vector<Block> parseRecording(std::string_view text) {
     std::vector<Block> blocks;
     if (onlyHex(text)) {
-        Block b{Direction::FromHost, {}};
-        if (appendHex(text, b.bytes) && !b.bytes.empty()) blocks.push_back(std::move(b));
+        Block b{Direction::FromHost, {kIac, kDo, kOptEor, kIac, kWill, kOptEor}};
+        if (!appendHex(text, b.bytes) || b.bytes.size() == 6) return blocks;
+        const auto n = b.bytes.size();
+        if (!(b.bytes[n - 2] == kIac && b.bytes[n - 1] == kEor)) {
+            b.bytes.push_back(kIac);
+            b.bytes.push_back(kEor);
+        }
+        blocks.push_back(std::move(b));
         return blocks;
     }
     std::size_t pos = 0;
@@ -74,101 +79,57 @@ std::vector<Block> parseRecording(std::string_view text) {
 }
 
 std::optional<int> announcedModel(const std::vector<Block>& blocks) {
-    for (const auto& b : blocks) {
-        if (b.direction != Direction::ToHost) continue;
-        const std::string s(b.bytes.begin(), b.bytes.end());
-        for (const char* prefix : {"IBM-3278-", "IBM-3279-"}) {
-            const auto at = s.find(prefix);
-            if (at != std::string::npos && at + 9 < s.size()) {
-                const char m = s[at + 9];
-                if (m >= '2' && m <= '5') return m - '0';
+    // The client's TERMINAL-TYPE IS or DEVICE-TYPE REQUEST, else the
+    // server's DEVICE-TYPE IS.
+    for (const Direction wanted : {Direction::ToHost, Direction::FromHost})
+        for (const auto& b : blocks) {
+            if (b.direction != wanted) continue;
+            const std::string s(b.bytes.begin(), b.bytes.end());
+            for (const char* prefix : {"IBM-3278-", "IBM-3279-"}) {
+                const auto at = s.find(prefix);
+                if (at != std::string::npos && at + 9 < s.size()) {
+                    const char m = s[at + 9];
+                    if (m >= '2' && m <= '5') return m - '0';
+                }
             }
         }
-    }
     return std::nullopt;
 }
 
-void RecordSplitter::feed(const std::uint8_t* data, std::size_t length,
-                          std::vector<HostRecord>& out) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint8_t b = data[i];
-        switch (state_) {
-            case State::Data:
-                if (b == kIac)
-                    state_ = State::Iac;
-                else
-                    record_.push_back(b);
-                break;
-            case State::Iac:
-                state_ = State::Data;
-                if (b == kIac) {
-                    record_.push_back(kIac);
-                } else if (b == kEor) {
-                    endOfRecord(out);
-                } else if (b == kSb) {
-                    sub_.clear();
-                    state_ = State::Sub;
-                } else if (b == kWill || b == kWont || b == kDo || b == kDont) {
-                    command_ = b;
-                    state_ = State::Option;
-                }
-                break;
-            case State::Option:
-                if (b == kOptTn3270e && (command_ == kDont || command_ == kWont)) tn3270e_ = false;
-                state_ = State::Data;
-                break;
-            case State::Sub:
-                if (b == kIac)
-                    state_ = State::SubIac;
-                else
-                    sub_.push_back(b);
-                break;
-            case State::SubIac:
-                if (b == kSe) {
-                    endOfSubnegotiation();
-                    state_ = State::Data;
-                } else {
-                    sub_.push_back(b);
-                    state_ = State::Sub;
-                }
-                break;
-        }
+namespace {
+
+class Collector : public TelnetEvents {
+  public:
+    std::vector<HostRecord>& out;
+    explicit Collector(std::vector<HostRecord>& o) : out(o) {}
+    void sendRaw(std::span<const std::uint8_t>) override {}
+    void recordApplied(std::span<const std::uint8_t> record, const RecordOrigin& origin) override {
+        out.push_back({{record.begin(), record.end()}, origin});
     }
-}
+};
 
-void RecordSplitter::endOfSubnegotiation() {
-    // TN3270E DEVICE-TYPE IS (RFC 2355 section 8): TN3270E is in force.
-    if (sub_.size() >= 3 && sub_[0] == kOptTn3270e && sub_[1] == 0x02 && sub_[2] == 0x04)
-        tn3270e_ = true;
-}
-
-void RecordSplitter::endOfRecord(std::vector<HostRecord>& out) {
-    HostRecord r;
-    if (tn3270e_) {
-        if (record_.size() >= 5) {
-            r.origin.tn3270e = true;
-            r.origin.dataType = record_[0];
-            r.origin.sscpLu = record_[0] == 0x07;
-            r.data.assign(record_.begin() + 5, record_.end());
-            out.push_back(std::move(r));
-        }
-    } else {
-        r.data = record_;
-        out.push_back(std::move(r));
-    }
-    record_.clear();
-}
-
-void RecordSplitter::flush(std::vector<HostRecord>& out) {
-    if (state_ == State::Data && !record_.empty()) endOfRecord(out);
-}
+}  // namespace
 
 std::vector<HostRecord> hostRecords(const std::vector<Block>& blocks) {
-    RecordSplitter splitter;
     std::vector<HostRecord> out;
+    Collector collector(out);
+    ScreenSettings settings;
+    settings.ignoreInvalidSba = true;
+    settings.ignoreInvalidWrite = true;
+    ScreenSessionOptions options;
+    options.modelIndex = announcedModel(blocks).value_or(2) - 2;
+    PresentationSpace ps(settings);
+    ps.configureSizes(options, defaultScreenModels());
+    CodePages codePages;
+    SessionStatus status = SessionStatus::Connecting;
+    RecordProcessor records(ps, codePages, status);
+    ProtocolState state;
+    TelnetLayer telnet(state, ps, records, codePages, status, collector);
+    telnet.setTerminalType(
+        defaultScreenModels()[static_cast<std::size_t>(options.modelIndex)].terminalType);
+    telnet.connectionStarted();
     for (const auto& b : blocks)
-        if (b.direction == Direction::FromHost) splitter.feed(b.bytes.data(), b.bytes.size(), out);
-    splitter.flush(out);
+        if (b.direction == Direction::FromHost) telnet.dataReceived(b.bytes);
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/telnet_layer.h"
 #include "screen/record_processor.h"
 
 namespace cedar::recording {
@@ -22,7 +23,9 @@ struct Block {
 
 // The blocks of a recording in the order they were sent. A trace line with
 // offset 0x0 starts a new block; other text lines are ignored. A file that is
-// nothing but hex digits and white space is one block from the host.
+// nothing but hex digits and white space holds the records of a session whose
+// negotiation is over: it becomes one host block that agrees END-OF-RECORD
+// first and ends with IAC EOR.
 std::vector<Block> parseRecording(std::string_view text);
 
 // The model (2..5) a recording's client announced in its terminal type, if any.
@@ -33,30 +36,9 @@ struct HostRecord {
     RecordOrigin origin;
 };
 
-// Cuts 3270 records out of the host's byte stream (RFC 854 commands, RFC 885
-// end of record, RFC 2355 TN3270E header). A minimal reader for replaying
-// recordings: it takes no part in negotiation, it only follows it.
-class RecordSplitter {
-  public:
-    // Feeds bytes from the host; complete records are appended to `out`.
-    void feed(const std::uint8_t* data, std::size_t length, std::vector<HostRecord>& out);
-    // A recording that ends inside a record (a plain hex dump of one record
-    // without IAC EOR) hands over what it has.
-    void flush(std::vector<HostRecord>& out);
-    bool tn3270e() const { return tn3270e_; }
-
-  private:
-    enum class State { Data, Iac, Option, Sub, SubIac };
-    void endOfRecord(std::vector<HostRecord>& out);
-    void endOfSubnegotiation();
-
-    State state_ = State::Data;
-    std::uint8_t command_ = 0;
-    bool tn3270e_ = false;
-    std::vector<std::uint8_t> record_;
-    std::vector<std::uint8_t> sub_;
-};
-
+// The records the host sent, cut out by the Telnet layer exactly as a live
+// session cuts them (with a client that agrees to TN3270E), in order: 3270
+// data, SSCP-LU data and, in TN3270E, the other data types too.
 std::vector<HostRecord> hostRecords(const std::vector<Block>& blocks);
 
 }  // namespace cedar::recording

@@ -150,20 +150,42 @@ int main(int argc, char** argv) {
     PrintWarnings warnings;
     session.records.setHooks({.messages = &warnings});
 
-    const auto records = cedar::recording::hostRecords(blocks);
-    long applied = 0;
-    for (const auto& r : records) {
-        if (o.records >= 0 && applied >= o.records) break;
-        session.records.processRecord(r.data, r.origin);
-        if (!(r.origin.tn3270e && r.origin.dataType != 0) || r.origin.sscpLu) ++applied;
+    // The recording goes through the Telnet layer as a live session's bytes do.
+    class Counter : public cedar::TelnetEvents {
+      public:
+        long applied = 0;
+        long total = 0;
+        void sendRaw(std::span<const std::uint8_t>) override {}
+        void recordApplied(std::span<const std::uint8_t>, const cedar::RecordOrigin& o) override {
+            ++total;
+            if (!o.tn3270e || o.dataType == 0 || o.sscpLu) ++applied;
+        }
+    } counter;
+    cedar::ProtocolState state;
+    cedar::TelnetLayer telnet(state, session.screen, session.records, session.codePages,
+                              session.status, counter);
+    telnet.setConfig({.tn3270eAllowed = true, .luName = ""});
+    telnet.setTerminalType(session.models[static_cast<std::size_t>(o.model - 2)].terminalType);
+    telnet.connectionStarted();
+    for (const auto& b : blocks) {
+        if (b.direction != cedar::recording::Direction::FromHost) continue;
+        if (o.records < 0) {
+            telnet.dataReceived(b.bytes);
+            continue;
+        }
+        // One byte at a time, so that replay stops right after the K-th record.
+        for (std::size_t i = 0; i < b.bytes.size() && counter.applied < o.records; ++i)
+            telnet.dataReceived(std::span(&b.bytes[i], 1));
+        if (counter.applied >= o.records) break;
     }
+    const long applied = counter.applied;
 
     for (const auto& row : cedar::screenRows(session.screen))
         std::cout << cedar::cp1252ToUtf8(row) << '\n';
     if (o.textOnly) return 0;
     const auto& ps = session.screen;
-    std::cout << "-- " << ps.rows() << "x" << ps.columns() << ", " << applied << " of "
-              << records.size() << " records applied\n";
+    std::cout << "-- " << ps.rows() << "x" << ps.columns() << ", " << applied
+              << " records applied to the screen\n";
     std::cout << "-- fields\n";
     for (const auto& f : cedar::fieldList(ps))
         std::cout << cedar::describeField(f, ps) << '\n';

@@ -1,0 +1,156 @@
+#include "host/host_sender.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace cedar {
+
+using namespace telnet;
+
+HostSender::HostSender(const ProtocolState& state, Scheduler& scheduler, SendEvents& events)
+    : state_(state), scheduler_(scheduler), events_(events) {}
+
+void HostSender::connectionStarted() {
+    connectionWanted_ = true;
+    sendSequence_ = 0;
+    startTransactionTimer();
+    keepAliveInterval_ = settings_.keepAliveTime;
+    secondsSinceKeepAlive_ = 0;
+    secondsIdle_ = 0;
+}
+
+void HostSender::startTransactionTimer() {
+    transactionStart_ = scheduler_.nowMs();
+}
+
+bool HostSender::sendRecord(std::span<const std::uint8_t> data, int flags) {
+    lastSent_.assign(data.begin(), data.end());
+    std::vector<std::uint8_t> frame;
+    frame.reserve(data.size() + data.size() / 8 + 9);
+    if (state_.tn3270eMode) {
+        const std::uint8_t header[5] = {state_.lastDataType, 0x00, 0x00,
+                                        static_cast<std::uint8_t>(sendSequence_ >> 8),
+                                        static_cast<std::uint8_t>(sendSequence_ & 0xFF)};
+        for (std::uint8_t b : header) {
+            frame.push_back(b);
+            if (b == kIac) frame.push_back(kIac);
+        }
+        if (flags & kReallySend) ++sendSequence_;
+    }
+    if (!data.empty() && data[0] == kIac) {
+        // A Telnet command passed through this path goes unchanged.
+        frame.insert(frame.end(), data.begin(), data.end());
+    } else {
+        for (std::uint8_t b : data) {
+            frame.push_back(b);
+            if (b == kIac) frame.push_back(kIac);
+        }
+        frame.push_back(kIac);
+        frame.push_back(kEor);
+    }
+    bool ok = true;
+    if (flags & kReallySend) ok = transmit(frame);
+    if (flags & kTrace) events_.traceSent(frame);
+    return ok;
+}
+
+bool HostSender::sendAid(std::span<const std::uint8_t> data, int flags) {
+    const bool ok = sendRecord(data, flags);
+    startTransactionTimer();
+    return ok;
+}
+
+bool HostSender::sendRaw(std::span<const std::uint8_t> data) {
+    return transmit(data);
+}
+
+bool HostSender::transmit(std::span<const std::uint8_t> frame) {
+    SendResult result{false, socket_error::kNotSocket};
+    if (connection_ != nullptr) result = connection_->send(frame);
+    if (result.ok) return true;
+    if (connectionWanted_) {
+        // The connection is gone or broken: no send can succeed on it again,
+        // so take the host-closed path instead of leaving the keyboard locked.
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "Error sending data to host, code=%d\nPress Ok when you are ready to try to "
+                      "reconnect",
+                      result.error);
+        connectionWanted_ = false;
+        events_.sendFailed(result.error, text);
+    }
+    return false;
+}
+
+bool HostSender::sendHexString(const std::string& hex) {
+    std::vector<std::uint8_t> bytes;
+    int high = -1;
+    for (char c : hex) {
+        if (bytes.size() >= 255) break;
+        const int v = std::isxdigit(static_cast<unsigned char>(c))
+                          ? (std::isdigit(static_cast<unsigned char>(c))
+                                 ? c - '0'
+                                 : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10)
+                          : -1;
+        if (v < 0) break;
+        if (high < 0) {
+            high = v;
+        } else {
+            bytes.push_back(static_cast<std::uint8_t>(high * 16 + v));
+            high = -1;
+        }
+    }
+    if (bytes.empty()) return true;
+    const bool ok = transmit(bytes);
+    events_.traceSent(bytes);
+    return ok;
+}
+
+std::uint8_t HostSender::attention() {
+    if (state_.tn3270eMode) {
+        sendHexString(settings_.attnTn3270e);
+        return 0x60;
+    }
+    switch (settings_.attentionMethod) {
+        case 1: {
+            const std::uint8_t brk[] = {kIac, kBrk};
+            sendAid(brk);
+            return 0x6E;
+        }
+        case 2: {
+            const std::uint8_t ip[] = {kIac, kIp};
+            transmit(ip);
+            events_.traceSent(ip);
+            return 0x60;
+        }
+        default:
+            sendHexString(settings_.attnTn3270);
+            return 0x60;
+    }
+}
+
+void HostSender::systemRequest() {
+    sendHexString(state_.tn3270eMode ? settings_.sysreqTn3270e : settings_.sysreqTn3270);
+}
+
+void HostSender::operatorActed() {
+    keepAliveInterval_ = settings_.keepAliveTime;
+    secondsIdle_ = 0;
+}
+
+void HostSender::secondTick(bool connected) {
+    if (keepAliveInterval_ == 0 || !connected) return;
+    ++secondsSinceKeepAlive_;
+    if (settings_.keepAliveTimeDisable != 0 && ++secondsIdle_ >= settings_.keepAliveTimeDisable) {
+        keepAliveInterval_ = 0;
+        return;
+    }
+    if (secondsSinceKeepAlive_ >= keepAliveInterval_) {
+        secondsSinceKeepAlive_ = 0;
+        const std::uint8_t command[] = {kIac, settings_.keepAliveCommand};
+        transmit(command);
+        events_.traceSent(command);
+    }
+}
+
+}  // namespace cedar
