@@ -1,0 +1,106 @@
+#include "session/host_link.h"
+
+#include <algorithm>
+
+namespace cedar {
+
+HostLink::HostLink(Session& session, Connector& connector, Scheduler& scheduler, LinkUi& ui)
+    : session_(session),
+      connector_(connector),
+      scheduler_(scheduler),
+      ui_(ui),
+      telnet_(protocol_, session.screen, session.records, session.codePages, session.status, *this),
+      sender_(protocol_, scheduler, *this) {}
+
+HostLink::~HostLink() {
+    disconnect();
+}
+
+void HostLink::connect(const ConnectionOptions& options, const TelnetConfig& telnet) {
+    disconnect();
+    session_.screen.eraseScreen(1, 0);
+    const auto index = static_cast<std::size_t>(std::clamp(session_.options.modelIndex, 0, 4));
+    telnet_.setConfig(telnet);
+    telnet_.setTerminalType(session_.models[index].terminalType);
+    telnet_.connectionStarted();
+    session_.codePages.translationMode = TranslationMode::Tables;
+    session_.records.aidOutstanding = false;
+    sender_.connectionStarted();
+    session_.status = SessionStatus::Connecting;
+    ui_.statusChanged();
+    info_ = {};
+    connection_ = connector_.connect(options, *this, scheduler_);
+    sender_.setConnection(connection_.get());
+}
+
+void HostLink::disconnect() {
+    sender_.connectionEnded();
+    sender_.setConnection(nullptr);
+    if (connection_) {
+        connection_->close();
+        connection_.reset();
+    }
+}
+
+void HostLink::ended() {
+    sender_.connectionEnded();
+    sender_.setConnection(nullptr);
+    if (!connection_) return;
+    // This may run inside one of the connection's own events: close it now,
+    // destroy it once that event has returned.
+    connection_->close();
+    std::shared_ptr<Connection> retired(std::move(connection_));
+    scheduler_.post([retired] {});
+}
+
+void HostLink::connectionUp(const ConnectionInfo& info) {
+    info_ = info;
+    ui_.connected(info);
+}
+
+void HostLink::dataReceived(std::span<const std::uint8_t> block) {
+    telnet_.dataReceived(block);
+    ui_.statusChanged();
+}
+
+void HostLink::hostClosed() {
+    ended();
+    session_.status = SessionStatus::NotConnected;
+    ui_.statusChanged();
+    ui_.hostClosed();
+}
+
+void HostLink::connectFailed(const std::string& message) {
+    ended();
+    session_.status = SessionStatus::NotConnected;
+    ui_.statusChanged();
+    ui_.showError("Cedar TN3270 Connection Error 2", message);
+}
+
+void HostLink::tlsFailed(const std::string& message) {
+    ended();
+    session_.status = SessionStatus::NotConnected;
+    ui_.statusChanged();
+    ui_.showError("Cedar TN3270 Connection Error 6", message);
+}
+
+void HostLink::sendRaw(std::span<const std::uint8_t> bytes) {
+    sender_.sendRaw(bytes);
+}
+
+void HostLink::deviceRejected(std::uint8_t, const std::string& message) {
+    ui_.statusChanged();
+    ui_.showError("Cedar TN3270 Connection Error 3", message);
+}
+
+void HostLink::refreshDisplay() {
+    ui_.screenChanged();
+}
+
+void HostLink::sendFailed(int, const std::string& message) {
+    ui_.showError("Send Error", message);
+    // No send can succeed on this connection again: take the host-closed path.
+    if (connection_) hostClosed();
+}
+
+}  // namespace cedar

@@ -1,0 +1,72 @@
+// The session's link to its host: one connection at a time, the Telnet layer
+// on its received bytes and the send path on its socket. Runs on the session
+// thread; the connection's own thread never touches the session.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/connection.h"
+#include "host/host_sender.h"
+#include "host/protocol_state.h"
+#include "host/telnet_layer.h"
+#include "session/session.h"
+
+namespace cedar {
+
+// What the link tells the user interface (message boxes, status line).
+class LinkUi {
+  public:
+    virtual ~LinkUi() = default;
+    // A failure to show: title and text (Connection Error 2 / 3 / 6, Send Error).
+    virtual void showError(const std::string& /*title*/, const std::string& /*text*/) {}
+    virtual void statusChanged() {}
+    virtual void screenChanged() {}
+    // The host ended the connection (or it broke); the driver decides what follows.
+    virtual void hostClosed() {}
+    virtual void connected(const ConnectionInfo& /*info*/) {}
+};
+
+class HostLink : private ConnectionEvents, private TelnetEvents, private SendEvents {
+  public:
+    HostLink(Session& session, Connector& connector, Scheduler& scheduler, LinkUi& ui);
+    ~HostLink() override;
+
+    // Starts a connection (ending any previous one first).
+    void connect(const ConnectionOptions& options, const TelnetConfig& telnet);
+    // Ends the connection quietly.
+    void disconnect();
+    bool connected() const { return connection_ != nullptr; }
+
+    HostSender& sender() { return sender_; }
+    const ProtocolState& protocol() const { return protocol_; }
+    const ConnectionInfo& info() const { return info_; }
+
+  private:
+    // ConnectionEvents
+    void connectionUp(const ConnectionInfo& info) override;
+    void dataReceived(std::span<const std::uint8_t> block) override;
+    void hostClosed() override;
+    void connectFailed(const std::string& message) override;
+    void tlsFailed(const std::string& message) override;
+    // TelnetEvents
+    void sendRaw(std::span<const std::uint8_t> bytes) override;
+    void deviceRejected(std::uint8_t reason, const std::string& message) override;
+    void refreshDisplay() override;
+    // SendEvents
+    void sendFailed(int error, const std::string& message) override;
+
+    void ended();
+
+    Session& session_;
+    Connector& connector_;
+    Scheduler& scheduler_;
+    LinkUi& ui_;
+    ProtocolState protocol_;
+    TelnetLayer telnet_;
+    HostSender sender_;
+    std::unique_ptr<Connection> connection_;
+    ConnectionInfo info_;
+};
+
+}  // namespace cedar

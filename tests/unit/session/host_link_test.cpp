@@ -1,0 +1,116 @@
+#include "session/host_link.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_connector.h"
+#include "manual_scheduler.h"
+#include "record_builder.h"
+
+namespace cedar {
+namespace {
+
+using namespace telnet;
+using Bytes_ = std::vector<std::uint8_t>;
+
+class Ui : public LinkUi {
+  public:
+    std::vector<std::string> errors;
+    int closed = 0;
+    int ups = 0;
+    void showError(const std::string& t, const std::string& m) override {
+        errors.push_back(t + ": " + m);
+    }
+    void hostClosed() override { ++closed; }
+    void connected(const ConnectionInfo&) override { ++ups; }
+};
+
+struct Harness {
+    test::TestSession t;
+    test::FakeConnector connector;
+    test::ManualScheduler scheduler;
+    Ui ui;
+    HostLink link{t.session, connector, scheduler, ui};
+    void connect() {
+        ConnectionOptions options;
+        options.host = "host";
+        link.connect(options, {});
+    }
+};
+
+TEST(HostLink, ConnectNegotiateAndShowTheFirstScreen) {
+    Harness h;
+    h.connect();
+    EXPECT_EQ(h.t.session.status, SessionStatus::Connecting);
+    h.connector.up();
+    EXPECT_EQ(h.ui.ups, 1);
+    h.connector.receive(
+        {kIac, kDo, kOptTerminalType, kIac, kSb, kOptTerminalType, kTtSend, kIac, kSe});
+    ASSERT_FALSE(h.connector.current->sent.empty());
+    const Bytes_ replies = h.connector.current->sent[0];  // a block's replies go out together
+    ASSERT_GE(replies.size(), 3u);
+    EXPECT_EQ(Bytes_(replies.begin(), replies.begin() + 3),
+              (Bytes_{kIac, kWill, kOptTerminalType}));
+    EXPECT_EQ(h.t.session.status, SessionStatus::Connected);
+    auto screen = test::RecordBuilder(0xF5, 0xC3).text("LOGON").bytes();
+    h.connector.receive({kIac, kDo, kOptEndOfRecord});
+    screen.insert(screen.end(), {kIac, kEor});
+    h.connector.receive(screen);
+    EXPECT_EQ(h.t.row(0), "LOGON");
+    EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
+
+    // An attention key's record goes out framed.
+    h.link.sender().sendAid(Bytes_{0x7D, 0x40, 0x40});
+    EXPECT_EQ(h.connector.current->sent.back(), (Bytes_{0x7D, 0x40, 0x40, kIac, kEor}));
+}
+
+TEST(HostLink, FailuresReachTheUserWithTheirTitles) {
+    Harness h;
+    h.connect();
+    h.connector.current->events->connectFailed(
+        "Error connecting to hostname host, port 23, rc=10061");
+    ASSERT_EQ(h.ui.errors.size(), 1u);
+    EXPECT_EQ(h.ui.errors[0],
+              "Cedar TN3270 Connection Error 2: Error connecting to hostname host, port 23, "
+              "rc=10061");
+    EXPECT_EQ(h.t.session.status, SessionStatus::NotConnected);
+    EXPECT_FALSE(h.link.connected());
+
+    h.connect();
+    h.connector.current->events->tlsFailed(
+        "Encryption Error, Host certificate failed verification");
+    EXPECT_EQ(h.ui.errors.back(),
+              "Cedar TN3270 Connection Error 6: Encryption Error, Host certificate failed "
+              "verification");
+}
+
+TEST(HostLink, HardSendErrorEndsTheConnectionInsteadOfHanging) {
+    Harness h;
+    h.connect();
+    h.connector.up();
+    h.t.session.status = SessionStatus::SysLock;
+    h.connector.current->failSendsWith = socket_error::kConnReset;
+    h.link.sender().sendAid(Bytes_{0x7D, 0x40, 0x40});
+    ASSERT_EQ(h.ui.errors.size(), 1u);
+    EXPECT_EQ(h.ui.errors[0].rfind("Send Error: Error sending data to host, code=10054", 0), 0u);
+    EXPECT_EQ(h.ui.closed, 1);
+    EXPECT_EQ(h.t.session.status, SessionStatus::NotConnected);
+    EXPECT_FALSE(h.link.connected());
+    h.scheduler.runPosted();  // the retired connection goes away
+    EXPECT_EQ(h.connector.current, nullptr);
+}
+
+TEST(HostLink, ReconnectStartsFresh) {
+    Harness h;
+    h.connect();
+    h.connector.receive({kIac, kDo, kOptTn3270e});
+    h.connector.hostCloses();
+    EXPECT_EQ(h.ui.closed, 1);
+    h.connect();
+    EXPECT_EQ(h.connector.connects, 2);
+    EXPECT_FALSE(h.link.protocol().tn3270eMode);
+    EXPECT_TRUE(h.link.protocol().lineMode);
+    EXPECT_EQ(h.link.sender().sendSequence(), 0);
+}
+
+}  // namespace
+}  // namespace cedar
