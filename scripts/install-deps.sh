@@ -9,7 +9,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config python3
   clang-14 libclang-rt-14-dev clang-format-14
   libgtest-dev libbenchmark-dev
-  s3270
+  s3270 openssl libssl-dev stunnel4 hercules
 )
 
 missing=()

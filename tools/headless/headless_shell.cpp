@@ -1,0 +1,239 @@
+#include "headless_shell.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "screen/screen_text.h"
+
+namespace cedar::headless {
+
+const char* const kUsage =
+    "usage: cedar_headless [options] HOST[:PORT]\n"
+    "  --port N            port (default 23, or the one in HOST:PORT)\n"
+    "  --tn3270e / --no-tn3270e   allow TN3270E (default: allowed)\n"
+    "  --lu NAME           LU (device) name to ask for\n"
+    "  --model N           model 2, 3, 4 or 5 (default 2)\n"
+    "  --tls N             0 none, 1 highest, 2 TLS 1.0, 3 TLS 1.1, 4 TLS 1.2\n"
+    "  --ca-file FILE      trusted CA certificates (PEM)\n"
+    "  --client-cert FILE  client certificate (PEM); --client-key FILE its key\n"
+    "  --no-validate       accept a host certificate that does not verify\n"
+    "  --no-name-check     do not require the certificate to name the host\n"
+    "  --country NAME      screen country of the country file\n"
+    "  --country-file FILE the country file (default: the program's country.lst)\n"
+    "  --connect-timeout SECONDS  (default 30)\n"
+    "Commands on standard input, one per line; each answer ends with \"ok\" or\n"
+    "\"error: TEXT\":\n"
+    "  connect | disconnect | wait unlock SECONDS | screen | status | quit\n";
+
+namespace {
+
+bool number(const std::string& text, long low, long high, long& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < low || v > high) return false;
+    out = v;
+    return true;
+}
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+}  // namespace
+
+bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::string& error) {
+    std::string hostText;
+    long port = -1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        long n = 0;
+        if (a == "--port") {
+            if (!value(v) || !number(v, 1, 65535, n)) {
+                if (error.empty()) error = "--port takes a number from 1 to 65535";
+                return false;
+            }
+            port = n;
+        } else if (a == "--tn3270e") {
+            o.telnet.tn3270eAllowed = true;
+        } else if (a == "--no-tn3270e") {
+            o.telnet.tn3270eAllowed = false;
+        } else if (a == "--lu") {
+            if (!value(v)) return false;
+            if (v.size() > 17) {
+                error = "--lu takes a name of at most 17 characters";
+                return false;
+            }
+            o.telnet.luName = v;
+        } else if (a == "--model") {
+            if (!value(v) || !number(v, 2, 5, n)) {
+                if (error.empty()) error = "--model takes 2, 3, 4 or 5";
+                return false;
+            }
+            o.model = static_cast<int>(n);
+        } else if (a == "--tls") {
+            if (!value(v) || !number(v, 0, 4, n)) {
+                if (error.empty()) error = "--tls takes 0, 1, 2, 3 or 4";
+                return false;
+            }
+            o.connection.encryption = static_cast<Encryption>(n);
+        } else if (a == "--ca-file") {
+            if (!value(o.connection.caFile)) return false;
+        } else if (a == "--client-cert") {
+            if (!value(o.connection.clientCertFile)) return false;
+        } else if (a == "--client-key") {
+            if (!value(o.connection.clientKeyFile)) return false;
+        } else if (a == "--no-validate") {
+            o.connection.validateHostCertificate = false;
+        } else if (a == "--no-name-check") {
+            o.connection.hostNameMustMatch = false;
+        } else if (a == "--country") {
+            if (!value(o.country)) return false;
+        } else if (a == "--country-file") {
+            if (!value(o.countryFile)) return false;
+        } else if (a == "--connect-timeout") {
+            if (!value(v) || !number(v, 1, 3600, n)) {
+                if (error.empty()) error = "--connect-timeout takes seconds from 1 to 3600";
+                return false;
+            }
+            o.connectTimeoutSeconds = static_cast<int>(n);
+        } else if (!a.empty() && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else if (hostText.empty()) {
+            hostText = a;
+        } else {
+            error = "one host at a time";
+            return false;
+        }
+    }
+    if (hostText.empty()) {
+        error = "no host given";
+        return false;
+    }
+    HostPort hp;
+    if (!parseHostPort(hostText, hp, error)) return false;
+    o.connection.host = hp.host;
+    o.connection.port = hp.port != 0 ? hp.port : static_cast<std::uint16_t>(port > 0 ? port : 23);
+    return true;
+}
+
+Shell::Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop)
+    : options_(options), session_(session), loop_(loop), link_(session, connector, loop, *this) {}
+
+void Shell::showError(const std::string& title, const std::string& text) {
+    std::string flat = text;
+    for (char& c : flat)
+        if (c == '\n') c = ' ';
+    errors_.push_back(title + ": " + flat);
+}
+
+void Shell::connected(const ConnectionInfo&) {
+    up_ = true;
+}
+
+void Shell::hostClosed() {
+    up_ = false;
+}
+
+std::string Shell::execute(const std::string& line, bool& quit) {
+    const auto w = words(line);
+    if (w.empty()) return "";
+    const std::string& cmd = w[0];
+    if (cmd == "connect") return connect();
+    if (cmd == "disconnect") {
+        link_.disconnect();
+        up_ = false;
+        session_.status = SessionStatus::NotConnected;
+        return "ok\n";
+    }
+    if (cmd == "wait") return waitUnlock(w);
+    if (cmd == "screen") return screen();
+    if (cmd == "status") return status();
+    if (cmd == "quit") {
+        link_.disconnect();
+        quit = true;
+        return "ok\n";
+    }
+    return "error: unknown command \"" + cmd + "\"\n";
+}
+
+std::string Shell::connect() {
+    errors_.clear();
+    up_ = false;
+    link_.connect(options_.connection, options_.telnet);
+    const bool settled =
+        loop_.runUntil([&] { return up_ || !errors_.empty() || !link_.connected(); },
+                       std::chrono::seconds(options_.connectTimeoutSeconds));
+    if (!errors_.empty()) return "error: " + errors_.front() + "\n";
+    if (!settled) {
+        link_.disconnect();
+        session_.status = SessionStatus::NotConnected;
+        return "error: Timeout while connecting to " + options_.connection.host + "\n";
+    }
+    if (!up_) return "error: the host closed the connection\n";
+    return "ok\n";
+}
+
+std::string Shell::waitUnlock(const std::vector<std::string>& w) {
+    long seconds = 0;
+    if (w.size() != 3 || w[1] != "unlock" || !number(w[2], 0, 3600, seconds))
+        return "error: usage: wait unlock SECONDS\n";
+    errors_.clear();
+    const bool ok = loop_.runUntil(
+        [&] {
+            return session_.status == SessionStatus::Unlocked || !errors_.empty() ||
+                   !link_.connected();
+        },
+        std::chrono::seconds(seconds));
+    if (session_.status == SessionStatus::Unlocked) return "ok\n";
+    if (!errors_.empty()) return "error: " + errors_.front() + "\n";
+    if (!link_.connected()) return "error: not connected\n";
+    (void)ok;
+    return "error: timed out waiting for the keyboard to unlock\n";
+}
+
+std::string Shell::screen() {
+    loop_.runOnce(0);  // take in what has arrived
+    std::string out;
+    for (const auto& row : screenRows(session_.screen))
+        out += cp1252ToUtf8(row) + "\n";
+    return out + "ok\n";
+}
+
+std::string Shell::status() {
+    loop_.runOnce(0);
+    const auto& ps = session_.screen;
+    const auto rc = ps.rowColumnOf(ps.cursorAddress);
+    std::string name(statusName(session_.status));
+    if (session_.status == SessionStatus::Rejected) name = "REJECTED";
+    if (session_.status == SessionStatus::History) name = "HISTORY";
+    std::ostringstream out;
+    out << "status " << name << "\n"
+        << "connected " << (link_.connected() ? "yes" : "no") << "\n"
+        << "tn3270e " << (link_.protocol().tn3270eMode ? "yes" : "no") << "\n"
+        << "size " << ps.rows() << "x" << ps.columns() << "\n"
+        << "cursor " << rc.row + 1 << "," << rc.column + 1 << "\n";
+    if (link_.info().tls)
+        out << "tls " << link_.info().tlsProtocol << " " << link_.info().tlsCipher << "\n";
+    if (!link_.protocol().assignedLuName.empty())
+        out << "lu " << link_.protocol().assignedLuName << "\n";
+    for (const auto& e : errors_)
+        out << "message " << e << "\n";
+    out << "ok\n";
+    return out.str();
+}
+
+}  // namespace cedar::headless
