@@ -58,6 +58,7 @@ class HostCodePage:
     charset: int  # IBM graphic character set (GCSGID) number
     name: str  # first block name: what users type in the session option
     regions: str  # for the comment in front of the block
+    more_names: tuple[str, ...] = ()  # further OR names (names older session files carry)
 
     @property
     def iconv_name(self) -> str:
@@ -72,7 +73,8 @@ class HostCodePage:
 # 695 is the same set with the euro sign in place of the currency sign.
 HOST_CODE_PAGES = (
     HostCodePage(37, 697, "USA/Canada 037",
-                 "USA, Canada, Netherlands, Portugal, Brazil, Australia, New Zealand"),
+                 "USA, Canada, Netherlands, Portugal, Brazil, Australia, New Zealand",
+                 ("United States",)),
     HostCodePage(273, 697, "Germany/Austria 273", "Germany, Austria"),
     HostCodePage(277, 697, "Denmark/Norway 277", "Denmark, Norway"),
     HostCodePage(278, 697, "Finland/Sweden 278", "Finland, Sweden"),
@@ -112,6 +114,7 @@ class PcCodePage:
 PC_CODE_PAGES = (
     PcCodePage("ANSI 1252", "CP1252", "cp1252"),
     PcCodePage("DOS 437", "IBM437", "cp437"),
+    PcCodePage("DOS (US 437)", "IBM437", "cp437"),  # the name older session files carry
     PcCodePage("DOS 850", "IBM850", "cp850"),
 )
 
@@ -412,6 +415,7 @@ def country_block(cp: HostCodePage, pages: CodePages) -> list[str]:
     lines = ["*", f"* Code page {cp.number:03d}, character set {cp.charset}: {cp.regions}.",
              f"COUNTRY {cp.name}",
              f"OR {cp.alias}",
+             *[f"OR {name}" for name in cp.more_names],
              f"CODEPAGE {cp.number:03d} {cp.charset}",
              "SCREEN"]
     lines += [f"{h:02X} = {d:02X}" for h, d in pairs]
@@ -625,7 +629,8 @@ def self_check(data: bytes, pages: CodePages) -> None:
 
     for cp, block in zip(HOST_CODE_PAGES, parsed.blocks):
         where = f"COUNTRY {cp.name}"
-        require(block.names == [cp.name, cp.alias], f"{where}: names {block.names}")
+        require(block.names == [cp.name, cp.alias, *cp.more_names],
+                f"{where}: names {block.names}")
         require(block.codepage == (cp.number, cp.charset), f"{where}: CODEPAGE {block.codepage}")
         require(block.has_screen, f"{where}: no SCREEN line")
         hosts = [h for h, _ in block.pairs]

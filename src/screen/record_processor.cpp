@@ -352,7 +352,9 @@ RecordProcessor::Flow RecordProcessor::dataRun(Cursor& c) {
         // are read into locals first: the stores could alias the record.
         while (n + 4 <= limit) {
             const std::uint8_t b0 = src[n], b1 = src[n + 1], b2 = src[n + 2], b3 = src[n + 3];
-            if (order::isOrder(b0) | order::isOrder(b1) | order::isOrder(b2) | order::isOrder(b3))
+            // One branch for the four tests.
+            if ((static_cast<int>(order::isOrder(b0)) | static_cast<int>(order::isOrder(b1)) |
+                 static_cast<int>(order::isOrder(b2)) | static_cast<int>(order::isOrder(b3))) != 0)
                 break;
             const std::uint8_t d0 = table[b0], d1 = table[b1], d2 = table[b2], d3 = table[b3];
             hostCodes[n] = b0;
