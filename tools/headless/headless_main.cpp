@@ -5,12 +5,17 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "headless_shell.h"
+#include "platform/files.h"
 #include "platform/tcp_connection.h"
+#include "session/folders.h"
+#include "session/settings.h"
+#include "sessionfile/session_file.h"
 
 namespace {
 
@@ -58,23 +63,78 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cedar_headless: %s\n%s", error.c_str(), cedar::headless::kUsage);
         return kStartupFailure;
     }
-    if (options.countryFile.empty()) options.countryFile = CEDAR_DEFAULT_COUNTRY_FILE;
-    std::ifstream in(options.countryFile, std::ios::binary);
-    if (!in) {
+
+    // Folders, settings and the host list, as the program finds them.
+    cedar::platform::SystemEnvironment env;
+    const std::string programData = cedar::platform::programDataFolder(CEDAR_DATA_DIR);
+    const std::string filesIni =
+        cedar::platform::readFile(cedar::configHomeFolder(env) + "/cedar-tn3270/files.ini")
+            .value_or(cedar::platform::readFile(programData + "/files.ini").value_or(""));
+    const cedar::Folders folders = cedar::settleFolders(filesIni, false, programData, env);
+    const std::string iniPath = options.settingsFile.empty()
+                                    ? folders.appData + "/cedar.ini"
+                                    : cedar::buildPath(folders.appData, options.settingsFile, "");
+    const std::string ini = cedar::platform::readFile(iniPath).value_or("");
+    const cedar::Settings settings = cedar::readSettings(ini);
+    std::vector<cedar::sessionfile::HostListMessage> warnings;
+    const auto hosts = cedar::sessionfile::HostList::parse(ini, &warnings);
+    for (const auto& w : warnings)
+        std::fprintf(stderr, "cedar_headless: %s\n", w.text.c_str());
+
+    cedar::ConnectionPlan plan;
+    if (!options.sessionFile.empty()) {
+        std::string path = options.sessionFile;
+        if (!cedar::platform::isFile(path)) {
+            std::string lookupError;
+            const auto found = cedar::platform::resolveFile(
+                folders.appData, cedar::sessionfile::withSesExtension(path), lookupError);
+            if (!found) {
+                std::fprintf(
+                    stderr, "cedar_headless: %s\n",
+                    lookupError.empty()
+                        ? cedar::sessionfile::notFoundMessage(path, folders.appData).c_str()
+                        : lookupError.c_str());
+                return kStartupFailure;
+            }
+            path = *found;
+        }
+        const auto bytes = cedar::platform::readFile(path).value_or("");
+        const auto name = path.substr(path.find_last_of('/') + 1);
+        const auto loaded = cedar::sessionfile::loadSessionFile(
+            name, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+            {folders.documents});
+        if (!loaded.ok) {
+            std::fprintf(stderr, "cedar_headless: %s\n",
+                         loaded.message.empty() ? cedar::sessionfile::notValidMessage(name).c_str()
+                                                : loaded.message.c_str());
+            return kStartupFailure;
+        }
+        plan = cedar::planFromSession(loaded.options, hosts, settings, folders.certs);
+    } else {
+        plan = cedar::planFromHost(options.host, hosts, settings, folders.certs);
+    }
+    cedar::headless::applyOverrides(options, plan);
+
+    if (options.countryFile.empty()) options.countryFile = programData + "/country.lst";
+    const auto countryText = cedar::platform::readFile(options.countryFile);
+    if (!countryText) {
         std::fprintf(stderr,
                      "cedar_headless: File \"country.lst\" was not found.\nYou may need to "
                      "re-install Cedar. (%s)\n",
                      options.countryFile.c_str());
         return kStartupFailure;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
 
     cedar::ScreenSessionOptions screenOptions;
-    screenOptions.modelIndex = options.model - 2;
-    cedar::Session session({}, screenOptions);
+    screenOptions.modelIndex = options.modelIndex;
+    screenOptions.userRows = plan.userRows;
+    screenOptions.userColumns = plan.userColumns;
+    cedar::Session session(settings.screenSettings(), screenOptions);
+    for (std::size_t i = 0; i < session.models.size(); ++i)
+        session.models[i].terminalType = settings.termTypes[i];
+    session.applySizeOptions();
     const auto report =
-        cedar::loadCountryText(text.str(), cedar::CountryMode::Screen,
+        cedar::loadCountryText(*countryText, cedar::CountryMode::Screen,
                                {options.country, "ANSI 1252", ""}, session.codePages);
     if (!options.country.empty() && !report.screenCountryFound) {
         std::fprintf(stderr, "cedar_headless: no country \"%s\" in %s\n", options.country.c_str(),
@@ -84,7 +144,7 @@ int main(int argc, char** argv) {
 
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
-    cedar::headless::Shell shell(options, session, connector, loop);
+    cedar::headless::Shell shell(options, session, connector, loop, settings);
     InputLines input(loop);
     bool quit = false;
     while (!quit) {

@@ -8,7 +8,11 @@
 namespace cedar::headless {
 
 const char* const kUsage =
-    "usage: cedar_headless [options] HOST[:PORT]\n"
+    "usage: cedar_headless [options] HOST[:PORT] | --session FILE [HOST]\n"
+    "  HOST may name an entry of the host list (cedar.ini), whose choices apply\n"
+    "  --session FILE      a session file (a path, or a name in the AppData folder)\n"
+    "  --settings FILE     cedar.ini to read settings and the host list from\n"
+    "                      (default: the one in the AppData folder)\n"
     "  --port N            port (default 23, or the one in HOST:PORT)\n"
     "  --tn3270e / --no-tn3270e   allow TN3270E (default: allowed)\n"
     "  --lu NAME           LU (device) name to ask for\n"
@@ -46,8 +50,6 @@ std::vector<std::string> words(const std::string& line) {
 }  // namespace
 
 bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::string& error) {
-    std::string hostText;
-    long port = -1;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -58,6 +60,12 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
             out = args[++i];
             return true;
         };
+        auto textOption = [&](std::optional<std::string>& out) {
+            std::string v;
+            if (!value(v)) return false;
+            out = v;
+            return true;
+        };
         std::string v;
         long n = 0;
         if (a == "--port") {
@@ -65,18 +73,17 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
                 if (error.empty()) error = "--port takes a number from 1 to 65535";
                 return false;
             }
-            port = n;
+            o.port = static_cast<std::uint16_t>(n);
         } else if (a == "--tn3270e") {
-            o.telnet.tn3270eAllowed = true;
+            o.tn3270e = true;
         } else if (a == "--no-tn3270e") {
-            o.telnet.tn3270eAllowed = false;
+            o.tn3270e = false;
         } else if (a == "--lu") {
-            if (!value(v)) return false;
-            if (v.size() > 17) {
+            if (!textOption(o.luName)) return false;
+            if (o.luName->size() > 17) {
                 error = "--lu takes a name of at most 17 characters";
                 return false;
             }
-            o.telnet.luName = v;
         } else if (a == "--model") {
             if (!value(v) || !number(v, 2, 5, n)) {
                 if (error.empty()) error = "--model takes 2, 3, 4 or 5";
@@ -88,17 +95,21 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
                 if (error.empty()) error = "--tls takes 0, 1, 2, 3 or 4";
                 return false;
             }
-            o.connection.encryption = static_cast<Encryption>(n);
+            o.tls = static_cast<Encryption>(n);
         } else if (a == "--ca-file") {
-            if (!value(o.connection.caFile)) return false;
+            if (!textOption(o.caFile)) return false;
         } else if (a == "--client-cert") {
-            if (!value(o.connection.clientCertFile)) return false;
+            if (!textOption(o.clientCertFile)) return false;
         } else if (a == "--client-key") {
-            if (!value(o.connection.clientKeyFile)) return false;
+            if (!textOption(o.clientKeyFile)) return false;
         } else if (a == "--no-validate") {
-            o.connection.validateHostCertificate = false;
+            o.validate = false;
         } else if (a == "--no-name-check") {
-            o.connection.hostNameMustMatch = false;
+            o.nameCheck = false;
+        } else if (a == "--session") {
+            if (!value(o.sessionFile)) return false;
+        } else if (a == "--settings") {
+            if (!value(o.settingsFile)) return false;
         } else if (a == "--country") {
             if (!value(o.country)) return false;
         } else if (a == "--country-file") {
@@ -112,26 +123,70 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option " + a;
             return false;
-        } else if (hostText.empty()) {
-            hostText = a;
+        } else if (o.host.empty()) {
+            o.host = a;
         } else {
             error = "one host at a time";
             return false;
         }
     }
-    if (hostText.empty()) {
-        error = "no host given";
+    if (o.host.empty() && o.sessionFile.empty()) {
+        error = "no host or session file given";
         return false;
     }
-    HostPort hp;
-    if (!parseHostPort(hostText, hp, error)) return false;
-    o.connection.host = hp.host;
-    o.connection.port = hp.port != 0 ? hp.port : static_cast<std::uint16_t>(port > 0 ? port : 23);
+    if (!o.host.empty()) {
+        HostPort hp;
+        if (!parseHostPort(o.host, hp, error)) return false;
+        if (hp.port != 0 && !o.port) o.port = hp.port;
+        o.host = hp.host;
+    }
     return true;
 }
 
-Shell::Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop)
-    : options_(options), session_(session), loop_(loop), link_(session, connector, loop, *this) {}
+void applyOverrides(Options& o, const ConnectionPlan& plan) {
+    o.connection = plan.connection;
+    o.telnet = plan.telnet;
+    o.modelIndex = plan.modelIndex;
+    if (!o.host.empty() && !o.sessionFile.empty() && plan.hostName != o.host)
+        o.connection.host = o.host;  // a host on the command line wins over the file's
+    if (o.port) o.connection.port = *o.port;
+    if (o.tn3270e) o.telnet.tn3270eAllowed = *o.tn3270e;
+    if (o.luName) o.telnet.luName = *o.luName;
+    if (o.model) o.modelIndex = *o.model - 2;
+    if (o.tls) o.connection.encryption = *o.tls;
+    if (o.caFile) o.connection.caFile = *o.caFile;
+    if (o.clientCertFile) o.connection.clientCertFile = *o.clientCertFile;
+    if (o.clientKeyFile) o.connection.clientKeyFile = *o.clientKeyFile;
+    if (o.validate) o.connection.validateHostCertificate = *o.validate;
+    if (o.nameCheck) o.connection.hostNameMustMatch = *o.nameCheck;
+}
+
+Shell::Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop,
+             const Settings& settings)
+    : options_(options), session_(session), loop_(loop), link_(session, connector, loop, *this) {
+    SenderSettings s;
+    s.keepAliveTime = settings.keepAliveTime;
+    s.keepAliveTimeDisable = settings.keepAliveTimeDisable;
+    s.keepAliveCommand = settings.keepAlive;
+    s.attnTn3270e = settings.attnTn3270e;
+    s.attnTn3270 = settings.attnTn3270;
+    s.sysreqTn3270e = settings.sysreqTn3270e;
+    s.sysreqTn3270 = settings.sysreqTn3270;
+    s.attentionMethod = settings.attentionMethod;
+    link_.sender().setSettings(s);
+    // The one-second tick: keep-alives.
+    tick_ = loop_.startTimer(
+        std::chrono::seconds(1),
+        [this] {
+            link_.sender().secondTick(static_cast<int>(session_.status) >
+                                      static_cast<int>(SessionStatus::Connecting));
+        },
+        true);
+}
+
+Shell::~Shell() {
+    loop_.stopTimer(tick_);
+}
 
 void Shell::showError(const std::string& title, const std::string& text) {
     std::string flat = text;

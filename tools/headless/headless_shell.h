@@ -3,31 +3,53 @@
 // thread that calls execute(); waits run the event loop meanwhile.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/event_loop.h"
+#include "session/connection_plan.h"
 #include "session/host_link.h"
 #include "session/session.h"
+#include "session/settings.h"
 
 namespace cedar::headless {
 
 struct Options {
-    ConnectionOptions connection;
-    TelnetConfig telnet;
-    int model = 2;
+    // As given on the command line.
+    std::string host;          // HOST[:PORT], [IPv6]:PORT, or a host list name
+    std::string sessionFile;   // --session
+    std::string settingsFile;  // --settings: cedar.ini to read the host list and settings from
+    std::optional<std::uint16_t> port;
+    std::optional<bool> tn3270e;
+    std::optional<std::string> luName;
+    std::optional<int> model;
+    std::optional<Encryption> tls;
+    std::optional<std::string> caFile, clientCertFile, clientKeyFile;
+    std::optional<bool> validate, nameCheck;
     std::string country;
     std::string countryFile;
     int connectTimeoutSeconds = 30;
+
+    // What the session connects with, once resolved.
+    ConnectionOptions connection;
+    TelnetConfig telnet;
+    int modelIndex = 0;
 };
 
 // Parses the command line; on failure `error` says why.
 bool parseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// Works out what to connect with: the session file's and the host list's
+// choices (through `plan`), then the command line's overrides.
+void applyOverrides(Options& options, const ConnectionPlan& plan);
 extern const char* const kUsage;
 
 class Shell : private LinkUi {
   public:
-    Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop);
+    Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop,
+          const Settings& settings = {});
+    ~Shell() override;
 
     // Runs one command; returns the answer (every line ends with '\n') and
     // sets `quit` when the program should end.
@@ -47,6 +69,7 @@ class Shell : private LinkUi {
     Session& session_;
     EventLoop& loop_;
     HostLink link_;
+    Scheduler::TimerId tick_ = 0;
     bool up_ = false;
     std::vector<std::string> errors_;
 };

@@ -1,0 +1,124 @@
+// cedar_headless as a user runs it: a session file or a host list name from
+// the user's AppData folder, connecting to Hercules.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "hercules_host.h"
+#include "sessionfile/session_file.h"
+#include "sessionfile/standard_session.h"
+
+namespace cedar {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class HeadlessSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/cedar-headless-XXXXXX";
+        home_ = ::mkdtemp(tmpl);
+        appData_ = home_ + "/Documents/Larkfield/CedarTN3270";
+        fs::create_directories(appData_);
+    }
+    void TearDown() override { fs::remove_all(home_); }
+
+    void write(const std::string& name, const std::string& bytes) {
+        std::ofstream(appData_ + "/" + name, std::ios::binary) << bytes;
+    }
+    void writeSession(const std::string& name, const std::string& host, int port) {
+        auto options = sessionfile::standardSessionOptions();
+        ASSERT_TRUE(options.setText(sessionfile::Field::HostName, host));
+        ASSERT_TRUE(options.setText(sessionfile::Field::IpName, host));
+        ASSERT_TRUE(options.setNumber(sessionfile::Field::Port, port));
+        const auto bytes = sessionfile::sessionFileBytes(options);
+        write(name, std::string(bytes.begin(), bytes.end()));
+    }
+    RunResult run(const std::string& args, const std::string& commands) {
+        const std::string in = home_ + "/in.txt", out = home_ + "/out.txt",
+                          err = home_ + "/err.txt";
+        std::ofstream(in) << commands;
+        const std::string cmd = "env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME=" + home_ + " " +
+                                CEDAR_HEADLESS + " " + args + " < " + in + " > " + out + " 2> " +
+                                err;
+        RunResult r;
+        const int status = std::system(cmd.c_str());
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = read(out);
+        r.err = read(err);
+        return r;
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+
+    std::string home_;
+    std::string appData_;
+};
+
+TEST_F(HeadlessSession, ConnectsFromASessionFileAndFromAHostListName) {
+    if (!test::HerculesHost::available()) GTEST_SKIP() << "hercules is not installed";
+    test::HerculesHost hercules;
+    std::string error;
+    ASSERT_TRUE(hercules.start(error)) << error;
+    const std::string port = std::to_string(hercules.port());
+
+    // The session file names a host the host list knows; the list's entry
+    // supplies the address and port.
+    writeSession("herc.ses", "herc", 1);
+    write("cedar.ini", "[Cedar]\r\nHostnames=herc\r\nIPnames=127.0.0.1\r\nPortnums=" + port +
+                           "\r\nTN3270E=0\r\nSSL=0\r\n");
+    const std::string commands = "connect\nwait unlock 10\nscreen\nstatus\nquit\n";
+    for (const std::string args : {"--session herc.ses", "--session HERC", "herc"}) {
+        const RunResult r = run(args, commands);
+        EXPECT_EQ(r.exitCode, 0) << args << "\n" << r.err;
+        EXPECT_NE(r.out.find("Hercules Version"), std::string::npos) << args << "\n" << r.out;
+        EXPECT_NE(r.out.find("status UNLOCKED"), std::string::npos) << args;
+        EXPECT_EQ(r.out.find("error:"), std::string::npos) << args << "\n" << r.out;
+    }
+}
+
+TEST_F(HeadlessSession, StartupFailuresExitWithCodeEight) {
+    struct Case {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {"--session missing.ses", "missing"},
+        {"--session bad.ses", "bad.ses"},
+        {"--model 9 host", "--model takes 2, 3, 4 or 5"},
+        {"", "no host or session file given"},
+        {"host:70000", "Port must be a number from 1 to 65535"},
+    };
+    write("bad.ses", "not a session file");
+    for (const auto& c : cases) {
+        const RunResult r = run(c.args, "quit\n");
+        EXPECT_EQ(r.exitCode, 8) << c.args;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+    }
+}
+
+TEST_F(HeadlessSession, RefusedConnectionIsReported) {
+    const int port = test::freeLoopbackPort();
+    const RunResult r = run("127.0.0.1:" + std::to_string(port), "connect\nstatus\nquit\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("error: Cedar TN3270 Connection Error 2: Error connecting to hostname "
+                         "127.0.0.1, port " +
+                         std::to_string(port) + ", rc=10061"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("status NOTCONNECTED"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace cedar
