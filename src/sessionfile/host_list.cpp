@@ -34,11 +34,7 @@ bool blank(char c) {
 }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return profile::trimBlanks(s);
 }
 
 // The items of a list value: a comma ends each item, and one is added at the

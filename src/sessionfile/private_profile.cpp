@@ -29,16 +29,8 @@ std::vector<Line> lines(std::string_view text) {
     return out;
 }
 
-bool blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return trimBlanks(s);
 }
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -127,6 +119,15 @@ std::string getString(std::string_view text, std::string_view section, std::stri
     if (bufferSize == 0) return {};
     if (v.size() > bufferSize - 1) v.resize(bufferSize - 1);
     return v;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
 }
 
 int parseInt(std::string_view value) {

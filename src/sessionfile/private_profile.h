@@ -35,6 +35,9 @@ std::string set(std::string_view text, std::string_view section, std::string_vie
 // The text without `key` in `section` (unchanged when absent).
 std::string erase(std::string_view text, std::string_view section, std::string_view key);
 
+// Blanks and tabs removed from both ends, as keys and values are read.
+std::string_view trimBlanks(std::string_view text);
+
 // Integer rule on its own: optional blanks, sign and leading digits; 0 when no digit.
 int parseInt(std::string_view value);
 
