@@ -167,7 +167,9 @@ void TelnetLayer::endOfRecord() {
     }
     RecordOrigin origin;
     if (state_.tn3270eMode) {
-        if (record.size() > 5 && state_.headerExpected) {
+        // Every TN3270E record starts with the header (RFC 2355 section 8.1);
+        // one of exactly 5 bytes is a header without data.
+        if (record.size() >= 5 && state_.headerExpected) {
             applyHeader(record);
             state_.headerExpected = false;
         }
@@ -352,7 +354,10 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
             }
             break;
         case kDont:
-            if (opt == kOptTn3270e) {
+            // Acknowledged only when it changes something: a DONT that answers
+            // our own WONT (after a DEVICE-TYPE REJECT) gets no second WONT
+            // (RFC 854's rule against negotiation loops; RFC 1143).
+            if (opt == kOptTn3270e && state_.tn3270eMode) {
                 state_.tn3270eMode = false;
                 reply({kIac, kWont, opt});
             }

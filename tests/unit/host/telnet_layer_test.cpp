@@ -84,7 +84,11 @@ TEST(TelnetNegotiation, OptionReplies) {
         {"WILL other", true, {kIac, kWill, 5}, {kIac, kDont, 5}},
         {"WONT SGA", true, {kIac, kWont, 3}, {kIac, kDont, 3}},
         {"WONT other", true, {kIac, kWont, 24}, {}},
-        {"DONT TN3270E", true, {kIac, kDont, 40}, {kIac, kWont, 40}},
+        {"DONT TN3270E not in force", true, {kIac, kDont, 40}, {}},
+        {"DO then DONT TN3270E",
+         true,
+         {kIac, kDo, 40, kIac, kDont, 40},
+         {kIac, kWill, 40, kIac, kWont, 40}},
         {"DONT other", true, {kIac, kDont, 0}, {}},
         {"NOP, AYT, GA", true, {kIac, kNop, kIac, kAyt, kIac, kGa}, {}},
         {"TERMINAL-TYPE SEND",
@@ -195,11 +199,14 @@ TEST(Tn3270e, HeadersOfReceivedRecords) {
     EXPECT_EQ(h.state.applicationName, "");
     EXPECT_EQ(h.t.row(0), "") << "UNBIND clears the screen";
 
-    // A record of exactly 5 bytes has no header.
+    // A record of exactly 5 bytes is a header without data: it is answered
+    // and nothing of it reaches the screen.
     h.events.records.clear();
-    h.feed({0xF1, 0xC3, 0x11, 0x40, 0x40, kIac, kEor});
+    EXPECT_EQ(h.feed({kDt3270Data, 0, kRspAlwaysResponse, 0x01, 0x02, kIac, kEor}),
+              (Bytes_{kDtResponse, 0x00, 0x00, 0x01, 0x02, 0x00, kIac, kEor}));
     ASSERT_EQ(h.events.records.size(), 1u);
-    EXPECT_EQ(h.events.records[0].size(), 5u);
+    EXPECT_TRUE(h.events.records[0].empty());
+    EXPECT_EQ(h.t.row(0), "");
 }
 
 TEST(Tn3270e, SscpLuData) {
