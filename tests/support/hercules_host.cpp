@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace cedar::test {
@@ -51,6 +53,31 @@ bool portAccepts(int port) {
     return ok;
 }
 
+bool portListening(int port) {
+    char local[16];
+    std::snprintf(local, sizeof local, ":%04X", static_cast<unsigned>(port));
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, localAddress, remoteAddress, state;
+        fields >> slot >> localAddress >> remoteAddress >> state;
+        const bool address = localAddress.rfind("0100007F", 0) == 0 ||  // 127.0.0.1
+                             localAddress.rfind("00000000", 0) == 0;    // 0.0.0.0
+        if (address && localAddress.size() == 13 && localAddress.substr(8) == local &&
+            state == "0A")  // TCP_LISTEN
+            return true;
+    }
+    return false;
+}
+
+std::string HerculesHost::deviceName(int index) {
+    char name[8];
+    std::snprintf(name, sizeof name, "%04X", 0x10 + index);
+    return name;
+}
+
 bool HerculesHost::available() {
     return ::access("/usr/bin/hercules", X_OK) == 0;
 }
@@ -78,8 +105,9 @@ bool HerculesHost::start(std::string& error, int devices) {
                 cnf << "00" << std::hex << 0x10 + d << std::dec << " 3270\n";
         }
         int in[2];
-        if (::pipe(in) != 0) {
+        if (::pipe2(in, O_CLOEXEC) != 0) {
             error = "cannot make a pipe";
+            stop();
             return false;
         }
         pid_ = ::fork();
@@ -91,7 +119,8 @@ bool HerculesHost::start(std::string& error, int devices) {
                 ::dup2(log, 2);
             }
             ::close(in[1]);
-            ::chdir(dir_.c_str());
+            ::signal(SIGPIPE, SIG_DFL);  // ignored by the connection code, inherited
+            if (::chdir(dir_.c_str()) != 0) ::_exit(126);
             ::execl("/usr/bin/hercules", "hercules", "-f", "test.cnf", "-d",
                     static_cast<char*>(nullptr));
             ::_exit(127);
@@ -100,7 +129,7 @@ bool HerculesHost::start(std::string& error, int devices) {
         stdinPipe_ = in[1];  // kept open: hercules ends when its console input ends
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
         while (std::chrono::steady_clock::now() < deadline) {
-            if (portAccepts(port_)) return true;
+            if (portListening(port_)) return true;
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
@@ -108,13 +137,27 @@ bool HerculesHost::start(std::string& error, int devices) {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        stop();
+        end();
     }
-    error = "hercules did not start; see " + logPath_;
+    std::ifstream log(logPath_);
+    std::ostringstream text;
+    text << log.rdbuf();
+    error = "hercules did not start:\n" + text.str();
+    stop();
     return false;
 }
 
 void HerculesHost::stop() {
+    end();
+    if (!dir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+        dir_.clear();
+        logPath_.clear();
+    }
+}
+
+void HerculesHost::end() {
     if (stdinPipe_ >= 0) {
         ::close(stdinPipe_);
         stdinPipe_ = -1;

@@ -24,9 +24,17 @@ class HerculesHost {
     bool start(std::string& error, int devices = 4);
     void stop();
     int port() const { return port_; }
+    // Its console log (gone after stop()).
     const std::string& log() const { return logPath_; }
+    // The device number of the `index`th 3270 device ("0010", "0011", ...):
+    // as the LU name of a TN3270 client ("IBM-3278-2-E@0011") it picks that
+    // device. A device stays bound once a client has had it, so each client
+    // needs a device of its own.
+    static std::string deviceName(int index);
 
   private:
+    void end();  // ends the process, keeps the folder
+
     pid_t pid_ = -1;
     int stdinPipe_ = -1;
     int port_ = 0;
@@ -38,5 +46,8 @@ class HerculesHost {
 int freeLoopbackPort();
 // Whether something accepts connections on 127.0.0.1:port.
 bool portAccepts(int port);
+// Whether a socket listens on 127.0.0.1:port (or on every IPv4 address),
+// read from /proc/net/tcp without connecting to it.
+bool portListening(int port);
 
 }  // namespace cedar::test

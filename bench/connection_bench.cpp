@@ -1,0 +1,397 @@
+// The connection as a whole, our client against s3270, in one run:
+//  - throughput: the loopback test host sends the first screen and then N
+//    full-screen Write records (24x80 of text in protected fields);
+//  - connect to first screen, plain and TLS (stunnel in front of the host).
+//
+//   build/conn/bench/cedar_bench_connection [--quick]
+//
+// Both clients are timed by the host with TN3270 timing marks (RFC 860): a
+// client answers DO TIMING-MARK only after it has processed every byte
+// before it. The host asks one after the first screen and one after the
+// last record; the throughput interval runs from the first answer to the
+// second, so it covers applying the N records (and carrying them over
+// loopback). Connect time runs from the moment the client is told to
+// connect to the answer after the first screen.
+//
+// Our client runs in this process (HostLink, TcpConnector, an EventLoop);
+// s3270 is started before any timing begins. s3270, stunnel or openssl
+// missing: those rows are left out.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/event_loop.h"
+#include "platform/tcp_connection.h"
+#include "record_builder.h"
+#include "replay_host.h"
+#include "s3270_peer.h"
+#include "session/host_link.h"
+#include "stunnel.h"
+#include "test_certs.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using cedar::test::ReplayHost;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr auto kLimit = 60s;  // any single wait
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// The first screen: a title and an input field; the keyboard restored.
+Bytes firstScreen() {
+    return cedar::test::RecordBuilder(cedar::cmd::kEraseWrite, 0xC3)
+        .sba(0)
+        .sf(0x60)
+        .text("CEDAR CONNECTION BENCHMARK")
+        .sba(80)
+        .sf(0x40)
+        .ic()
+        .bytes();
+}
+
+// Write, 24 protected fields, one a row, each 79 characters of text that
+// change from record to record.
+Bytes fullScreen(int n) {
+    cedar::test::RecordBuilder b(cedar::cmd::kWrite, 0xC2);
+    for (int row = 0; row < 24; ++row) {
+        char line[96];
+        std::snprintf(line, sizeof line, "RECORD %06d ROW %02d ", n, row);
+        std::string text = line;
+        while (text.size() < 79)
+            text += static_cast<char>('A' + (n + row + static_cast<int>(text.size())) % 26);
+        b.sba(row * 80).sf(0x60).text(text);
+    }
+    return b.bytes();
+}
+
+class Ui : public cedar::LinkUi {
+  public:
+    void showError(const std::string& title, const std::string& text) override {
+        error = title + ": " + text;
+    }
+    std::string error;
+};
+
+// Our client, run by this thread.
+class OurClient {
+  public:
+    void connect(const cedar::ConnectionOptions& options) { link.connect(options, {}); }
+    void disconnect() { link.disconnect(); }
+    // Runs the session until `done`; false after kLimit or on an error.
+    template <typename Predicate>
+    bool run(Predicate done) {
+        const auto deadline = Clock::now() + kLimit;
+        while (!done()) {
+            if (!ui.error.empty() || Clock::now() >= deadline) return false;
+            loop.runOnce(5);
+        }
+        return true;
+    }
+
+    cedar::test::TestSession t;
+    cedar::EventLoop loop;
+    cedar::TcpConnector connector;
+    Ui ui;
+    cedar::HostLink link{t.session, connector, loop, ui};
+};
+
+struct Throughput {
+    double seconds = 0;
+    bool ok = false;
+    std::string failure;
+};
+
+// The interval between the first and the second timing-mark answer of the
+// host's current connection.
+std::optional<double> markInterval(const ReplayHost& host) {
+    const auto marks = host.markAnswerTimes();
+    if (marks.size() < 2) return std::nullopt;
+    return seconds(marks[1] - marks[0]);
+}
+
+ReplayHost::Script throughputScript(const std::vector<Bytes>& bulk) {
+    ReplayHost::Script script;
+    script.records.reserve(bulk.size() + 1);
+    script.records.push_back(firstScreen());
+    script.records.insert(script.records.end(), bulk.begin(), bulk.end());
+    script.timingMarksAfter = {0};
+    script.timingMarkAfterRecords = true;
+    return script;
+}
+
+Throughput ourThroughput(const std::vector<Bytes>& bulk) {
+    Throughput result;
+    ReplayHost host(throughputScript(bulk));
+    if (!host.start()) {
+        result.failure = host.error();
+        return result;
+    }
+    OurClient client;
+    cedar::ConnectionOptions options;
+    options.host = "127.0.0.1";
+    options.port = static_cast<std::uint16_t>(host.port());
+    client.connect(options);
+    if (!client.run([&] { return host.synced(); })) {
+        result.failure = "no sync: " + client.ui.error + " " + host.error();
+        return result;
+    }
+    client.disconnect();
+    const auto interval = markInterval(host);
+    if (!interval) {
+        result.failure = "timing marks missing";
+        return result;
+    }
+    result.seconds = *interval;
+    result.ok = true;
+    return result;
+}
+
+Throughput peerThroughput(const std::vector<Bytes>& bulk) {
+    Throughput result;
+    ReplayHost host(throughputScript(bulk));
+    if (!host.start()) {
+        result.failure = host.error();
+        return result;
+    }
+    cedar::test::S3270Peer peer({.model = 2, .codePage = "cp037", .actionTimeout = kLimit});
+    if (!peer.start()) {
+        result.failure = peer.error();
+        return result;
+    }
+    const auto answer = peer.action("Connect(127.0.0.1:" + std::to_string(host.port()) + ")");
+    if (!answer.ok) {
+        result.failure = "Connect failed: " + answer.failure;
+        return result;
+    }
+    if (!host.waitForSync(kLimit)) {
+        result.failure = "no sync: " + host.error();
+        return result;
+    }
+    peer.quit();
+    const auto interval = markInterval(host);
+    if (!interval) {
+        result.failure = "timing marks missing";
+        return result;
+    }
+    result.seconds = *interval;
+    result.ok = true;
+    return result;
+}
+
+// Connect times of `rounds` connections, in seconds; empty on failure.
+struct ConnectTimes {
+    std::vector<double> times;
+    std::string failure;
+};
+
+ReplayHost::Script connectScript() {
+    ReplayHost::Script script;
+    script.records = {firstScreen()};
+    return script;
+}
+
+// Waits until the host serves connection number `n` and has its mark answered.
+bool waitForConnection(const ReplayHost& host, int n, Clock::time_point deadline) {
+    while (Clock::now() < deadline) {
+        if (host.connections() >= n && host.synced()) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
+
+ConnectTimes ourConnects(ReplayHost& host, const cedar::ConnectionOptions& options, int rounds) {
+    ConnectTimes result;
+    OurClient client;
+    for (int i = 0; i < rounds; ++i) {
+        const int n = host.connections() + 1;
+        const auto start = Clock::now();
+        client.connect(options);
+        if (!client.run([&] { return host.connections() >= n && host.synced(); })) {
+            result.failure = "no first screen: " + client.ui.error + " " + host.error();
+            return result;
+        }
+        result.times.push_back(seconds(host.markAnswerTimes().at(0) - start));
+        client.disconnect();
+        if (!host.waitForClientGone(kLimit)) {
+            result.failure = "the host kept the connection";
+            return result;
+        }
+    }
+    return result;
+}
+
+ConnectTimes peerConnects(ReplayHost& host, const std::string& target, const std::string& caFile,
+                          int rounds) {
+    ConnectTimes result;
+    cedar::test::S3270Peer peer({.model = 2, .codePage = "cp037", .actionTimeout = kLimit});
+    if (!peer.start()) {
+        result.failure = peer.error();
+        return result;
+    }
+    if (!caFile.empty() && !peer.action("Set(caFile," + caFile + ")").ok) {
+        result.failure = "Set(caFile) failed";
+        return result;
+    }
+    for (int i = 0; i < rounds; ++i) {
+        const int n = host.connections() + 1;
+        const auto start = Clock::now();
+        const auto answer = peer.action("Connect(" + target + ")");
+        if (!answer.ok || !waitForConnection(host, n, Clock::now() + kLimit)) {
+            result.failure = "no first screen: " + answer.failure + " " +
+                             (answer.data.empty() ? "" : answer.data.front());
+            return result;
+        }
+        result.times.push_back(seconds(host.markAnswerTimes().at(0) - start));
+        peer.action("Disconnect()");
+        if (!host.waitForClientGone(kLimit)) {
+            result.failure = "the host kept the connection";
+            return result;
+        }
+    }
+    peer.quit();
+    return result;
+}
+
+std::string ms(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%8.2f ms", s * 1000);
+    return text;
+}
+
+void printConnect(const char* label, const ConnectTimes& t) {
+    if (!t.failure.empty()) {
+        std::printf("  %-34s failed: %s\n", label, t.failure.c_str());
+        return;
+    }
+    std::printf("  %-34s median %s   min %s   (%zu connections)\n", label,
+                ms(median(t.times)).c_str(),
+                ms(*std::min_element(t.times.begin(), t.times.end())).c_str(), t.times.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else {
+            std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
+            return 2;
+        }
+    }
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::printf("Command: %s%s\n", length > 0 ? self : argv[0], quick ? " --quick" : "");
+    std::printf(
+        "Cedar TN3270 connection benchmark: our client (HostLink + TcpConnector, in process) "
+        "against s3270, timed by the loopback test host with timing marks (RFC 860).\n\n");
+
+    const bool havePeer = cedar::test::S3270Peer::available();
+    if (!havePeer) std::printf("s3270 is not installed: its rows are left out.\n\n");
+
+    // Throughput.
+    const std::vector<int> counts = quick ? std::vector<int>{200} : std::vector<int>{1000, 5000};
+    std::vector<Bytes> all;
+    for (int n = 1; n <= counts.back(); ++n)
+        all.push_back(fullScreen(n));
+    const std::size_t recordBytes = all.front().size();
+    std::printf(
+        "Throughput: N full-screen Write records (24 protected fields of 79 characters, %zu "
+        "bytes each)\nright after the first screen; from the answer to the timing mark after "
+        "the first screen\nto the answer to the one after the last record.\n\n",
+        recordBytes);
+    const int repeats = quick ? 1 : 5;
+    std::printf("  each measured %d time%s; the median run (and the best) shown.\n\n", repeats,
+                repeats == 1 ? "" : "s");
+    std::printf("  %6s  %-6s  %10s  %12s  %12s  %9s\n", "N", "client", "seconds", "records/s",
+                "best rec/s", "MB/s");
+    for (int n : counts) {
+        const std::vector<Bytes> bulk(all.begin(), all.begin() + n);
+        const double megabytes = static_cast<double>(recordBytes) * n / 1e6;
+        auto measure = [&](const char* name, auto once) -> std::optional<double> {
+            std::vector<double> runs;
+            for (int r = 0; r < repeats; ++r) {
+                const Throughput t = once(bulk);
+                if (!t.ok) {
+                    std::printf("  %6d  %-6s  failed: %s\n", n, name, t.failure.c_str());
+                    return std::nullopt;
+                }
+                runs.push_back(t.seconds);
+            }
+            const double mid = median(runs);
+            const double best = *std::min_element(runs.begin(), runs.end());
+            std::printf("  %6d  %-6s  %10.3f  %12.0f  %12.0f  %9.1f\n", n, name, mid, n / mid,
+                        n / best, megabytes / mid);
+            std::fflush(stdout);
+            return mid;
+        };
+        const auto ours = measure("cedar", ourThroughput);
+        const auto peer = havePeer ? measure("s3270", peerThroughput) : std::nullopt;
+        if (ours && peer)
+            std::printf("  %6d  ratio   cedar records/s : s3270 records/s = %.2f\n", n,
+                        *peer / *ours);
+    }
+    std::fflush(stdout);
+
+    // Connect to first screen.
+    const int rounds = quick ? 3 : 15;
+    std::printf(
+        "\nConnect to first screen: from the connect call (s3270: its Connect() action) "
+        "to the\nanswer to the timing mark after the first screen.\n\n");
+    {
+        ReplayHost host(connectScript());
+        if (!host.start()) {
+            std::printf("  the test host did not start: %s\n", host.error().c_str());
+            return 1;
+        }
+        cedar::ConnectionOptions options;
+        options.host = "127.0.0.1";
+        options.port = static_cast<std::uint16_t>(host.port());
+        printConnect("plain, cedar", ourConnects(host, options, rounds));
+        if (havePeer)
+            printConnect(
+                "plain, s3270",
+                peerConnects(host, "127.0.0.1:" + std::to_string(host.port()), "", rounds));
+
+        cedar::test::TestCertificates certs;
+        cedar::test::Stunnel stunnel;
+        std::string error;
+        if (!cedar::test::Stunnel::available()) {
+            std::printf("  TLS: stunnel is not installed\n");
+        } else if (!certs.make(error) ||
+                   !stunnel.start({{certs.leafCert, certs.leafKey, host.port()}}, error)) {
+            std::printf("  TLS: %s\n", error.c_str());
+        } else {
+            // Both verify the certificate against the test CA and the name.
+            cedar::ConnectionOptions tls = options;
+            tls.host = "localhost";
+            tls.port = static_cast<std::uint16_t>(stunnel.port());
+            tls.encryption = cedar::Encryption::Highest;
+            tls.caFile = certs.caCert;
+            printConnect("TLS (stunnel, verified), cedar", ourConnects(host, tls, rounds));
+            if (havePeer)
+                printConnect("TLS (stunnel, verified), s3270",
+                             peerConnects(host, "L:localhost:" + std::to_string(stunnel.port()),
+                                          certs.caCert, rounds));
+        }
+    }
+    return 0;
+}

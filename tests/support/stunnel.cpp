@@ -1,0 +1,164 @@
+#include "stunnel.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "hercules_host.h"
+
+extern char** environ;
+
+namespace cedar::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+std::string Stunnel::program() {
+    for (const char* path : {"/usr/bin/stunnel4", "/usr/bin/stunnel"})
+        if (access(path, X_OK) == 0) return path;
+    return {};
+}
+
+int Stunnel::port(std::size_t index) const {
+    return index < ports_.size() ? ports_[index] : 0;
+}
+
+std::string Stunnel::log() const {
+    if (dir_.empty()) return {};
+    std::ifstream in(dir_ + "/stunnel.log");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Stunnel::start(const std::vector<Service>& services, std::string& error) {
+    stop();
+    const std::string path = program();
+    if (path.empty()) {
+        error = "stunnel is not installed";
+        return false;
+    }
+    if (services.empty()) {
+        error = "no service to run";
+        return false;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/cedar-stunnel-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error = "cannot make a temporary folder";
+        return false;
+    }
+    dir_ = pattern;
+    const std::string config = dir_ + "/stunnel.conf";
+    const std::string logFile = dir_ + "/stunnel.log";
+
+    // A port picked free may be taken before stunnel binds it: then stunnel
+    // ends at once and the next attempt takes other ports.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ports_.clear();
+        {
+            std::ofstream out(config);
+            out << "foreground = yes\npid =\nsyslog = no\ndebug = 5\n";
+            for (std::size_t i = 0; i < services.size(); ++i) {
+                const int p = freeLoopbackPort();
+                ports_.push_back(p);
+                out << "[service" << i << "]\naccept = 127.0.0.1:" << p
+                    << "\nconnect = 127.0.0.1:" << services[i].connectPort
+                    << "\ncert = " << services[i].certFile << "\nkey = " << services[i].keyFile
+                    << "\n";
+            }
+        }
+        std::string programCopy = path;
+        std::string configCopy = config;
+        char* argv[] = {programCopy.data(), configCopy.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        // The connection code ignores SIGPIPE; the child gets the default back.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = -1;
+        const int rc = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) {
+            error = "cannot start " + path;
+            stop();
+            return false;
+        }
+        pid_ = pid;
+
+        const auto deadline = Clock::now() + std::chrono::seconds(15);
+        bool died = false;
+        while (Clock::now() < deadline) {
+            bool all = true;
+            for (int p : ports_)
+                all = all && portListening(p);
+            if (all) return true;
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                died = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!died) break;  // hung rather than failed: no point in trying again
+    }
+    error = "stunnel did not start:\n" + log();
+    stop();
+    return false;
+}
+
+void Stunnel::end() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_ || (done < 0 && errno != EINTR)) break;
+        if (Clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_ = -1;
+}
+
+void Stunnel::stop() {
+    end();
+    ports_.clear();
+    if (!dir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+        dir_.clear();
+    }
+}
+
+}  // namespace cedar::test
