@@ -1,6 +1,7 @@
 #include "host/telnet_layer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace cedar {
 
@@ -53,18 +54,30 @@ std::string TelnetLayer::rejectMessage(std::uint8_t reason) {
 
 void TelnetLayer::dataReceived(std::span<const std::uint8_t> block) {
     if (status_ == SessionStatus::Connecting) status_ = SessionStatus::Connected;
-    for (std::uint8_t b : block) {
+    const std::uint8_t* data = block.data();
+    const std::size_t size = block.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t b = data[i];
         switch (scan_) {
-            case State::Data:
-                if (b == kIac)
+            case State::Data: {
+                if (b == kIac) {
                     scan_ = State::Iac;
-                else
-                    dataByte(b);
+                    break;
+                }
+                // The data up to the next IAC in one go.
+                const void* iac = std::memchr(data + i, kIac, size - i);
+                const std::size_t end =
+                    iac != nullptr
+                        ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(iac) - data)
+                        : size;
+                dataBytes(data + i, end - i);
+                i = end - 1;
                 break;
+            }
             case State::Iac:
                 scan_ = State::Data;
                 if (b == kIac) {
-                    dataByte(kIac);  // doubled 0xFF is one data byte
+                    dataBytes(&kIac, 1);  // doubled 0xFF is one data byte
                 } else if (b == kSb) {
                     sub_.clear();
                     subTooLarge_ = false;
@@ -116,7 +129,7 @@ void TelnetLayer::dataReceived(std::span<const std::uint8_t> block) {
     flushReplies();
 }
 
-void TelnetLayer::dataByte(std::uint8_t b) {
+void TelnetLayer::dataBytes(const std::uint8_t* bytes, std::size_t n) {
     flushReplies();
     if (!recordOpen_) {
         recordOpen_ = true;
@@ -129,17 +142,17 @@ void TelnetLayer::dataByte(std::uint8_t b) {
         }
     }
     if (recordTooLarge_) {
-        ++droppedLength_;
+        droppedLength_ += n;
         return;
     }
-    if (record_.size() >= kMaxRecord) {
+    if (record_.size() + n > kMaxRecord) {
         recordTooLarge_ = true;
-        droppedLength_ = record_.size() + 1;
+        droppedLength_ = record_.size() + n;
         record_.clear();
         record_.shrink_to_fit();
         return;
     }
-    record_.push_back(b);
+    record_.insert(record_.end(), bytes, bytes + n);
 }
 
 void TelnetLayer::command(std::uint8_t cmd) {

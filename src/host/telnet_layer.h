@@ -82,7 +82,7 @@ class TelnetLayer {
     void reply(std::initializer_list<std::uint8_t> bytes);
     void reply(const std::vector<std::uint8_t>& bytes);
     void flushReplies();
-    void dataByte(std::uint8_t b);
+    void dataBytes(const std::uint8_t* bytes, std::size_t n);
 
     ProtocolState& state_;
     PresentationSpace& ps_;
