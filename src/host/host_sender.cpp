@@ -64,7 +64,7 @@ bool HostSender::sendRaw(std::span<const std::uint8_t> data) {
     return transmit(data);
 }
 
-bool HostSender::transmit(std::span<const std::uint8_t> frame) {
+bool HostSender::transmit(std::span<const std::uint8_t> frame, bool quiet) {
     SendResult result{false, socket_error::kNotSocket};
     if (connection_ != nullptr) result = connection_->send(frame);
     if (result.ok) return true;
@@ -77,7 +77,7 @@ bool HostSender::transmit(std::span<const std::uint8_t> frame) {
                       "reconnect",
                       result.error);
         connectionWanted_ = false;
-        events_.sendFailed(result.error, text);
+        events_.sendFailed(result.error, quiet ? std::string() : std::string(text));
     }
     return false;
 }
@@ -148,7 +148,7 @@ void HostSender::secondTick(bool connected) {
     if (secondsSinceKeepAlive_ >= keepAliveInterval_) {
         secondsSinceKeepAlive_ = 0;
         const std::uint8_t command[] = {kIac, settings_.keepAliveCommand};
-        transmit(command);
+        transmit(command, true);  // a failed keep-alive is not reported, only acted on
         events_.traceSent(command);
     }
 }

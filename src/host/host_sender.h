@@ -31,8 +31,9 @@ class SendEvents {
     virtual ~SendEvents() = default;
     // Bytes really sent or only traced, as they went (framed).
     virtual void traceSent(std::span<const std::uint8_t> /*frame*/) {}
-    // A send failed while a connection was wanted: the message to show, then
-    // the host-closed handling (reconnect or close, as configured).
+    // A send failed while a connection was wanted: the message to show (empty
+    // for a failed keep-alive), then the host-closed handling (reconnect or
+    // close, as configured).
     virtual void sendFailed(int /*error*/, const std::string& /*message*/) {}
 };
 
@@ -73,7 +74,8 @@ class HostSender {
     void startTransactionTimer();
 
   private:
-    bool transmit(std::span<const std::uint8_t> frame);
+    // Sends; a failure ends the connection (once). `quiet`: without a message.
+    bool transmit(std::span<const std::uint8_t> frame, bool quiet = false);
 
     const ProtocolState& state_;
     Scheduler& scheduler_;

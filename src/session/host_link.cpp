@@ -98,7 +98,7 @@ void HostLink::refreshDisplay() {
 }
 
 void HostLink::sendFailed(int, const std::string& message) {
-    ui_.showError("Send Error", message);
+    if (!message.empty()) ui_.showError("Send Error", message);
     // No send can succeed on this connection again: take the host-closed path.
     if (connection_) hostClosed();
 }

@@ -99,6 +99,20 @@ TEST(HostLink, HardSendErrorEndsTheConnectionInsteadOfHanging) {
     EXPECT_EQ(h.connector.current, nullptr);
 }
 
+TEST(HostLink, AFailedKeepAliveEndsTheConnectionWithoutAMessage) {
+    Harness h;
+    SenderSettings s;
+    s.keepAliveTime = 1;
+    h.link.sender().setSettings(s);
+    h.connect();
+    h.connector.up();
+    h.connector.current->failSendsWith = socket_error::kConnReset;
+    h.link.sender().secondTick(true);
+    EXPECT_TRUE(h.ui.errors.empty());
+    EXPECT_EQ(h.ui.closed, 1);
+    EXPECT_FALSE(h.link.connected());
+}
+
 TEST(HostLink, ReconnectStartsFresh) {
     Harness h;
     h.connect();
