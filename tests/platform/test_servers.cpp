@@ -17,6 +17,8 @@
 #include <thread>
 #include <utility>
 
+#include "child_process.h"
+
 extern char** environ;
 
 namespace cedar::test {
@@ -43,56 +45,13 @@ bool waitFd(int fd, short events, std::int64_t deadline) {
     }
 }
 
-// Starts `openssl args...` with stdin from /dev/null and stdout and stderr
-// to `outFd` (or /dev/null when -1). The pid, or -1.
+// Starts `openssl args...` with its output to `outFd` (or dropped). The pid, or -1.
 int spawnOpenssl(const std::vector<std::string>& args, int outFd) {
-    std::vector<char*> argv;
-    std::string program = "openssl";
-    argv.push_back(program.data());
-    std::vector<std::string> copies(args);
-    for (auto& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (outFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-        posix_spawn_file_actions_adddup2(&actions, outFd, 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    // The connection code ignores SIGPIPE; the child gets the default back.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, "openssl", &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-// Waits until `pid` ends, at most until `deadline`; then kills it. Its exit
-// status, or -1 when it had to be killed.
-int reap(int pid, std::int64_t deadline) {
-    int status = 0;
-    while (nowMs() < deadline) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
-        std::this_thread::sleep_for(5ms);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return -1;
+    std::vector<std::string> argv = {"openssl"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    SpawnOptions options;
+    options.outputFd = outFd;
+    return spawnProcess(argv, options);
 }
 
 }  // namespace
@@ -299,8 +258,7 @@ bool haveOpensslCommand() {
 }
 
 bool runOpenssl(const std::vector<std::string>& args) {
-    const int pid = spawnOpenssl(args, -1);
-    return pid > 0 && reap(pid, nowMs() + kWait.count()) == 0;
+    return reapProcess(spawnOpenssl(args, -1), kWait) == 0;
 }
 
 OpensslServer::OpensslServer(const std::vector<std::string>& args, int connections) {

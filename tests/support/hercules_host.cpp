@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "child_process.h"
+
 namespace cedar::test {
 
 namespace {
@@ -104,29 +106,17 @@ bool HerculesHost::start(std::string& error, int devices) {
             for (int d = 0; d < devices; ++d)
                 cnf << "00" << std::hex << 0x10 + d << std::dec << " 3270\n";
         }
-        int in[2];
-        if (::pipe2(in, O_CLOEXEC) != 0) {
-            error = "cannot make a pipe";
+        std::filesystem::remove(logPath_);
+        SpawnOptions spawn;
+        spawn.outputPath = logPath_;
+        spawn.stdinPipe = true;  // kept open: hercules ends when its console input ends
+        spawn.workingDirectory = dir_;
+        pid_ = spawnProcess({"/usr/bin/hercules", "-f", "test.cnf", "-d"}, spawn, &stdinPipe_);
+        if (pid_ < 0) {
+            error = "cannot start hercules";
             stop();
             return false;
         }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], 0);
-            const int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (log >= 0) {
-                ::dup2(log, 1);
-                ::dup2(log, 2);
-            }
-            ::close(in[1]);
-            ::signal(SIGPIPE, SIG_DFL);  // ignored by the connection code, inherited
-            if (::chdir(dir_.c_str()) != 0) ::_exit(126);
-            ::execl("/usr/bin/hercules", "hercules", "-f", "test.cnf", "-d",
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        stdinPipe_ = in[1];  // kept open: hercules ends when its console input ends
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
         while (std::chrono::steady_clock::now() < deadline) {
             if (portListening(port_)) return true;
@@ -163,17 +153,7 @@ void HerculesHost::end() {
         stdinPipe_ = -1;
     }
     if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        stopProcess(pid_, std::chrono::seconds(5));
         pid_ = -1;
     }
 }

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "child_process.h"
 #include "hercules_host.h"
 
 extern char** environ;
@@ -82,28 +83,10 @@ bool Stunnel::start(const std::vector<Service>& services, std::string& error) {
                     << "\n";
             }
         }
-        std::string programCopy = path;
-        std::string configCopy = config;
-        char* argv[] = {programCopy.data(), configCopy.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        // The connection code ignores SIGPIPE; the child gets the default back.
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-        pid_t pid = -1;
-        const int rc = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) {
+        SpawnOptions spawn;
+        spawn.outputPath = logFile;
+        const pid_t pid = spawnProcess({path, config}, spawn);
+        if (pid < 0) {
             error = "cannot start " + path;
             stop();
             return false;
@@ -134,20 +117,7 @@ bool Stunnel::start(const std::vector<Service>& services, std::string& error) {
 
 void Stunnel::end() {
     if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid_, &status, WNOHANG);
-        if (done == pid_ || (done < 0 && errno != EINTR)) break;
-        if (Clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-            }
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    stopProcess(pid_, std::chrono::seconds(5));
     pid_ = -1;
 }
 

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <thread>
 
+#include "child_process.h"
+
 extern char** environ;
 
 namespace cedar::test {
@@ -25,52 +27,13 @@ using Clock = std::chrono::steady_clock;
 // Every openssl run ends after this long at the latest.
 constexpr auto kRunLimit = std::chrono::seconds(20);
 
-// Runs `openssl args...` with standard input from /dev/null and its output
-// to `outputFile` (or /dev/null). Its exit status, or -1 when it could not be
-// started or had to be killed.
+// Runs `openssl args...` with its output appended to `outputFile` (or
+// dropped). Its exit status, or -1 when it could not be started or had to
+// be killed.
 int runOpenssl(const std::vector<std::string>& args, const std::string& outputFile) {
-    std::vector<std::string> copies = {"openssl"};
-    copies.insert(copies.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    const char* out = outputFile.empty() ? "/dev/null" : outputFile.c_str();
-    posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    // The connection code ignores SIGPIPE; the child gets the default back.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, "openssl", &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-
-    const auto deadline = Clock::now() + kRunLimit;
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0 && errno != EINTR) return -1;
-        if (Clock::now() >= deadline) {
-            kill(pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    std::vector<std::string> argv = {"openssl"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProcess(argv, kRunLimit, outputFile);
 }
 
 std::string readText(const std::string& path) {
