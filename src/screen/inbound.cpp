@@ -131,6 +131,11 @@ void InboundBuilder::sendShortReadModified(std::uint8_t aidByte) {
     sender_.sendRecord(out_, trace_);
 }
 
+void InboundBuilder::sendAidAndCursor(std::uint8_t aidByte) {
+    begin(aidByte);
+    sender_.sendAid(out_, trace_);
+}
+
 void InboundBuilder::sendReadBuffer(std::uint8_t aidByte, int start) {
     begin(aidByte);
     if (start < 0 || start >= ps_.positions()) start = 0;
@@ -249,6 +254,10 @@ void InboundReadReplies::sendReadModified(std::uint8_t aidByte) {
 
 void InboundReadReplies::sendReadModifiedAll(std::uint8_t aidByte) {
     builder_.sendReadModified(aidByte);
+}
+
+void InboundReadReplies::sendAidAndCursor(std::uint8_t aidByte) {
+    builder_.sendAidAndCursor(aidByte);
 }
 
 void InboundReadReplies::sendShortRead(std::uint8_t aidByte) {

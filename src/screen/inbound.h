@@ -69,6 +69,8 @@ class InboundBuilder {
     // Read Modified after a short-read AID: the AID and the cursor address,
     // sent without starting the transaction timer.
     void sendShortReadModified(std::uint8_t aidByte);
+    // The AID and the cursor address as an attention (starts the timer).
+    void sendAidAndCursor(std::uint8_t aidByte);
     // Read Buffer: the AID, the cursor address and every position from
     // `start` (0 when it is not on the screen) in the screen's reply mode.
     void sendReadBuffer(std::uint8_t aidByte, int start = 0);
@@ -112,6 +114,7 @@ class InboundReadReplies : public ReadReplySender {
     void sendReadModified(std::uint8_t aidByte) override;
     void sendReadModifiedAll(std::uint8_t aidByte) override;
     void sendShortRead(std::uint8_t aidByte) override;
+    void sendAidAndCursor(std::uint8_t aidByte) override;
 
   private:
     InboundBuilder& builder_;

@@ -22,8 +22,12 @@ class ReadReplySender {
     virtual void sendReadBuffer() {}
     virtual void sendReadModified(std::uint8_t /*aid*/) {}
     virtual void sendReadModifiedAll(std::uint8_t /*aid*/) {}
-    // The AID and the encoded cursor address, nothing more.
+    // The AID and the encoded cursor address, nothing more (Read Modified
+    // after a short-read AID).
     virtual void sendShortRead(std::uint8_t /*aid*/) {}
+    // The same record as an attention of its own, which starts the
+    // transaction timer (the Wang-mode command 0xA0).
+    virtual void sendAidAndCursor(std::uint8_t aid) { sendShortRead(aid); }
 };
 
 // Write Structured Field records (query replies, file transfer data, ...).

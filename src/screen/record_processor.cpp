@@ -286,7 +286,7 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
             return Flow::Continue;
         case 0xA0:
             if (ps_.settings().wang) {
-                hooks_.reads->sendShortRead(currentAid);
+                hooks_.reads->sendAidAndCursor(currentAid);
                 c.pos = 1;
                 return Flow::Continue;
             }
@@ -453,8 +453,9 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
             const auto v = static_cast<std::uint8_t>(value & (ps_.settings().wang ? 0x0F : 0x07));
             if (sa)
                 ps_.currentHighlight = v;
-            else
-                ps_.highlights()[p] = v;
+            else  // keeps the mark of a colour pair before it in the same order
+                ps_.highlights()[p] =
+                    static_cast<std::uint8_t>((ps_.highlights()[p] & hl::kExplicitColor) | v);
             return true;
         }
         case 0x42: {  // foreground colour

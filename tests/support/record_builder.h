@@ -75,6 +75,7 @@ class RecordingHooks : public ReadReplySender,
     void sendReadModified(std::uint8_t aid) override { log("readModified", aid); }
     void sendReadModifiedAll(std::uint8_t aid) override { log("readModifiedAll", aid); }
     void sendShortRead(std::uint8_t aid) override { log("shortRead", aid); }
+    void sendAidAndCursor(std::uint8_t aid) override { log("aidAndCursor", aid); }
     void handleStructuredFields(Bytes) override { calls.emplace_back("structuredFields"); }
     void completePendingRemoteAction() override { calls.emplace_back("remoteAction"); }
     void checkHandshake(Bytes) override { calls.emplace_back("checkHandshake"); }

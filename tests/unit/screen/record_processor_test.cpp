@@ -171,6 +171,20 @@ TEST(ReadCommands, AnswerWithoutUnlockingTheKeyboard) {
     }
 }
 
+TEST(ReadCommands, WangAttentionCommand) {
+    for (bool wang : {false, true}) {
+        ScreenSettings s;
+        s.wang = wang;
+        Fixture f(s);
+        f.rp().currentAid = 0x7D;
+        f.apply(RecordBuilder().raw({0xA0}));
+        EXPECT_EQ(f.hooks.calls,
+                  wang ? std::vector<std::string>{"aidAndCursor:7D"} : std::vector<std::string>{})
+            << wang;
+        EXPECT_EQ(f.ps().hostCodes()[0], wang ? 0x00 : 0xA0) << "without Wang it is data";
+    }
+}
+
 TEST(EraseAllUnprotected, ErasesInputRestoresOnceAndTabsToFirstField) {
     for (std::uint8_t command : {cmd::kEraseAllUnprotected, cmd::kEraseAllUnprotectedCcw}) {
         Fixture f;
@@ -210,7 +224,8 @@ TEST(Orders, StartFieldAndExtendedAttributes) {
     EXPECT_EQ(ps.attributes()[1], 0xC8);
     EXPECT_EQ(ps.highlights()[1], 0x02 | hl::kExplicitColor);
     EXPECT_EQ(ps.colors()[1], items.colorByte(2));
-    EXPECT_EQ(ps.highlights()[2], 0x04) << "a later highlight pair replaces the colour mark";
+    EXPECT_EQ(ps.highlights()[2], 0x04 | hl::kExplicitColor)
+        << "a highlight pair after a colour pair keeps the colour's mark";
     EXPECT_EQ(ps.attributes()[3], 0x80) << "no field attribute pair: attribute 0";
     EXPECT_EQ(ps.charsets()[3], 0xF1);
     for (int p = 0; p < 4; ++p)
