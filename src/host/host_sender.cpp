@@ -23,39 +23,54 @@ void HostSender::startTransactionTimer() {
     transactionStart_ = scheduler_.nowMs();
 }
 
-bool HostSender::sendRecord(std::span<const std::uint8_t> data, int flags) {
-    lastSent_.assign(data.begin(), data.end());
-    std::vector<std::uint8_t> frame;
-    frame.reserve(data.size() + data.size() / 8 + 9);
+std::vector<std::uint8_t> HostSender::frame(std::span<const std::uint8_t> data,
+                                            std::uint16_t sequence) const {
+    std::vector<std::uint8_t> out;
+    out.reserve(data.size() + data.size() / 8 + 9);
     if (state_.tn3270eMode) {
         const std::uint8_t header[5] = {state_.lastDataType, 0x00, 0x00,
-                                        static_cast<std::uint8_t>(sendSequence_ >> 8),
-                                        static_cast<std::uint8_t>(sendSequence_ & 0xFF)};
+                                        static_cast<std::uint8_t>(sequence >> 8),
+                                        static_cast<std::uint8_t>(sequence & 0xFF)};
         for (std::uint8_t b : header) {
-            frame.push_back(b);
-            if (b == kIac) frame.push_back(kIac);
+            out.push_back(b);
+            if (b == kIac) out.push_back(kIac);
         }
-        if (flags & kReallySend) ++sendSequence_;
     }
     if (!data.empty() && data[0] == kIac) {
         // A Telnet command passed through this path goes unchanged.
-        frame.insert(frame.end(), data.begin(), data.end());
+        out.insert(out.end(), data.begin(), data.end());
     } else {
         for (std::uint8_t b : data) {
-            frame.push_back(b);
-            if (b == kIac) frame.push_back(kIac);
+            out.push_back(b);
+            if (b == kIac) out.push_back(kIac);
         }
-        frame.push_back(kIac);
-        frame.push_back(kEor);
+        out.push_back(kIac);
+        out.push_back(kEor);
     }
+    return out;
+}
+
+bool HostSender::sendRecord(std::span<const std::uint8_t> data, int flags,
+                            std::span<const std::uint8_t> traceCopy) {
+    lastSent_.assign(data.begin(), data.end());
+    const std::uint16_t sequence = sendSequence_;
+    const std::vector<std::uint8_t> out = frame(data, sequence);
+    if (state_.tn3270eMode && (flags & kReallySend)) ++sendSequence_;
     bool ok = true;
-    if (flags & kReallySend) ok = transmit(frame);
-    if (flags & kTrace) events_.traceSent(frame);
+    if (flags & kReallySend) ok = transmit(out);
+    if (flags & kTrace) {
+        // The trace gets the masked copy, framed alike, when there is one.
+        if (traceCopy.empty())
+            events_.traceSent(out);
+        else
+            events_.traceSent(frame(traceCopy, sequence));
+    }
     return ok;
 }
 
-bool HostSender::sendAid(std::span<const std::uint8_t> data, int flags) {
-    const bool ok = sendRecord(data, flags);
+bool HostSender::sendAid(std::span<const std::uint8_t> data, int flags,
+                         std::span<const std::uint8_t> traceCopy) {
+    const bool ok = sendRecord(data, flags, traceCopy);
     startTransactionTimer();
     return ok;
 }

@@ -52,9 +52,13 @@ class HostSender {
     // No connection is wanted any more: failures are no longer reported.
     void connectionEnded() { connectionWanted_ = false; }
 
-    bool sendRecord(std::span<const std::uint8_t> data, int flags = kReallySend | kTrace);
+    // `traceCopy`, when given, is what the trace shows instead of `data` (the
+    // same record with the characters of non-display fields masked).
+    bool sendRecord(std::span<const std::uint8_t> data, int flags = kReallySend | kTrace,
+                    std::span<const std::uint8_t> traceCopy = {});
     // sendRecord, then starts the transaction timer.
-    bool sendAid(std::span<const std::uint8_t> data, int flags = kReallySend | kTrace);
+    bool sendAid(std::span<const std::uint8_t> data, int flags = kReallySend | kTrace,
+                 std::span<const std::uint8_t> traceCopy = {});
     bool sendRaw(std::span<const std::uint8_t> data);
     // Pairs of hexadecimal digits, up to 255 bytes; an empty text sends nothing.
     bool sendHexString(const std::string& hex);
@@ -74,6 +78,8 @@ class HostSender {
     void startTransactionTimer();
 
   private:
+    std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data,
+                                    std::uint16_t sequence) const;
     // Sends; a failure ends the connection (once). `quiet`: without a message.
     bool transmit(std::span<const std::uint8_t> frame, bool quiet = false);
 

@@ -63,6 +63,8 @@ class RecordProcessor {
     RecordProcessor(PresentationSpace& ps, const CodePages& codePages, SessionStatus& status);
 
     void setHooks(const RecordHooks& hooks);
+    // The hooks in force (never null: absent ones are do-nothing defaults).
+    const RecordHooks& hooks() const { return hooks_; }
     void setOptions(const EndOfWriteOptions& options) { options_ = options; }
 
     void processRecord(Bytes record, const RecordOrigin& origin = {});

@@ -10,7 +10,17 @@ HostLink::HostLink(Session& session, Connector& connector, Scheduler& scheduler,
       scheduler_(scheduler),
       ui_(ui),
       telnet_(protocol_, session.screen, session.records, session.codePages, session.status, *this),
-      sender_(protocol_, scheduler, *this) {}
+      sender_(protocol_, scheduler, *this),
+      inbound_(session.screen, session.codePages, *this),
+      readReplies_(inbound_, session.records),
+      structuredFields_(session.screen, session.records, session.codePages, session.status, *this) {
+    // The host's read commands and structured fields are answered through
+    // this link.
+    RecordHooks hooks = session.records.hooks();
+    hooks.reads = &readReplies_;
+    hooks.structuredFields = &structuredFields_;
+    session.records.setHooks(hooks);
+}
 
 HostLink::~HostLink() {
     disconnect();
@@ -101,6 +111,14 @@ void HostLink::sendFailed(int, const std::string& message) {
     if (!message.empty()) ui_.showError("Send Error", message);
     // No send can succeed on this connection again: take the host-closed path.
     if (connection_) hostClosed();
+}
+
+void HostLink::sendAid(Bytes record, Bytes traceCopy) {
+    sender_.sendAid(record, HostSender::kReallySend | HostSender::kTrace, traceCopy);
+}
+
+void HostLink::sendRecord(Bytes record, Bytes traceCopy) {
+    sender_.sendRecord(record, HostSender::kReallySend | HostSender::kTrace, traceCopy);
 }
 
 }  // namespace cedar

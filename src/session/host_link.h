@@ -10,6 +10,8 @@
 #include "host/host_sender.h"
 #include "host/protocol_state.h"
 #include "host/telnet_layer.h"
+#include "screen/inbound.h"
+#include "screen/structured_fields.h"
 #include "session/session.h"
 
 namespace cedar {
@@ -27,7 +29,10 @@ class LinkUi {
     virtual void connected(const ConnectionInfo& /*info*/) {}
 };
 
-class HostLink : private ConnectionEvents, private TelnetEvents, private SendEvents {
+class HostLink : private ConnectionEvents,
+                 private TelnetEvents,
+                 private SendEvents,
+                 private InboundSender {
   public:
     HostLink(Session& session, Connector& connector, Scheduler& scheduler, LinkUi& ui);
     ~HostLink() override;
@@ -39,6 +44,9 @@ class HostLink : private ConnectionEvents, private TelnetEvents, private SendEve
     bool connected() const { return connection_ != nullptr; }
 
     HostSender& sender() { return sender_; }
+    // Builds what the terminal sends: attention keys' replies, read replies.
+    InboundBuilder& inbound() { return inbound_; }
+    StructuredFields& structuredFields() { return structuredFields_; }
     const ProtocolState& protocol() const { return protocol_; }
     const ConnectionInfo& info() const { return info_; }
 
@@ -55,6 +63,10 @@ class HostLink : private ConnectionEvents, private TelnetEvents, private SendEve
     void refreshDisplay() override;
     // SendEvents
     void sendFailed(int error, const std::string& message) override;
+    // InboundSender
+    void sendAid(Bytes record, Bytes traceCopy) override;
+    void sendRecord(Bytes record, Bytes traceCopy) override;
+    bool sscpLuMode() const override { return protocol_.sscpLuMode; }
 
     void ended();
 
@@ -65,6 +77,9 @@ class HostLink : private ConnectionEvents, private TelnetEvents, private SendEve
     ProtocolState protocol_;
     TelnetLayer telnet_;
     HostSender sender_;
+    InboundBuilder inbound_;
+    InboundReadReplies readReplies_;
+    StructuredFields structuredFields_;
     std::unique_ptr<Connection> connection_;
     ConnectionInfo info_;
 };

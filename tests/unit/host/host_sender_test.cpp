@@ -78,6 +78,24 @@ TEST(HostSender, Tn3270eHeaderAndSequenceNumbers) {
     EXPECT_EQ(h.sender.sendSequence(), 0);
 }
 
+TEST(HostSender, TheTraceShowsTheMaskedCopyFramedAlike) {
+    Harness h(true);
+    const Bytes_ data = {0x7D, 0x40, 0x40, 0x11, 0x40, 0x4A, 0x81, 0x82};
+    const Bytes_ masked = {0x7D, 0x40, 0x40, 0x11, 0x40, 0x4A, 0xE7, 0xE7};
+    h.sender.sendAid(data, HostSender::kReallySend | HostSender::kTrace, masked);
+    ASSERT_EQ(h.connection.sent.size(), 1u);
+    ASSERT_EQ(h.events.traced.size(), 1u);
+    const Bytes_ header = {0x00, 0x00, 0x00, 0x00, 0x00};
+    Bytes_ wire = header, trace = header;
+    wire.insert(wire.end(), data.begin(), data.end());
+    trace.insert(trace.end(), masked.begin(), masked.end());
+    wire.insert(wire.end(), {kIac, kEor});
+    trace.insert(trace.end(), {kIac, kEor});
+    EXPECT_EQ(h.connection.sent[0], wire);
+    EXPECT_EQ(h.events.traced[0], trace) << "same header and sequence, masked data";
+    EXPECT_EQ(h.sender.lastSent(), data) << "a resend repeats what went to the host";
+}
+
 TEST(HostSender, KeepAlive) {
     Harness h;
     SenderSettings s;

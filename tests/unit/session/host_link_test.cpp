@@ -63,6 +63,29 @@ TEST(HostLink, ConnectNegotiateAndShowTheFirstScreen) {
     EXPECT_EQ(h.connector.current->sent.back(), (Bytes_{0x7D, 0x40, 0x40, kIac, kEor}));
 }
 
+TEST(HostLink, AnswersTheHostsReadsAndQueries) {
+    Harness h;
+    h.connect();
+    h.connector.up();
+    h.connector.receive({kIac, kDo, kOptEndOfRecord});
+    auto screen = test::RecordBuilder(0xF5, 0xC3).sf(0x60).text("AB").ic().bytes();
+    screen.insert(screen.end(), {kIac, kEor});
+    h.connector.receive(screen);
+    h.connector.current->sent.clear();
+    // Read Buffer: the AID (none yet), the cursor and the buffer.
+    h.connector.receive({0xF2, kIac, kEor});
+    ASSERT_EQ(h.connector.current->sent.size(), 1u);
+    const Bytes_& reply = h.connector.current->sent[0];
+    ASSERT_GE(reply.size(), 8u);
+    EXPECT_EQ(Bytes_(reply.begin(), reply.begin() + 7),
+              (Bytes_{0x60, 0x40, 0xC3, 0x1D, 0xE0, 0xC1, 0xC2}));
+    // Read Partition Query: query replies under AID 0x88.
+    h.connector.current->sent.clear();
+    h.connector.receive({0xF3, 0x00, 0x05, 0x01, 0xFF, 0xFF, 0x02, kIac, kEor});  // 0xFF doubled
+    ASSERT_EQ(h.connector.current->sent.size(), 1u);
+    EXPECT_EQ(h.connector.current->sent[0][0], 0x88);
+}
+
 TEST(HostLink, FailuresReachTheUserWithTheirTitles) {
     Harness h;
     h.connect();
