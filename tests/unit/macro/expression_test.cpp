@@ -438,40 +438,5 @@ TEST(MacroExpression, CaseValueLists) {
     }
 }
 
-TEST(MacroExpression, OperatorTable) {
-    struct Case {
-        const char* spelling;
-        MacroOperator op;
-        int precedence;
-    };
-    const Case cases[] = {
-        {"+", MacroOperator::Add, 40},
-        {"-", MacroOperator::Subtract, 40},
-        {"*", MacroOperator::Multiply, 45},
-        {"/", MacroOperator::Divide, 45},
-        {"//", MacroOperator::Remainder, 45},
-        {"=", MacroOperator::Equal, 30},
-        {"!=", MacroOperator::NotEqual, 30},
-        {"<", MacroOperator::Less, 30},
-        {">", MacroOperator::Greater, 30},
-        {"<=", MacroOperator::LessOrEqual, 30},
-        {">=", MacroOperator::GreaterOrEqual, 30},
-        {"&", MacroOperator::And, 20},
-        {"|", MacroOperator::Or, 15},
-        {"^", MacroOperator::Xor, 10},
-        {"(", MacroOperator::LeftParenthesis, 0},
-        {")", MacroOperator::RightParenthesis, 0},
-        {",", MacroOperator::Comma, 0},
-        {"!", MacroOperator::Bang, 90},
-        {"==", MacroOperator::ExactEqual, 30},
-        {"=<", MacroOperator::None, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.spelling);
-        EXPECT_EQ(lookUpOperator(c.spelling), c.op);
-        EXPECT_EQ(operatorPrecedence(c.op), c.precedence);
-    }
-}
-
 }  // namespace
 }  // namespace cedar
