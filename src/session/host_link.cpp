@@ -69,6 +69,7 @@ void HostLink::connectionUp(const ConnectionInfo& info) {
 }
 
 void HostLink::dataReceived(std::span<const std::uint8_t> block) {
+    if (trace_ != nullptr) trace_->trace(TraceType::RawBlock, block);
     telnet_.dataReceived(block);
     ui_.statusChanged();
 }
@@ -96,11 +97,20 @@ void HostLink::tlsFailed(const std::string& message) {
 
 void HostLink::sendRaw(std::span<const std::uint8_t> bytes) {
     sender_.sendRaw(bytes);
+    if (trace_ != nullptr) trace_->trace(TraceType::DataSent, bytes);
 }
 
 void HostLink::deviceRejected(std::uint8_t, const std::string& message) {
     ui_.statusChanged();
     ui_.showError("Cedar TN3270 Connection Error 3", message);
+}
+
+void HostLink::recordApplied(std::span<const std::uint8_t> record, const RecordOrigin&) {
+    if (trace_ != nullptr) trace_->trace(TraceType::RecordReceived, record);
+}
+
+void HostLink::traceSent(std::span<const std::uint8_t> frame) {
+    if (trace_ != nullptr) trace_->trace(TraceType::DataSent, frame);
 }
 
 void HostLink::refreshDisplay() {

@@ -10,6 +10,7 @@
 #include "host/host_sender.h"
 #include "host/protocol_state.h"
 #include "host/telnet_layer.h"
+#include "host/trace.h"
 #include "screen/inbound.h"
 #include "screen/structured_fields.h"
 #include "session/session.h"
@@ -47,6 +48,9 @@ class HostLink : private ConnectionEvents,
     // Builds what the terminal sends: attention keys' replies, read replies.
     InboundBuilder& inbound() { return inbound_; }
     StructuredFields& structuredFields() { return structuredFields_; }
+    // Every block received, record applied and frame sent goes to `trace`
+    // (replies with non-display fields masked); nullptr: none.
+    void setTrace(Trace* trace) { trace_ = trace; }
     const ProtocolState& protocol() const { return protocol_; }
     const ConnectionInfo& info() const { return info_; }
 
@@ -60,9 +64,11 @@ class HostLink : private ConnectionEvents,
     // TelnetEvents
     void sendRaw(std::span<const std::uint8_t> bytes) override;
     void deviceRejected(std::uint8_t reason, const std::string& message) override;
+    void recordApplied(std::span<const std::uint8_t> record, const RecordOrigin& origin) override;
     void refreshDisplay() override;
     // SendEvents
     void sendFailed(int error, const std::string& message) override;
+    void traceSent(std::span<const std::uint8_t> frame) override;
     // InboundSender
     void sendAid(Bytes record, Bytes traceCopy) override;
     void sendRecord(Bytes record, Bytes traceCopy) override;
@@ -81,6 +87,7 @@ class HostLink : private ConnectionEvents,
     InboundReadReplies readReplies_;
     StructuredFields structuredFields_;
     std::unique_ptr<Connection> connection_;
+    Trace* trace_ = nullptr;
     ConnectionInfo info_;
 };
 

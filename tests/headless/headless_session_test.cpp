@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "hercules_host.h"
+#include "host/trace.h"
 #include "sessionfile/session_file.h"
 #include "sessionfile/standard_session.h"
 
@@ -106,6 +107,30 @@ TEST_F(HeadlessSession, StartupFailuresExitWithCodeEight) {
         EXPECT_EQ(r.exitCode, 8) << c.args;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
     }
+}
+
+TEST_F(HeadlessSession, TracesIntoTheAppDataFolder) {
+    if (!test::HerculesHost::available()) GTEST_SKIP() << "hercules is not installed";
+    test::HerculesHost hercules;
+    std::string error;
+    ASSERT_TRUE(hercules.start(error)) << error;
+    const RunResult r = run("--trace 127.0.0.1:" + std::to_string(hercules.port()),
+                            "connect\nwait unlock 10\ntrace dump\ntrace stop\nquit\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string bytes = read(appData_ + "/" + traceFileName('A'));
+    TraceFile file;
+    ASSERT_TRUE(parseTrace(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), file, error))
+        << error << "\n"
+        << r.out;
+    int blocks = 0, records = 0, snapshots = 0;
+    for (const auto& rec : file.records) {
+        blocks += rec.type == 8;
+        records += rec.type == 2;
+        snapshots += rec.type == 7;
+    }
+    EXPECT_GT(blocks, 0);
+    EXPECT_EQ(records, 1) << "the logo screen";
+    EXPECT_EQ(snapshots, 1);
 }
 
 TEST_F(HeadlessSession, RefusedConnectionIsReported) {

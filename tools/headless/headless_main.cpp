@@ -13,6 +13,7 @@
 #include "headless_shell.h"
 #include "platform/files.h"
 #include "platform/tcp_connection.h"
+#include "platform/trace_files.h"
 #include "session/folders.h"
 #include "session/settings.h"
 #include "sessionfile/session_file.h"
@@ -145,6 +146,11 @@ int main(int argc, char** argv) {
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
     cedar::headless::Shell shell(options, session, connector, loop, settings);
+    cedar::platform::FolderTraceSink traceSink(folders.appData);
+    cedar::platform::LocalTraceClock traceClock;
+    cedar::Trace trace(traceSink, traceClock, 'A');
+    shell.setTrace(&trace, traceSink.pathOf(cedar::traceFileName('A')));
+    if (options.trace) trace.start();
     InputLines input(loop);
     bool quit = false;
     while (!quit) {

@@ -25,9 +25,11 @@ const char* const kUsage =
     "  --country NAME      screen country of the country file\n"
     "  --country-file FILE the country file (default: the program's country.lst)\n"
     "  --connect-timeout SECONDS  (default 30)\n"
+    "  --trace             trace from the start (sessionA.trc in the AppData folder)\n"
     "Commands on standard input, one per line; each answer ends with \"ok\" or\n"
     "\"error: TEXT\":\n"
-    "  connect | disconnect | wait unlock SECONDS | screen | status | quit\n";
+    "  connect | disconnect | wait unlock SECONDS | screen | status |\n"
+    "  trace start|stop|dump | quit\n";
 
 namespace {
 
@@ -106,6 +108,8 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
             o.validate = false;
         } else if (a == "--no-name-check") {
             o.nameCheck = false;
+        } else if (a == "--trace") {
+            o.trace = true;
         } else if (a == "--session") {
             if (!value(o.sessionFile)) return false;
         } else if (a == "--settings") {
@@ -217,6 +221,7 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "wait") return waitUnlock(w);
     if (cmd == "screen") return screen();
     if (cmd == "status") return status();
+    if (cmd == "trace") return traceCommand(w);
     if (cmd == "quit") {
         link_.disconnect();
         quit = true;
@@ -258,6 +263,27 @@ std::string Shell::waitUnlock(const std::vector<std::string>& w) {
     if (!link_.connected()) return "error: not connected\n";
     (void)ok;
     return "error: timed out waiting for the keyboard to unlock\n";
+}
+
+void Shell::setTrace(Trace* trace, std::string location) {
+    trace_ = trace;
+    traceLocation_ = std::move(location);
+    link_.setTrace(trace);
+}
+
+std::string Shell::traceCommand(const std::vector<std::string>& w) {
+    if (w.size() != 2 || (w[1] != "start" && w[1] != "stop" && w[1] != "dump"))
+        return "error: usage: trace start|stop|dump\n";
+    if (trace_ == nullptr) return "error: no trace folder\n";
+    if (w[1] == "start") {
+        trace_->start();
+    } else if (w[1] == "stop") {
+        trace_->stop();
+    } else {
+        trace_->dumpScreen(session_.screen);
+        trace_->flush();
+    }
+    return "trace " + traceLocation_ + "\nok\n";
 }
 
 std::string Shell::screen() {

@@ -30,6 +30,7 @@ struct Options {
     std::string country;
     std::string countryFile;
     int connectTimeoutSeconds = 30;
+    bool trace = false;  // --trace: trace from the start
 
     // What the session connects with, once resolved.
     ConnectionOptions connection;
@@ -54,6 +55,8 @@ class Shell : private LinkUi {
     // Runs one command; returns the answer (every line ends with '\n') and
     // sets `quit` when the program should end.
     std::string execute(const std::string& line, bool& quit);
+    // The trace the "trace" command starts, stops and dumps into (nullptr: none).
+    void setTrace(Trace* trace, std::string location);
 
   private:
     void showError(const std::string& title, const std::string& text) override;
@@ -64,12 +67,15 @@ class Shell : private LinkUi {
     std::string waitUnlock(const std::vector<std::string>& words);
     std::string screen();
     std::string status();
+    std::string traceCommand(const std::vector<std::string>& words);
 
     Options options_;
     Session& session_;
     EventLoop& loop_;
     HostLink link_;
     Scheduler::TimerId tick_ = 0;
+    Trace* trace_ = nullptr;
+    std::string traceLocation_;
     bool up_ = false;
     std::vector<std::string> errors_;
 };

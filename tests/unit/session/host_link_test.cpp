@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "fake_connector.h"
+#include "host/trace.h"
 #include "manual_scheduler.h"
 #include "record_builder.h"
 
@@ -84,6 +87,70 @@ TEST(HostLink, AnswersTheHostsReadsAndQueries) {
     h.connector.receive({0xF3, 0x00, 0x05, 0x01, 0xFF, 0xFF, 0x02, kIac, kEor});  // 0xFF doubled
     ASSERT_EQ(h.connector.current->sent.size(), 1u);
     EXPECT_EQ(h.connector.current->sent[0][0], 0x88);
+}
+
+class StringSink : public TraceSink {
+  public:
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    bool create(const std::string& name) override {
+        files[name].clear();
+        return true;
+    }
+    bool append(const std::string& name, Bytes bytes) override {
+        files[name].insert(files[name].end(), bytes.begin(), bytes.end());
+        return true;
+    }
+};
+class FixedClock : public TraceClock {
+  public:
+    std::string timeText() override { return "12:00:00"; }
+};
+
+// A password typed into a non-display field goes to the host as typed and
+// reaches the trace only as X characters.
+TEST(HostLink, TheTraceNeverHoldsAPassword) {
+    Harness h;
+    StringSink sink;
+    FixedClock clock;
+    Trace trace(sink, clock, 'A', "Jan  1 2026");
+    h.link.setTrace(&trace);
+    trace.start();
+    h.connect();
+    h.connector.up();
+    h.connector.receive({kIac, kDo, kOptEndOfRecord});
+    auto screen =
+        test::RecordBuilder(0xF5, 0xC3).sf(0x60).text("PW").sf(0x4C).ic().sba(40).sf(0x60).bytes();
+    screen.insert(screen.end(), {kIac, kEor});
+    h.connector.receive(screen);
+    // The operator's input: "SECRET" in the non-display field, MDT set.
+    const auto secret = test::ebcdic("SECRET");
+    for (std::size_t i = 0; i < secret.size(); ++i)
+        h.t.ps().characters()[4 + i] = h.t.session.codePages.hostToDisplay(secret[i]);
+    h.t.ps().attributes()[3] |= fa::kModified;
+    h.link.inbound().sendReadModified(0x7D);
+    trace.stop();
+
+    const std::string wire(h.connector.current->sent.back().begin(),
+                           h.connector.current->sent.back().end());
+    EXPECT_NE(wire.find(std::string(secret.begin(), secret.end())), std::string::npos);
+    TraceFile file;
+    std::string error;
+    ASSERT_TRUE(parseTrace(sink.files[traceFileName('A')], file, error)) << error;
+    int blocks = 0, records = 0, sent = 0;
+    for (const auto& r : file.records) {
+        const std::string body(r.body.begin(), r.body.end());
+        EXPECT_EQ(body.find(std::string(secret.begin(), secret.end())), std::string::npos);
+        blocks += r.type == 8;
+        records += r.type == 2;
+        sent += r.type == 3;
+    }
+    EXPECT_EQ(blocks, 2);
+    EXPECT_EQ(records, 1);
+    EXPECT_GE(sent, 2) << "the Telnet reply and the masked reply";
+    const auto& last = file.records.back();
+    const auto xs = test::ebcdic("XXXXXX");
+    const std::string x6(xs.begin(), xs.end());
+    EXPECT_NE(std::string(last.body.begin(), last.body.end()).find(x6), std::string::npos);
 }
 
 TEST(HostLink, FailuresReachTheUserWithTheirTitles) {
