@@ -156,6 +156,8 @@ void TelnetLayer::dataBytes(const std::uint8_t* bytes, std::size_t n) {
 }
 
 void TelnetLayer::command(std::uint8_t cmd) {
+    const std::uint8_t consumed[] = {kIac, cmd};
+    events_.commandReceived(consumed);
     if (cmd == kEor) {
         endOfRecord();
         state_.headerExpected = true;
@@ -304,6 +306,8 @@ void TelnetLayer::lineModeRecord(const std::vector<std::uint8_t>& record) {
 }
 
 void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
+    const std::uint8_t consumed[] = {kIac, verb, opt};
+    events_.commandReceived(consumed);
     switch (verb) {
         case kDo:
             switch (opt) {
@@ -381,6 +385,13 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
 }
 
 void TelnetLayer::subnegotiation() {
+    std::vector<std::uint8_t> consumed = {kIac, kSb};
+    for (std::uint8_t b : sub_) {
+        consumed.push_back(b);
+        if (b == kIac) consumed.push_back(kIac);
+    }
+    consumed.insert(consumed.end(), {kIac, kSe});
+    events_.commandReceived(consumed);
     if (sub_.empty()) return;
     if (sub_[0] == kOptTerminalType)
         terminalTypeSubnegotiation();

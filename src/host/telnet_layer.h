@@ -35,6 +35,8 @@ class TelnetEvents {
     // A record or line of line-mode data was applied; repaint.
     virtual void refreshDisplay() {}
     virtual void updateSound() {}  // BEL in line mode
+    // A Telnet command as it was consumed (IAC and what follows), for the trace.
+    virtual void commandReceived(std::span<const std::uint8_t> /*command*/) {}
     // A record was dropped (too large); for the trace.
     virtual void recordDropped(std::size_t /*length*/) {}
     // A whole record as it is handed on (after header stripping), for the trace.

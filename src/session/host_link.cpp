@@ -109,6 +109,10 @@ void HostLink::recordApplied(std::span<const std::uint8_t> record, const RecordO
     if (trace_ != nullptr) trace_->trace(TraceType::RecordReceived, record);
 }
 
+void HostLink::commandReceived(std::span<const std::uint8_t> command) {
+    if (trace_ != nullptr) trace_->trace(TraceType::TelnetCommand, command);
+}
+
 void HostLink::traceSent(std::span<const std::uint8_t> frame) {
     if (trace_ != nullptr) trace_->trace(TraceType::DataSent, frame);
 }

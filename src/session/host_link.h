@@ -65,6 +65,7 @@ class HostLink : private ConnectionEvents,
     void sendRaw(std::span<const std::uint8_t> bytes) override;
     void deviceRejected(std::uint8_t reason, const std::string& message) override;
     void recordApplied(std::span<const std::uint8_t> record, const RecordOrigin& origin) override;
+    void commandReceived(std::span<const std::uint8_t> command) override;
     void refreshDisplay() override;
     // SendEvents
     void sendFailed(int error, const std::string& message) override;

@@ -136,14 +136,16 @@ TEST(HostLink, TheTraceNeverHoldsAPassword) {
     TraceFile file;
     std::string error;
     ASSERT_TRUE(parseTrace(sink.files[traceFileName('A')], file, error)) << error;
-    int blocks = 0, records = 0, sent = 0;
+    int blocks = 0, records = 0, sent = 0, commands = 0;
     for (const auto& r : file.records) {
         const std::string body(r.body.begin(), r.body.end());
         EXPECT_EQ(body.find(std::string(secret.begin(), secret.end())), std::string::npos);
         blocks += r.type == 8;
         records += r.type == 2;
         sent += r.type == 3;
+        commands += r.type == 1;
     }
+    EXPECT_EQ(commands, 2) << "DO END-OF-RECORD and the IAC EOR that ended the screen";
     EXPECT_EQ(blocks, 2);
     EXPECT_EQ(records, 1);
     EXPECT_GE(sent, 2) << "the Telnet reply and the masked reply";
