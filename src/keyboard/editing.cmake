@@ -1,0 +1,1 @@
+# Dispatcher, cursor movement, field editing and typing: filled in with their sources.

@@ -1,0 +1,1 @@
+# Key list and layout files: filled in with their sources.
