@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "headless_input.h"
 #include "screen/screen_text.h"
 
 namespace cedar::headless {
@@ -29,7 +30,13 @@ const char* const kUsage =
     "Commands on standard input, one per line; each answer ends with \"ok\" or\n"
     "\"error: TEXT\":\n"
     "  connect | disconnect | wait unlock SECONDS | screen | status |\n"
-    "  trace start|stop|dump | quit\n";
+    "  trace start|stop|dump | quit\n"
+    "  write ROW COL TEXT  types TEXT (printable ASCII, everything after the one blank\n"
+    "                      that follows COL) into the unprotected field at ROW and COL\n"
+    "                      (counted from 1), sets its modified data tag and leaves the\n"
+    "                      cursor after the text\n"
+    "  cursor ROW COL      moves the cursor (counted from 1)\n"
+    "  aid NAME            presses Enter, Clear, PA1..PA3 or PF1..PF24\n";
 
 namespace {
 
@@ -39,6 +46,18 @@ bool number(const std::string& text, long low, long high, long& out) {
     if (text.empty() || *end != '\0' || v < low || v > high) return false;
     out = v;
     return true;
+}
+
+// What follows the first `count` words of `line` and the one blank after them.
+std::string restAfterWords(const std::string& line, int count) {
+    std::size_t at = 0;
+    for (int i = 0; i < count; ++i) {
+        at = line.find_first_not_of(" \t", at);
+        if (at == std::string::npos) return "";
+        at = line.find_first_of(" \t", at);
+        if (at == std::string::npos) return "";
+    }
+    return line.substr(at + 1);
 }
 
 std::vector<std::string> words(const std::string& line) {
@@ -222,6 +241,9 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "screen") return screen();
     if (cmd == "status") return status();
     if (cmd == "trace") return traceCommand(w);
+    if (cmd == "write") return write(w, line);
+    if (cmd == "cursor") return cursor(w);
+    if (cmd == "aid") return attention(w);
     if (cmd == "quit") {
         link_.disconnect();
         quit = true;
@@ -284,6 +306,63 @@ std::string Shell::traceCommand(const std::vector<std::string>& w) {
         trace_->flush();
     }
     return "trace " + traceLocation_ + "\nok\n";
+}
+
+// Rows and columns from 1; the keyboard must be unlocked.
+std::optional<int> Shell::inputPosition(const std::string& row, const std::string& column,
+                                        std::string& error) {
+    loop_.runOnce(0);  // take in what has arrived
+    long r = 0, c = 0;
+    if (!number(row, 1, 9999, r) || !number(column, 1, 9999, c)) {
+        error = "ROW and COL are numbers from 1";
+        return std::nullopt;
+    }
+    const auto position = positionOf(session_.screen, r, c);
+    if (!position) {
+        error = "row " + row + " column " + column + " is off the " +
+                std::to_string(session_.screen.rows()) + "x" +
+                std::to_string(session_.screen.columns()) + " screen";
+        return std::nullopt;
+    }
+    if (!link_.connected()) {
+        error = "not connected";
+        return std::nullopt;
+    }
+    if (session_.status != SessionStatus::Unlocked) {
+        error = "the keyboard is locked";
+        return std::nullopt;
+    }
+    return position;
+}
+
+std::string Shell::write(const std::vector<std::string>& w, const std::string& line) {
+    const std::string text = restAfterWords(line, 3);
+    if (w.size() < 4 || text.empty()) return "error: usage: write ROW COL TEXT\n";
+    std::string error;
+    const auto position = inputPosition(w[1], w[2], error);
+    if (!position) return "error: " + error + "\n";
+    error = writeText(session_, *position, text);
+    if (!error.empty()) return "error: " + error + "\n";
+    return "ok\n";
+}
+
+std::string Shell::cursor(const std::vector<std::string>& w) {
+    if (w.size() != 3) return "error: usage: cursor ROW COL\n";
+    std::string error;
+    const auto position = inputPosition(w[1], w[2], error);
+    if (!position) return "error: " + error + "\n";
+    session_.screen.cursorAddress = *position;
+    return "ok\n";
+}
+
+std::string Shell::attention(const std::vector<std::string>& w) {
+    const auto aidByte = w.size() == 2 ? aidOfKey(w[1]) : std::nullopt;
+    if (!aidByte) return "error: usage: aid Enter|Clear|PA1..PA3|PF1..PF24\n";
+    loop_.runOnce(0);
+    if (!link_.connected()) return "error: not connected\n";
+    if (session_.status != SessionStatus::Unlocked) return "error: the keyboard is locked\n";
+    pressAttentionKey(session_, link_.inbound(), *aidByte);
+    return "ok\n";
 }
 
 std::string Shell::screen() {

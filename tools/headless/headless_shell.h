@@ -68,6 +68,11 @@ class Shell : private LinkUi {
     std::string screen();
     std::string status();
     std::string traceCommand(const std::vector<std::string>& words);
+    std::string write(const std::vector<std::string>& words, const std::string& line);
+    std::string cursor(const std::vector<std::string>& words);
+    std::string attention(const std::vector<std::string>& words);
+    std::optional<int> inputPosition(const std::string& row, const std::string& column,
+                                     std::string& error);
 
     Options options_;
     Session& session_;
