@@ -205,7 +205,8 @@ struct ReplayHost::Connection {
     bool tn3270e = false;  // DEVICE-TYPE IS sent: headers both ways
     int marksSent = 0;
     int marksAnswered = 0;
-    bool closing = false;  // close once everything queued is out
+    std::uint16_t sequence = 0;  // of the next record in TN3270E
+    bool closing = false;        // close once everything queued is out
     bool closeAfterSync = false;
 
     std::vector<std::uint8_t> out;
@@ -407,17 +408,9 @@ struct ReplayHost::Connection {
             return;
         }
         const std::vector<Message> list = items();
-        std::uint16_t sequence = script.tn3270e.firstSequence;
+        sequence = script.tn3270e.firstSequence;
         for (std::size_t i = 0; i < list.size(); ++i) {
-            Record bytes;
-            if (tn3270e) {
-                const Message& m = list[i];
-                bytes = {m.dataType, m.requestFlag, m.responseFlag,
-                         static_cast<std::uint8_t>(sequence >> 8),
-                         static_cast<std::uint8_t>(sequence & 0xFF)};
-                ++sequence;
-            }
-            bytes.insert(bytes.end(), list[i].data.begin(), list[i].data.end());
+            const Record bytes = withHeader(list[i]);
             if (script.close.at == CloseAt::MidRecord && script.close.record == i) {
                 std::vector<std::uint8_t> framed;
                 frame(bytes, framed);
@@ -437,6 +430,43 @@ struct ReplayHost::Connection {
         if (script.close.at == CloseAt::AfterSync) closeAfterSync = true;
         phase = marksSent > 0 ? Phase::AwaitMarks : Phase::Serving;
         if (marksSent == 0 && closeAfterSync) closing = true;
+    }
+
+    // A message as it goes out: in TN3270E behind its header with the next
+    // sequence number, else the data alone.
+    Record withHeader(const Message& m) {
+        Record bytes;
+        if (tn3270e) {
+            bytes = {m.dataType, m.requestFlag, m.responseFlag,
+                     static_cast<std::uint8_t>(sequence >> 8),
+                     static_cast<std::uint8_t>(sequence & 0xFF)};
+            ++sequence;
+        }
+        bytes.insert(bytes.end(), m.data.begin(), m.data.end());
+        return bytes;
+    }
+
+    // A 3270 record outside the script (answers, records the test sends).
+    void sendRecord(const Record& data, bool timingMark) {
+        Message m;
+        m.data = data;
+        frame(withHeader(m), out);
+        if (timingMark) {
+            askMark();
+            update([](ReplayHost& h) { h.synced_ = false; });
+            phase = Phase::AwaitMarks;
+        }
+    }
+
+    bool scriptDone() const { return phase == Phase::AwaitMarks || phase == Phase::Serving; }
+
+    // The records the test queued with ReplayHost::send().
+    void sendQueued() {
+        if (!scriptDone() || closing) return;
+        std::vector<Queued> queued;
+        update([&](ReplayHost& h) { queued.swap(h.queued_); });
+        for (const Queued& q : queued)
+            sendRecord(q.data, q.timingMark);
     }
 
     // Moves the script on as far as the answers received allow.
@@ -606,12 +636,17 @@ struct ReplayHost::Connection {
         } else {
             line += hex(record.data(), record.size());
         }
+        // A 3270 record of the operator or a read reply (not a TN3270E
+        // response) gets the scripted answer.
+        const bool answer = script.answer && scriptDone() && !closing &&
+                            (!message || message->dataType == kData3270);
         update([&](ReplayHost& h) {
             h.clientLog_.push_back(std::move(line));
             h.clientRecords_.push_back(std::move(record));
             if (message) h.clientMessages_.push_back(std::move(*message));
         });
         record.clear();
+        if (answer) sendRecord(*script.answer, false);
     }
 
     void received(const std::uint8_t* data, std::size_t length) {
@@ -710,6 +745,7 @@ bool ReplayHost::start() {
 }
 
 void ReplayHost::stop() {
+    stopping_ = true;
     if (wakeWrite_ >= 0) {
         const std::uint8_t b = 1;
         [[maybe_unused]] const auto n = write(wakeWrite_, &b, 1);
@@ -733,17 +769,18 @@ void ReplayHost::run() {
             noteError(systemError("poll"));
             return;
         }
-        if (fds[0].revents != 0) return;  // stop
+        if (fds[0].revents != 0 && drainWake()) return;  // stop
         if ((fds[1].revents & POLLIN) == 0) continue;
         const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) continue;
-        const bool stopped = [&] {
-            serve(fd);
-            close(fd);
-            pollfd wake{wakeRead_, POLLIN, 0};
-            return poll(&wake, 1, 0) > 0;
-        }();
-        if (stopped) return;
+        serve(fd);
+        close(fd);
+        {
+            // Records queued for this client do not go to the next one.
+            std::lock_guard lock(mutex_);
+            queued_.clear();
+        }
+        if (stopping_) return;
     }
 }
 
@@ -752,6 +789,7 @@ void ReplayHost::serve(int fd) {
         std::lock_guard lock(mutex_);
         ++connections_;
         synced_ = false;
+        extraMarks_ = false;
         clientGone_ = false;
         negotiationDone_ = false;
         clientBytes_.clear();
@@ -800,7 +838,7 @@ void ReplayHost::serve(int fd) {
             noteError(systemError("poll"));
             break;
         }
-        if (fds[0].revents != 0) break;  // stop
+        if (fds[0].revents != 0 && drainWake()) break;  // stop
         if (fds[1].revents & POLLOUT) {
             const ssize_t sent =
                 ::send(fd, c.out.data() + c.outPos, c.out.size() - c.outPos, MSG_NOSIGNAL);
@@ -821,6 +859,7 @@ void ReplayHost::serve(int fd) {
             if (got > 0) c.received(buffer.data(), static_cast<std::size_t>(got));
         }
         if (c.hasDeadline() && Clock::now() >= c.deadline) c.advance(true);
+        c.sendQueued();
     }
     {
         std::lock_guard lock(mutex_);
@@ -829,9 +868,39 @@ void ReplayHost::serve(int fd) {
     changed_.notify_all();
 }
 
-bool ReplayHost::waitForSync(std::chrono::milliseconds timeout) {
-    if (!script_.timingMarkAfterRecords && script_.timingMarksAfter.empty()) return false;
+bool ReplayHost::drainWake() {
+    std::uint8_t bytes[64];
+    while (read(wakeRead_, bytes, sizeof bytes) > 0) {
+    }
+    return stopping_;
+}
+
+bool ReplayHost::send(Record data, bool timingMark) {
+    {
+        std::lock_guard lock(mutex_);
+        if (clientGone_ || connections_ == 0) return false;
+        queued_.push_back({std::move(data), timingMark});
+        if (timingMark) {
+            // waitForSync() from now on waits for this mark's answer.
+            synced_ = false;
+            extraMarks_ = true;
+        }
+    }
+    const std::uint8_t b = 1;
+    [[maybe_unused]] const auto n = write(wakeWrite_, &b, 1);
+    return true;
+}
+
+bool ReplayHost::waitForRecords(std::size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, timeout, [&] { return clientRecords_.size() >= count || clientGone_; });
+    return clientRecords_.size() >= count;
+}
+
+bool ReplayHost::waitForSync(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    if (!script_.timingMarkAfterRecords && script_.timingMarksAfter.empty() && !extraMarks_)
+        return false;
     changed_.wait_for(lock, timeout, [this] { return synced_ || clientGone_; });
     return synced_;
 }

@@ -20,6 +20,11 @@
 // bounded in time, until every mark is answered. After a DEVICE-TYPE REJECT
 // no records follow, but the mark after the records is still asked.
 //
+// Once the scripted records are out, the test can send more records with
+// send() (each optionally followed by a timing mark), and the script can
+// have every 3270 record of the client answered at once with a fixed record
+// (Script::answer). clientRecords() holds every record the client sent.
+//
 // The host can also end the connection at a chosen point (after the
 // negotiation, in the middle of a record, after the records or after the
 // last timing mark is answered), with an orderly close or a reset.
@@ -28,6 +33,7 @@
 // it, closes the sockets and joins it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -109,6 +115,10 @@ class ReplayHost {
         // then records); the host sends on without waiting for the answers.
         std::vector<std::size_t> timingMarksAfter = {};
         Close close = {};
+        // Set: every 3270 record the client sends once the scripted records
+        // are out (not its TN3270E responses) is answered with this record
+        // at once, e.g. a Write that restores the keyboard.
+        std::optional<Record> answer = {};
     };
 
     struct Options {
@@ -142,6 +152,15 @@ class ReplayHost {
     // Wakes the thread, closes every socket and joins. Safe to call twice.
     void stop();
     int port() const { return port_; }
+
+    // Queues a 3270 record (3270-DATA in TN3270E) for the current client; it
+    // goes out once the scripted records are out, followed by a timing mark
+    // when asked (waitForSync() then waits for its answer). False when no
+    // client is connected.
+    bool send(Record data, bool timingMark = false);
+    // Waits until the client has sent `count` records on the current
+    // connection; false on timeout or when it went away first.
+    bool waitForRecords(std::size_t count, std::chrono::milliseconds timeout);
 
     // Waits until the client of the current connection answered every timing
     // mark of the script. False on timeout, when the client went away first,
@@ -184,12 +203,19 @@ class ReplayHost {
     void run();
     void serve(int fd);
     void noteError(const std::string& text);
+    // Empties the wake pipe; true when the wake was stop().
+    bool drainWake();
+    struct Queued {
+        Record data;
+        bool timingMark = false;
+    };
 
     Script script_;
     Options options_;
     int listenFd_ = -1;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
+    std::atomic<bool> stopping_ = false;
     int port_ = 0;
     std::thread thread_;
 
@@ -208,6 +234,8 @@ class ReplayHost {
     Negotiated negotiated_;
     std::vector<Clock::time_point> markAnswers_;
     std::optional<Clock::time_point> recordsStart_;
+    std::vector<Queued> queued_;
+    bool extraMarks_ = false;  // send() asked for a timing mark
     std::string error_;
 };
 
