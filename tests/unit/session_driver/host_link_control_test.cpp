@@ -1,0 +1,130 @@
+// HostLink seen through the driver's LinkControl: which of HostLink's reports
+// become which LinkEvents, with the real HostLink on a fake connector.
+#include "session/host_link_control.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_connector.h"
+#include "manual_scheduler.h"
+
+namespace cedar {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint8_t kIac = 0xFF, kDo = 0xFD, kSb = 0xFA, kSe = 0xF0;
+constexpr std::uint8_t kTn3270e = 0x28, kTerminalType = 0x18;
+
+class Events : public LinkEvents {
+  public:
+    explicit Events(Session& s) : session(s) {}
+    void firstRecordArrived() override { log.push_back("first"); }
+    void hostClosed() override {
+        log.push_back(std::string("closed ") + (session.status == SessionStatus::Rejected
+                                                    ? "REJECTED"
+                                                    : std::string(statusName(session.status))));
+    }
+    void connectionError(const std::string& text) override { log.push_back("error " + text); }
+    void connectionFailed(const std::string& title, const std::string& text) override {
+        log.push_back("failed " + title + ": " + text);
+    }
+    void linkMessage(const std::string& title, const std::string&) override {
+        log.push_back("message " + title);
+    }
+    Session& session;
+    std::vector<std::string> log;
+};
+
+struct Rig {
+    Rig() { control.setEvents(&events); }
+    void start() {
+        sessionfile::SessionOptions record;
+        record.setText(sessionfile::Field::HostName, "MVS1");
+        control.start(record);
+    }
+    Session session;
+    test::ManualScheduler clock;
+    test::FakeConnector connector;
+    Events events{session};
+    std::vector<std::string> planned;
+    HostLinkControl control{session, connector, clock,
+                            [this](const sessionfile::SessionOptions& r) {
+                                planned.push_back(r.text(sessionfile::Field::HostName));
+                                ConnectionPlan p;
+                                p.connection.host = "mvs1.example";
+                                p.connection.port = 2323;
+                                return p;
+                            }};
+};
+
+TEST(HostLinkControl, StartsFromThePlanAndReportsTheFirstBlockOncePerConnection) {
+    Rig r;
+    r.start();
+    EXPECT_EQ(r.planned, (std::vector<std::string>{"MVS1"}));
+    ASSERT_NE(r.connector.current, nullptr);
+    EXPECT_EQ(r.connector.current->options.host, "mvs1.example");
+    EXPECT_EQ(r.connector.current->options.port, 2323);
+    EXPECT_EQ(r.session.status, SessionStatus::Connecting);
+    EXPECT_TRUE(r.control.isOpen());
+    r.connector.up();
+    EXPECT_TRUE(r.events.log.empty());
+    r.connector.receive({kIac, kDo, kTerminalType});
+    r.connector.receive({kIac, kDo, kTerminalType});
+    EXPECT_EQ(r.events.log, (std::vector<std::string>{"first"}));
+    r.connector.hostCloses();
+    r.clock.runPosted();
+    EXPECT_FALSE(r.control.isOpen());
+    // A new connection reports its own first block.
+    r.start();
+    r.connector.receive({kIac, kDo, kTerminalType});
+    EXPECT_EQ(r.events.log, (std::vector<std::string>{"first", "closed NOTCONNECTED", "first"}));
+}
+
+TEST(HostLinkControl, RejectedIsStillInForceWhenTheCloseIsReported) {
+    Rig r;
+    r.start();
+    r.connector.up();
+    r.connector.receive({kIac, kDo, kTn3270e});
+    r.connector.receive({kIac, kSb, kTn3270e, 0x08, 0x02, kIac, kSe});  // SEND DEVICE-TYPE
+    // DEVICE-TYPE REJECT REASON INV-DEVICE-TYPE (RFC 2355).
+    r.connector.receive({kIac, kSb, kTn3270e, 0x02, 0x06, 0x05, 0x04, kIac, kSe});
+    EXPECT_EQ(r.session.status, SessionStatus::Rejected);
+    r.connector.hostCloses();
+    ASSERT_EQ(r.events.log.size(), 3u);
+    EXPECT_EQ(r.events.log[0], "first");
+    EXPECT_EQ(r.events.log[1], "message Cedar TN3270 Connection Error 3");
+    EXPECT_EQ(r.events.log[2], "closed REJECTED");
+}
+
+TEST(HostLinkControl, FailuresBecomeConnectionErrorsOrFailures) {
+    Rig r;
+    r.start();
+    r.connector.current->events->connectFailed("Connection refused");
+    r.clock.runPosted();
+    r.start();
+    r.connector.current->events->tlsFailed("certificate verify failed");
+    r.clock.runPosted();
+    EXPECT_EQ(r.events.log,
+              (std::vector<std::string>{
+                  "error Connection refused",
+                  "failed Cedar TN3270 Connection Error 6: certificate verify failed"}));
+    EXPECT_EQ(r.session.status, SessionStatus::NotConnected);
+}
+
+TEST(HostLinkControl, SecureFollowsTheConnection) {
+    Rig r;
+    r.start();
+    ConnectionInfo info;
+    info.tls = true;
+    r.connector.current->events->connectionUp(info);
+    EXPECT_TRUE(r.control.secure());
+    r.control.clearSecure();
+    EXPECT_FALSE(r.control.secure());
+    r.start();
+    r.connector.current->events->connectionUp(info);
+    r.control.close();
+    EXPECT_FALSE(r.control.secure());
+    EXPECT_FALSE(r.control.isOpen());
+}
+
+}  // namespace
+}  // namespace cedar
