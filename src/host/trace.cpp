@@ -65,6 +65,11 @@ std::string screenDumpedMessage(char sessionId) {
         sessionId);
 }
 
+std::string recordDroppedText(std::size_t length, std::size_t limit) {
+    return "Record of " + std::to_string(length) + " bytes dropped: longer than the " +
+           std::to_string(limit) + " bytes a record may hold";
+}
+
 // ---- Writing ----
 
 Trace::Trace(TraceSink& sink, TraceClock& clock, char sessionId, std::string buildDate)
@@ -141,6 +146,15 @@ void Trace::appendRecord(std::uint8_t type, std::initializer_list<Bytes> parts) 
     traceBytes_ += length + kRecordOverhead;
 
     if (pending_.size() >= kFlushBytes) flush();
+}
+
+void Trace::note(const std::string& text) {
+    if (!tracing_) return;
+    std::string time = clock_.timeText();
+    time.resize(kTimeLength, ' ');
+    const std::string line = time + " " + text + "\n";
+    sink_.append(textFileName_,
+                 Bytes(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
 }
 
 void Trace::flush() {

@@ -18,6 +18,10 @@
 // Writes are buffered: records collect in memory and go to the sink in one
 // append when kFlushBytes have collected, when the trace stops, after a dump
 // taken while no trace runs, on flush() and on destruction.
+//
+// Events that carry no bytes of their own (a record dropped for its size)
+// go as text lines into the trace's text file "trace?.txt": the record's
+// time, a blank and the text.
 #pragma once
 
 #include <array>
@@ -73,6 +77,9 @@ std::string buildDateText();
 std::string traceStartedMessage(char sessionId);
 std::string traceStoppedMessage(char sessionId, const std::string& location);
 std::string screenDumpedMessage(char sessionId);
+// The trace's text line for a host record dropped because it grew past
+// `limit` bytes.
+std::string recordDroppedText(std::size_t length, std::size_t limit);
 inline constexpr const char* kTraceStartedTitle = "Trace Started";
 inline constexpr const char* kTraceStoppedTitle = "Trace Stopped";
 
@@ -97,6 +104,8 @@ class Trace {
     void trace(TraceType type, Bytes data = {});
     void start() { trace(TraceType::Start); }
     void stop();
+    // While tracing: appends "hh:mm:ss TEXT" and a line end to the text file.
+    void note(const std::string& text);
     // Writes a screen snapshot; without a running trace, starts one for it and
     // switches tracing off again.
     void dumpScreen(const PresentationSpace& ps);
@@ -106,6 +115,7 @@ class Trace {
     bool tracing() const { return tracing_; }
     std::size_t traceBytes() const { return traceBytes_; }
     const std::string& fileName() const { return fileName_; }
+    const std::string& textFileName() const { return textFileName_; }
 
   private:
     void begin();

@@ -113,6 +113,10 @@ void HostLink::commandReceived(std::span<const std::uint8_t> command) {
     if (trace_ != nullptr) trace_->trace(TraceType::TelnetCommand, command);
 }
 
+void HostLink::recordDropped(std::size_t length) {
+    if (trace_ != nullptr) trace_->note(recordDroppedText(length, TelnetLayer::kMaxRecord));
+}
+
 void HostLink::traceSent(std::span<const std::uint8_t> frame) {
     if (trace_ != nullptr) trace_->trace(TraceType::DataSent, frame);
 }

@@ -66,6 +66,7 @@ class HostLink : private ConnectionEvents,
     void deviceRejected(std::uint8_t reason, const std::string& message) override;
     void recordApplied(std::span<const std::uint8_t> record, const RecordOrigin& origin) override;
     void commandReceived(std::span<const std::uint8_t> command) override;
+    void recordDropped(std::size_t length) override;
     void refreshDisplay() override;
     // SendEvents
     void sendFailed(int error, const std::string& message) override;

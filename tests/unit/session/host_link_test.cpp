@@ -155,6 +155,47 @@ TEST(HostLink, TheTraceNeverHoldsAPassword) {
     EXPECT_NE(std::string(last.body.begin(), last.body.end()).find(x6), std::string::npos);
 }
 
+// A record that grows past the limit is dropped whole, the trace's text file
+// says so, and the records after it are applied as usual.
+TEST(HostLink, ARecordDroppedForItsSizeIsNotedInTheTrace) {
+    Harness h;
+    StringSink sink;
+    FixedClock clock;
+    Trace trace(sink, clock, 'A', "Jan  1 2026");
+    h.link.setTrace(&trace);
+    trace.start();
+    h.connect();
+    h.connector.up();
+    h.connector.receive({kIac, kDo, kOptEndOfRecord});
+    auto framed = [](Bytes_ record) {
+        record.insert(record.end(), {kIac, kEor});
+        return record;
+    };
+    h.connector.receive(framed(test::RecordBuilder(0xF5, 0xC3).text("KEPT").bytes()));
+    Bytes_ huge(TelnetLayer::kMaxRecord + 10, 0xC1);
+    huge[0] = 0xF5;
+    huge[1] = 0xC3;
+    h.connector.receive(framed(huge));
+    h.connector.receive(framed(test::RecordBuilder(0xF1, 0xC3).sba(80).text("AFTER").bytes()));
+    EXPECT_EQ(h.t.row(0), "KEPT");
+    EXPECT_EQ(h.t.row(1), "AFTER");
+    const auto& text = sink.files[traceTextFileName('A')];
+    EXPECT_EQ(std::string(text.begin(), text.end()),
+              "12:00:00 " + recordDroppedText(huge.size(), TelnetLayer::kMaxRecord) + "\n");
+    trace.stop();
+    TraceFile file;
+    std::string error;
+    ASSERT_TRUE(parseTrace(sink.files[traceFileName('A')], file, error)) << error;
+    // (The megabyte of raw block restarted the trace file on the way.)
+    int records = 0;
+    for (const auto& r : file.records) {
+        if (r.type != 2) continue;
+        ++records;
+        EXPECT_LT(r.body.size(), 100u) << "the dropped record is not traced as received";
+    }
+    EXPECT_GE(records, 1);
+}
+
 TEST(HostLink, FailuresReachTheUserWithTheirTitles) {
     Harness h;
     h.connect();

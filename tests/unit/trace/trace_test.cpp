@@ -255,6 +255,28 @@ struct SnapshotSession {
     TestSession t;
 };
 
+// Events without bytes of their own: timestamped lines in the text file,
+// only while tracing; the trace file itself is left alone.
+TEST_F(TraceFixture, NotesGoToTheTextFileWhileTracing) {
+    trace.note("before the start");
+    EXPECT_FALSE(sink.has("traceB.txt"));
+    trace.start();
+    trace.note(recordDroppedText(1048600, 1048576));
+    clock.text = "01:02:03";
+    trace.note("second");
+    const std::string expected =
+        "12:34:56 Record of 1048600 bytes dropped: longer than the 1048576 bytes a record may "
+        "hold\n01:02:03 second\n";
+    const auto& text = sink.file("traceB.txt");
+    EXPECT_EQ(std::string(text.begin(), text.end()), expected);
+    trace.stop();
+    EXPECT_EQ(trc(), kHeader);
+    trace.note("after the stop");
+    EXPECT_EQ(std::string(text.begin(), text.end()), expected);
+    trace.start();
+    EXPECT_TRUE(sink.file("traceB.txt").empty()) << "a new trace starts a new text file";
+}
+
 TEST_F(TraceFixture, DumpWhileNotTracingLeavesHeaderAndOneSnapshot) {
     SnapshotSession s(24, 80);
     const PresentationSpace& ps = s.t.ps();
