@@ -1,9 +1,16 @@
 // The connection as a whole, our client against s3270, in one run:
 //  - throughput: the loopback test host sends the first screen and then N
 //    full-screen Write records (24x80 of text in protected fields);
-//  - connect to first screen, plain and TLS (stunnel in front of the host).
+//  - connect to first screen, plain and TLS (stunnel in front of the host);
+//  - one attention key's round trip: from sending Enter (the read-modified
+//    reply of a screen with one modified field) until the host's answer, a
+//    Write that restores the keyboard, has been applied (the keyboard is
+//    unlocked again); the host answers every record at once. The first
+//    round trip of a connection and the later ones are shown apart.
 //
-//   build/conn/bench/cedar_bench_connection [--quick]
+//   build/conn/bench/cedar_bench_connection [--quick] [--round-trip]
+//
+// --round-trip measures the attention key round trip alone.
 //
 // Both clients are timed by the host with TN3270 timing marks (RFC 860): a
 // client answers DO TIMING-MARK only after it has processed every byte
@@ -32,6 +39,7 @@
 #include "record_builder.h"
 #include "replay_host.h"
 #include "s3270_peer.h"
+#include "screen/inbound.h"
 #include "session/host_link.h"
 #include "stunnel.h"
 #include "test_certs.h"
@@ -269,9 +277,69 @@ ConnectTimes peerConnects(ReplayHost& host, const std::string& target, const std
     return result;
 }
 
+// The attention key round trips of one connection, in seconds.
+struct RoundTrips {
+    std::vector<double> times;
+    std::string failure;
+};
+
+RoundTrips ourRoundTrips(int count) {
+    RoundTrips result;
+    ReplayHost::Script script;
+    script.records = {firstScreen()};
+    script.answer =
+        cedar::test::RecordBuilder(cedar::cmd::kWrite, 0xC3).sba(160).text("ANSWER").bytes();
+    ReplayHost host(script);
+    if (!host.start()) {
+        result.failure = host.error();
+        return result;
+    }
+    OurClient client;
+    cedar::ConnectionOptions options;
+    options.host = "127.0.0.1";
+    options.port = static_cast<std::uint16_t>(host.port());
+    client.connect(options);
+    cedar::Session& session = client.t.session;
+    if (!client.run(
+            [&] { return host.synced() && session.status == cedar::SessionStatus::Unlocked; })) {
+        result.failure = "no first screen: " + client.ui.error + " " + host.error();
+        return result;
+    }
+    cedar::PresentationSpace& ps = session.screen;
+    const int input = 81;  // the first position of the screen's input field
+    for (int i = 0; i < count; ++i) {
+        // The operator's input: one character, the field modified.
+        ps.characters()[input] = static_cast<std::uint8_t>('A' + i % 26);
+        ps.attributes()[input - 1] |= cedar::fa::kModified;
+        ps.cursorAddress = input + 1;
+        const auto start = Clock::now();
+        session.status = cedar::SessionStatus::SysLock;
+        session.records.currentAid = cedar::aid::kEnter;
+        session.records.aidOutstanding = true;
+        client.link.inbound().sendReadModified(cedar::aid::kEnter);
+        if (!client.run([&] { return session.status == cedar::SessionStatus::Unlocked; })) {
+            result.failure = "no answer to Enter number " + std::to_string(i + 1) + ": " +
+                             client.ui.error + " " + host.error();
+            return result;
+        }
+        result.times.push_back(seconds(Clock::now() - start));
+    }
+    client.disconnect();
+    if (host.clientRecords().size() != static_cast<std::size_t>(count))
+        result.failure = "the host received " + std::to_string(host.clientRecords().size()) +
+                         " records for " + std::to_string(count) + " Enter keys";
+    return result;
+}
+
 std::string ms(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%8.2f ms", s * 1000);
+    return text;
+}
+
+std::string us(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%7.1f us", s * 1e6);
     return text;
 }
 
@@ -285,25 +353,72 @@ void printConnect(const char* label, const ConnectTimes& t) {
                 ms(*std::min_element(t.times.begin(), t.times.end())).c_str(), t.times.size());
 }
 
+// The attention key round trips of several connections: the first of each
+// connection and the later ones.
+void printRoundTrips(bool quick) {
+    const int connections = quick ? 5 : 20;
+    const int keys = quick ? 50 : 500;
+    std::printf(
+        "\nAttention key round trip: Enter (the read-modified reply of a screen with one "
+        "modified\nfield) until the host's answer (a Write that restores the keyboard, sent "
+        "as soon as the\nrecord is in) has been applied. %d connections of %d Enter keys "
+        "each.\n\n",
+        connections, keys);
+    std::vector<double> first, later;
+    std::string failure;
+    for (int c = 0; c < connections && failure.empty(); ++c) {
+        const RoundTrips trips = ourRoundTrips(keys);
+        failure = trips.failure;
+        if (!failure.empty()) break;
+        first.push_back(trips.times.front());
+        later.insert(later.end(), trips.times.begin() + 1, trips.times.end());
+    }
+    if (!failure.empty()) {
+        std::printf("  failed: %s\n", failure.c_str());
+    } else {
+        auto percentile = [](std::vector<double> v, double p) {
+            std::sort(v.begin(), v.end());
+            return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+        };
+        std::printf("  %-28s median %s   min %s   p90 %s   (%zu)\n", "first Enter of a connection",
+                    us(median(first)).c_str(),
+                    us(*std::min_element(first.begin(), first.end())).c_str(),
+                    us(percentile(first, 0.9)).c_str(), first.size());
+        std::printf("  %-28s median %s   min %s   p90 %s   (%zu)\n", "later Enter keys",
+                    us(median(later)).c_str(),
+                    us(*std::min_element(later.begin(), later.end())).c_str(),
+                    us(percentile(later, 0.9)).c_str(), later.size());
+    }
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool quick = false;
+    bool roundTripOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             quick = true;
+        } else if (std::strcmp(argv[i], "--round-trip") == 0) {
+            roundTripOnly = true;
         } else {
-            std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--quick] [--round-trip]\n", argv[0]);
             return 2;
         }
     }
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::printf("Command: %s%s\n", length > 0 ? self : argv[0], quick ? " --quick" : "");
+    std::printf("Command: %s%s%s\n", length > 0 ? self : argv[0], quick ? " --quick" : "",
+                roundTripOnly ? " --round-trip" : "");
     std::printf(
         "Cedar TN3270 connection benchmark: our client (HostLink + TcpConnector, in process) "
         "against s3270, timed by the loopback test host with timing marks (RFC 860).\n\n");
 
+    if (roundTripOnly) {
+        printRoundTrips(quick);
+        return 0;
+    }
     const bool havePeer = cedar::test::S3270Peer::available();
     if (!havePeer) std::printf("s3270 is not installed: its rows are left out.\n\n");
 
@@ -350,6 +465,8 @@ int main(int argc, char** argv) {
                         *peer / *ours);
     }
     std::fflush(stdout);
+
+    printRoundTrips(quick);
 
     // Connect to first screen.
     const int rounds = quick ? 3 : 15;
