@@ -113,6 +113,8 @@ class KeyboardController {
     std::uint8_t fillCharacter(int field) const;
 
     // Word wrap with the keystroke's rollback when the text would not fit.
+    // "WordWrapAlways" keeps it on whatever the screen's mode says.
+    bool wordWrapOn() const;
     void beginKeystroke();
     void wrapAfterKey(WrapMode mode);
 

@@ -167,8 +167,12 @@ void KeyboardController::autoSkipAfterTyping() {
     }
 }
 
+bool KeyboardController::wordWrapOn() const {
+    return ps_.wordWrap || ps_.settings().wordWrapAlways;
+}
+
 void KeyboardController::beginKeystroke() {
-    keystroke_.active = ps_.wordWrap;
+    keystroke_.active = wordWrapOn();
     if (!keystroke_.active) return;
     keystroke_.screen.take(ps_);
     keystroke_.insertMode = ps_.insertMode;
@@ -177,7 +181,7 @@ void KeyboardController::beginKeystroke() {
 }
 
 void KeyboardController::wrapAfterKey(WrapMode mode) {
-    if (!ps_.wordWrap) return;
+    if (!wordWrapOn()) return;
     const WrapResult result = wordWrap(ps_, state_.lastTypingPosition, mode);
     switch (result.kind) {
         case WrapResult::Kind::None:

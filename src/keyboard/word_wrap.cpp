@@ -40,8 +40,11 @@ struct Geometry {
 // when there is no range of two rows or more.
 int rangeLastRow(const PresentationSpace& ps, int row, int start, int end) {
     const int columns = ps.columns();
+    // Rows whose segment lies in a protected field are never written into,
+    // whatever their layout.
     int blockLast = row;
-    while (blockLast + 1 < ps.rows() && sameSignature(ps, row, blockLast + 1))
+    while (blockLast + 1 < ps.rows() && sameSignature(ps, row, blockLast + 1) &&
+           !inProtectedField(ps, (blockLast + 1) * columns + start))
         ++blockLast;
     if (blockLast == row) return -1;
     const auto& chars = ps.characters();
