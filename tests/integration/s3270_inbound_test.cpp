@@ -815,6 +815,9 @@ TEST(HeadlessInput, ProgramSendsTheAttentionKeyAndWaitsForTheAnswer) {
 
     ASSERT_TRUE(program.command("write 2 12  TWO BLANKS").ok);
     ASSERT_TRUE(program.command("aid Enter").ok);
+    const auto status = program.command("status");
+    ASSERT_FALSE(status.lines.empty());
+    EXPECT_EQ(status.lines[0], "status SYSLOCK");
     EXPECT_EQ(error("write 3 12 1"), "the keyboard is locked");
     EXPECT_EQ(error("aid Enter"), "the keyboard is locked");
     EXPECT_EQ(error("wait unlock 0"), "timed out waiting for the keyboard to unlock");
