@@ -809,11 +809,13 @@ TEST(HeadlessInput, ProgramSendsTheAttentionKeyAndWaitsForTheAnswer) {
     EXPECT_EQ(error("write 2 11 X"), "the position holds a field attribute");
     EXPECT_EQ(error("write 25 1 X"), "row 25 column 1 is off the 24x80 screen");
     EXPECT_EQ(error("write 2 12"), "usage: write ROW COL TEXT");
+    EXPECT_EQ(error("write 2 12 "), "usage: write ROW COL TEXT");
     EXPECT_EQ(error("aid PF25"), "usage: aid Enter|Clear|PA1..PA3|PF1..PF24");
     EXPECT_EQ(error("cursor 1"), "usage: cursor ROW COL");
     EXPECT_EQ(host.clientRecords().size(), 0u) << "nothing was sent";
 
     ASSERT_TRUE(program.command("write 2 12  TWO BLANKS").ok);
+    ASSERT_TRUE(program.command("write 3 12  ").ok) << "a blank alone is text too";
     ASSERT_TRUE(program.command("aid Enter").ok);
     const auto status = program.command("status");
     ASSERT_FALSE(status.lines.empty());

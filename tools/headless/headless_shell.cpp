@@ -337,7 +337,7 @@ std::optional<int> Shell::inputPosition(const std::string& row, const std::strin
 
 std::string Shell::write(const std::vector<std::string>& w, const std::string& line) {
     const std::string text = restAfterWords(line, 3);
-    if (w.size() < 4 || text.empty()) return "error: usage: write ROW COL TEXT\n";
+    if (w.size() < 3 || text.empty()) return "error: usage: write ROW COL TEXT\n";
     std::string error;
     const auto position = inputPosition(w[1], w[2], error);
     if (!position) return "error: " + error + "\n";
