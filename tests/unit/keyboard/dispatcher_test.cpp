@@ -229,22 +229,22 @@ TEST(AttentionKeys, Pf25SendsItsConfiguredAidAloneOrAReadModifiedReply) {
     struct Case {
         bool tn3270e;
         bool extended;
+        std::uint8_t aid;
         const char* sent;
     } cases[] = {
-        {false, false, "raw F1 FF EF"},
-        {true, false, "raw 00 00 00 00 00 F1 FF EF"},
-        {false, true, "readModified F1"},
-        {true, true, "readModified F1"},
+        {false, false, 0xF1, "raw F1 FF EF"},    {true, false, 0xF1, "raw 00 00 00 00 00 F1 FF EF"},
+        {false, true, 0xF1, "readModified F1"},  {true, true, 0xF1, "readModified F1"},
+        {false, false, 0xFF, "raw FF FF FF EF"},  // a data byte 0xFF is doubled on the wire
     };
     for (const Case& c : cases) {
         KeyboardFixture f;
         f.load(Screen::Form);
-        f.settings.pfAids[0] = 0xF1;
+        f.settings.pfAids[0] = c.aid;
         f.settings.extendedKeys = c.extended;
         f.link.tn3270e = c.tn3270e;
         f.keys("PF25");
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent});
-        EXPECT_EQ(f.t.session.records.currentAid, 0xF1);
+        EXPECT_EQ(f.t.session.records.currentAid, c.aid);
     }
 }
 

@@ -219,6 +219,14 @@ const KeyCase kCases[] = {
      312,
      {{310, "Xnd......"}},
      {310}},
+    {"insert mode never auto-skips",
+     Screen::Form,
+     kAutoSkipAll,
+     25,
+     "Insert '9'",
+     26,
+     {{20, "12..9"}},
+     {20}},
     {"end of field without auto-skip", Screen::Form, 0, 15, "'Q'", 16, {{5, "abcdefghiQ"}}, {5}},
     {"ENABLEAUTOSKIP over an autoskip field",
      Screen::Form,
@@ -448,6 +456,30 @@ TEST(Wang, FillCharactersAndInsert) {
     f.ps().cursorAddress = 311;
     f.keys("Delete");
     EXPECT_EQ(f.ps().characters()[319], 0x0B);
+}
+
+TEST(Typing, ADeadKeyStaysForTheCharacterThatCompletesIt) {
+    KeyboardFixture f;
+    f.load(Screen::Form);
+    f.state.deadKeyPending = true;
+    f.keys("'^'");
+    EXPECT_EQ(f.ps().cursorAddress, 6);
+    f.state.deadKeyPending = false;  // keyboard input composed the next character
+    f.keys("'\xEA'");
+    EXPECT_EQ(f.field(5),
+              "\xEA"
+              "bcdefghij");
+    EXPECT_EQ(f.ps().cursorAddress, 7);
+}
+
+TEST(Typing, TypeTextCountsWhatWasCarriedOut) {
+    KeyboardFixture f;
+    f.load(Screen::Form);
+    EXPECT_EQ(f.controller.typeText("xy"), 2u);
+    EXPECT_EQ(f.field(5), "xycdefghij");
+    f.status() = SessionStatus::SysLock;
+    EXPECT_EQ(f.controller.typeText("zz"), 0u);
+    EXPECT_EQ(f.field(5), "xycdefghij");
 }
 
 TEST(CursorMoves, BackTabGivesUpWhenEveryInputFieldIsEmpty) {
