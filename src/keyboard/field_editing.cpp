@@ -185,17 +185,15 @@ void KeyboardController::deleteKey() {
     if (allowed) wrapAfterKey(WrapMode::Deleting);
 }
 
-bool KeyboardController::deleteAt(int p) {
+void KeyboardController::deleteAt(int p) {
     const int field = fieldOf(ps_, p);
     const int last = fieldLastPosition(ps_, p);
-    const bool wasCharacter = ps_.characters()[p] > 0x20;
     for (int q = p; q != last;) {
         const int next = ps_.nextAddress(q);
         copyPosition(ps_, next, q);
         q = next;
     }
     clearPosition(ps_, last, fillCharacter(field));
-    return wasCharacter;
 }
 
 void KeyboardController::deleteWord() {

@@ -97,7 +97,7 @@ class KeyboardController {
     void eraseInput();
     void deleteKey();
     void deleteWord();
-    bool deleteAt(int p);
+    void deleteAt(int p);
     void backspace();
     void insertKey();
     void wangInsert();
