@@ -3,6 +3,7 @@
 // (HostSender). Reset at every connect.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 
@@ -43,6 +44,10 @@ struct ProtocolState {
     std::string assignedLuName;   // from DEVICE-TYPE IS ... CONNECT
     std::string applicationName;  // primary LU of the BIND-IMAGE
     std::string sessionLuName;    // secondary LU of the BIND-IMAGE
+    // Options we agreed to (our WILL, our DO) and that are still in force: a
+    // repeated request for one of them is not acknowledged again (RFC 854).
+    std::bitset<256> willInForce;
+    std::bitset<256> doInForce;
 
     void reset() { *this = ProtocolState{}; }
 };

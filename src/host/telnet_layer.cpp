@@ -313,25 +313,25 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
             switch (opt) {
                 case kOptBinary:
                 case kOptTerminalType:
-                    reply({kIac, kWill, opt});
+                    agree(kWill, opt);
                     break;
                 case kOptEndOfRecord:
                     state_.lineMode = false;
                     codePages_.translationMode = TranslationMode::Tables;
-                    reply({kIac, kWill, opt});
+                    agree(kWill, opt);
                     break;
                 case kOptTn3270e:
                     state_.lineMode = false;
                     if (config_.tn3270eAllowed) {
                         state_.tn3270eMode = true;
-                        reply({kIac, kWill, opt});
+                        agree(kWill, opt);
                     } else {
                         reply({kIac, kWont, opt});
                     }
                     break;
                 case kOptNoTranslation:
                     codePages_.translationMode = TranslationMode::None;
-                    reply({kIac, kWill, opt});
+                    agree(kWill, opt);
                     break;
                 default:
                     reply({kIac, kWont, opt});
@@ -343,19 +343,22 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
                 case kOptBinary:
                 case kOptSuppressGoAhead:
                 case kOptTerminalType:
-                    reply({kIac, kDo, opt});
+                    agree(kDo, opt);
                     break;
                 case kOptEcho:
                     state_.echoOffered = true;
-                    reply({kIac, kDo, opt});
+                    agree(kDo, opt);
                     break;
                 case kOptEndOfRecord:
                     state_.lineMode = false;
                     state_.echoOffered = true;
-                    reply({kIac, kDo, opt});
+                    agree(kDo, opt);
                     break;
                 case kOptTn3270e:
-                    reply({kIac, state_.tn3270eMode ? kDo : kDont, opt});
+                    if (state_.tn3270eMode)
+                        agree(kDo, opt);
+                    else
+                        reply({kIac, kDont, opt});
                     break;
                 default:
                     reply({kIac, kDont, opt});
@@ -363,6 +366,7 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
             }
             break;
         case kWont:
+            state_.doInForce.reset(opt);
             if (opt == kOptEcho) {
                 ps_.eraseScreen(1, 0);
                 reply({kIac, kDont, opt});
@@ -371,6 +375,7 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
             }
             break;
         case kDont:
+            state_.willInForce.reset(opt);
             // Acknowledged only when it changes something: a DONT that answers
             // our own WONT (after a DEVICE-TYPE REJECT) gets no second WONT
             // (RFC 854's rule against negotiation loops; RFC 1143).
@@ -441,6 +446,7 @@ void TelnetLayer::tn3270eSubnegotiation() {
         const std::uint8_t reason = sub_.size() > 4 && sub_[3] == kTnReason ? sub_[4] : 0xFF;
         status_ = SessionStatus::Rejected;
         state_.tn3270eMode = false;
+        state_.willInForce.reset(kOptTn3270e);
         reply({kIac, kWont, kOptTn3270e});
         flushReplies();
         events_.deviceRejected(reason, rejectMessage(reason));
@@ -455,6 +461,16 @@ void TelnetLayer::tn3270eSubnegotiation() {
         reply(r);
     }
     // FUNCTIONS IS: accepted as it stands. Anything else: ignored.
+}
+
+// A positive answer (WILL to DO, DO to WILL) is sent only when it enters
+// the mode: RFC 854 forbids acknowledging a request for a mode already in
+// force, which is what keeps two parties from looping on each other's acks.
+void TelnetLayer::agree(std::uint8_t verb, std::uint8_t opt) {
+    auto& inForce = verb == kWill ? state_.willInForce : state_.doInForce;
+    if (inForce.test(opt)) return;
+    inForce.set(opt);
+    reply({kIac, verb, opt});
 }
 
 void TelnetLayer::reply(std::initializer_list<std::uint8_t> bytes) {

@@ -81,6 +81,7 @@ class TelnetLayer {
     void endOfRecord();
     void applyHeader(std::vector<std::uint8_t>& record);
     void lineModeRecord(const std::vector<std::uint8_t>& record);
+    void agree(std::uint8_t verb, std::uint8_t opt);
     void reply(std::initializer_list<std::uint8_t> bytes);
     void reply(const std::vector<std::uint8_t>& bytes);
     void flushReplies();

@@ -145,7 +145,6 @@ enum class Rule {
     TerminalType,
     QueryReplies,
     DeclinedOption,
-    OptionAcknowledgedAgain,
     NoNegativeResponse,
 };
 
@@ -199,14 +198,6 @@ const NamedDifference kDifferences[] = {
                 theirs->kind == Unit::Kind::Command && ours->bytes.size() == 3 &&
                 theirs->bytes.size() == 3 && ours->bytes[2] == theirs->bytes[2] &&
                 ours->bytes[1] == kWont && theirs->bytes[1] == kWill;
-     }},
-    {Rule::OptionAcknowledgedAgain, "option acknowledged again",
-     "DO BINARY and WILL BINARY are answered (WILL, DO) every time they come, also while "
-     "BINARY is already on (the Telnet layer's answer table); the recording's emulator kept "
-     "quiet there, as RFC 854 asks of a request for a mode already in force",
-     [](const std::optional<Unit>& ours, const std::optional<Unit>& theirs, const Context&) {
-         return ours && !theirs && ours->kind == Unit::Kind::Command &&
-                (ours->bytes == Bytes_{kIac, kWill, 0} || ours->bytes == Bytes_{kIac, kDo, 0});
      }},
     {Rule::NoNegativeResponse, "no negative response",
      "a record the host marked ERROR-RESPONSE (RFC 2355) is applied as far as it goes and "
@@ -455,7 +446,7 @@ const std::vector<Case>& cases() {
         {"fttext", 0, {}, "the file the transfers upload: a trace of the ibmlink session"},
         {"sruvm.trc",
          0,
-         {Rule::TerminalType, Rule::OptionAcknowledgedAgain, Rule::QueryReplies},
+         {Rule::TerminalType, Rule::QueryReplies},
          "TN3270E refused (TN3270 then), BINARY asked again, Read Partition Query, Enter"},
         {"invalid_sba.trc",
          0,

@@ -90,6 +90,18 @@ TEST(TelnetNegotiation, OptionReplies) {
          {kIac, kDo, 40, kIac, kDont, 40},
          {kIac, kWill, 40, kIac, kWont, 40}},
         {"DONT other", true, {kIac, kDont, 0}, {}},
+        // RFC 854: a request for a mode already in force is not acknowledged
+        // again; once the host has left the mode, the next request is.
+        {"DO BINARY twice", true, {kIac, kDo, 0, kIac, kDo, 0}, {kIac, kWill, 0}},
+        {"WILL BINARY twice", true, {kIac, kWill, 0, kIac, kWill, 0}, {kIac, kDo, 0}},
+        {"DO, DONT, DO BINARY",
+         true,
+         {kIac, kDo, 0, kIac, kDont, 0, kIac, kDo, 0},
+         {kIac, kWill, 0, kIac, kWill, 0}},
+        {"WILL, WONT, WILL EOR",
+         true,
+         {kIac, kWill, 25, kIac, kWont, 25, kIac, kWill, 25},
+         {kIac, kDo, 25, kIac, kDo, 25}},
         {"NOP, AYT, GA", true, {kIac, kNop, kIac, kAyt, kIac, kGa}, {}},
         {"TERMINAL-TYPE SEND",
          false,
