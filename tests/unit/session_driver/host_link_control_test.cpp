@@ -42,8 +42,8 @@ struct Rig {
         control.start(record);
     }
     Session session;
-    test::ManualScheduler clock;
     test::FakeConnector connector;
+    test::ManualScheduler clock;  // after the connector: tasks it holds go first
     Events events{session};
     std::vector<std::string> planned;
     HostLinkControl control{session, connector, clock,
