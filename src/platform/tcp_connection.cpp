@@ -310,6 +310,9 @@ bool TcpConnection::connectSocket(std::string& error) {
                 if (waitFor(POLLOUT) == Wait::Cancelled) return false;
                 socklen_t length = sizeof err;
                 if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &length) != 0) err = errno;
+                // A host that accepted and reset at once did connect: the
+                // reset is its close, which the first read reports as such.
+                if (err == ECONNRESET) err = 0;
             }
         }
         if (err == 0) return true;

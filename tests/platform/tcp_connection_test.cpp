@@ -154,6 +154,28 @@ TEST_F(PlainConnection, HostEndingTheConnectionIsReportedOnceAndSendsThenFail) {
     }
 }
 
+// A host that accepts and resets at once has still accepted: the session
+// sees the connection come up and close, never a failure to connect (which
+// would show an error box and stop an automatic reconnect). The reset can
+// arrive before the connecting thread reads SO_ERROR; repeating the
+// exchange makes that race likely enough to be seen.
+TEST_F(PlainConnection, AHostResettingRightAfterAcceptIsAHostCloseNotAConnectFailure) {
+    Listener listener;
+    ASSERT_TRUE(listener.ok());
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        events = RecordingEvents();
+        connectTo("127.0.0.1", listener.port());
+        PeerSocket host = listener.accept();
+        ASSERT_TRUE(host.valid());
+        host.reset();
+        ASSERT_TRUE(loop.runUntil([&] { return events.ended(); }, kWait));
+        loop.drain();
+        ASSERT_EQ(events.log, (Log{"up", "closed"})) << events.failure();
+        connection.reset();
+    }
+}
+
 TEST_F(PlainConnection, CloseWhileABlockWaitsForTheSessionThreadDoesNotDeadlock) {
     Listener listener;
     ASSERT_TRUE(listener.ok());
