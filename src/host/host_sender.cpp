@@ -121,33 +121,6 @@ bool HostSender::sendHexString(const std::string& hex) {
     return ok;
 }
 
-std::uint8_t HostSender::attention() {
-    if (state_.tn3270eMode) {
-        sendHexString(settings_.attnTn3270e);
-        return 0x60;
-    }
-    switch (settings_.attentionMethod) {
-        case 1: {
-            const std::uint8_t brk[] = {kIac, kBrk};
-            sendAid(brk);
-            return 0x6E;
-        }
-        case 2: {
-            const std::uint8_t ip[] = {kIac, kIp};
-            transmit(ip);
-            events_.traceSent(ip);
-            return 0x60;
-        }
-        default:
-            sendHexString(settings_.attnTn3270);
-            return 0x60;
-    }
-}
-
-void HostSender::systemRequest() {
-    sendHexString(state_.tn3270eMode ? settings_.sysreqTn3270e : settings_.sysreqTn3270);
-}
-
 void HostSender::operatorActed() {
     keepAliveInterval_ = settings_.keepAliveTime;
     secondsIdle_ = 0;

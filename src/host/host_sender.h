@@ -1,7 +1,7 @@
 // Everything that goes to the host leaves here: framed 3270 records (the
 // TN3270E header of RFC 2355, 0xFF doubled, IAC EOR per RFC 885), raw Telnet
-// commands, the Attention and System Request byte strings, and the periodic
-// keep-alive command.
+// commands and byte strings given in hexadecimal (the keyboard's Attn and
+// SysReq), and the periodic keep-alive command.
 #pragma once
 
 #include <cstdint>
@@ -19,11 +19,6 @@ struct SenderSettings {
     int keepAliveTime = 240;       // "KeepAliveTime", seconds; 0 = none
     int keepAliveTimeDisable = 0;  // "KeepAliveTimeDisable", seconds idle; 0 = no limit
     std::uint8_t keepAliveCommand = telnet::kNop;  // "KeepAlive"
-    std::string attnTn3270e = "FFF4";
-    std::string sysreqTn3270e = "FFF5";
-    std::string attnTn3270 = "FFF3";
-    std::string sysreqTn3270 = "FFF5";
-    int attentionMethod = 0;  // "AttentionMethod"
 };
 
 class SendEvents {
@@ -62,10 +57,6 @@ class HostSender {
     bool sendRaw(std::span<const std::uint8_t> data);
     // Pairs of hexadecimal digits, up to 255 bytes; an empty text sends nothing.
     bool sendHexString(const std::string& hex);
-
-    // The Attention key: returns the AID in force afterwards.
-    std::uint8_t attention();
-    void systemRequest();
 
     // Once a second (every sixth 166 ms tick). `connected`: status above CONNECTING.
     void secondTick(bool connected);

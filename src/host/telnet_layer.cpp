@@ -254,7 +254,12 @@ void TelnetLayer::applyHeader(std::vector<std::uint8_t>& record) {
     record.erase(record.begin(), record.begin() + 5);
 }
 
-void TelnetLayer::lineModeRecord(const std::vector<std::uint8_t>& record) {
+void TelnetLayer::showLineModeText(std::span<const std::uint8_t> bytes) {
+    lineModeRecord(bytes);
+    events_.refreshDisplay();
+}
+
+void TelnetLayer::lineModeRecord(std::span<const std::uint8_t> record) {
     auto newLine = [&] {
         const int columns = ps_.columns();
         const int column = ps_.cursorAddress % columns;

@@ -67,6 +67,10 @@ class TelnetLayer {
     // One received block.
     void dataReceived(std::span<const std::uint8_t> block);
 
+    // Shows bytes on the line-mode (NVT) screen as if the host had sent them:
+    // what the operator typed while the host does not echo.
+    void showLineModeText(std::span<const std::uint8_t> bytes);
+
     // The message for a DEVICE-TYPE REJECT reason code.
     static std::string rejectMessage(std::uint8_t reason);
 
@@ -80,7 +84,7 @@ class TelnetLayer {
     void tn3270eSubnegotiation();
     void endOfRecord();
     void applyHeader(std::vector<std::uint8_t>& record);
-    void lineModeRecord(const std::vector<std::uint8_t>& record);
+    void lineModeRecord(std::span<const std::uint8_t> record);
     void agree(std::uint8_t verb, std::uint8_t opt);
     void reply(std::initializer_list<std::uint8_t> bytes);
     void reply(const std::vector<std::uint8_t>& bytes);

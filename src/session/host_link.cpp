@@ -97,7 +97,15 @@ void HostLink::tlsFailed(const std::string& message) {
 
 void HostLink::sendRaw(std::span<const std::uint8_t> bytes) {
     sender_.sendRaw(bytes);
+    traceRawSent(bytes);
+}
+
+void HostLink::traceRawSent(std::span<const std::uint8_t> bytes) {
     if (trace_ != nullptr) trace_->trace(TraceType::DataSent, bytes);
+}
+
+void HostLink::echoLineMode(std::span<const std::uint8_t> bytes) {
+    telnet_.showLineModeText(bytes);
 }
 
 void HostLink::deviceRejected(std::uint8_t, const std::string& message) {

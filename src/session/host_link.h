@@ -54,6 +54,13 @@ class HostLink : private ConnectionEvents,
     const ProtocolState& protocol() const { return protocol_; }
     const ConnectionInfo& info() const { return info_; }
 
+    // Bytes that went straight onto the connection (an attention key's
+    // Telnet command, a line-mode character): into the trace as sent data.
+    void traceRawSent(std::span<const std::uint8_t> bytes);
+    // What the operator typed in line mode, shown on the line-mode screen
+    // while the host does not echo (RFC 857).
+    void echoLineMode(std::span<const std::uint8_t> bytes);
+
   private:
     // ConnectionEvents
     void connectionUp(const ConnectionInfo& info) override;

@@ -1,9 +1,14 @@
 #include "session/session.h"
 
+#include "session/settings.h"
+#include "sessionfile/session_options.h"
+
 namespace cedar {
 
 Session::Session(const ScreenSettings& s, const ScreenSessionOptions& o)
     : settings(s), options(o), screen(settings), records(screen, codePages, status) {
+    // Typing word wrap starts as the settings say; screen erases reset it the same way.
+    screen.wordWrap = settings.wordWrapAlways || settings.wordWrapDefault;
     applySizeOptions();
 }
 
@@ -13,6 +18,12 @@ void Session::applySizeOptions() {
     records.setOptions({.alarm = true,
                         .convertNullsToBlanks = options.convertNullsToBlanks,
                         .showWindowOnUpdate = false});
+}
+
+void Session::applyKeyboardSettings(const sessionfile::SessionOptions& sessionOptions,
+                                    const Settings& programSettings) {
+    keys::applySessionOptions(keyboardSettings, sessionOptions);
+    keys::applyProgramSettings(keyboardSettings, programSettings);
 }
 
 }  // namespace cedar

@@ -1,10 +1,13 @@
-// The one session of this process: its status, screen, code pages and the
-// record processor that applies host data. Owned by the main thread and
-// passed by reference; there is never a global session.
+// The one session of this process: its status, screen, code pages, the
+// record processor that applies host data, and the keyboard's settings and
+// state. Owned by the main thread and passed by reference; there is never a
+// global session.
 #pragma once
 
 #include <array>
 
+#include "keyboard/keyboard_settings.h"
+#include "keyboard/keyboard_state.h"
 #include "screen/code_pages.h"
 #include "screen/presentation_space.h"
 #include "screen/record_processor.h"
@@ -12,6 +15,11 @@
 #include "screen/session_status.h"
 
 namespace cedar {
+
+namespace sessionfile {
+class SessionOptions;
+}
+struct Settings;
 
 class Session {
   public:
@@ -26,9 +34,16 @@ class Session {
     CodePages codePages;
     PresentationSpace screen;
     RecordProcessor records;
+    // What the key functions consult (session options, program settings)
+    // and the state they share (saved status, type-ahead queue, Undo images).
+    keys::KeyboardSettings keyboardSettings;
+    keys::KeyboardState keyboard;
 
     // Re-reads the session's size options into the screen (the next erase applies them).
     void applySizeOptions();
+    // Takes the keyboard's session options and program settings.
+    void applyKeyboardSettings(const sessionfile::SessionOptions& sessionOptions,
+                               const Settings& programSettings);
 };
 
 }  // namespace cedar

@@ -117,33 +117,14 @@ TEST(HostSender, KeepAlive) {
     EXPECT_EQ(h.connection.sent.size(), 10u) << "none before the connection is up";
 }
 
-TEST(HostSender, AttentionAndSystemRequest) {
-    struct Case {
-        bool tn3270e;
-        int method;
-        Bytes_ attention;
-        std::uint8_t aid;
-    } cases[] = {
-        {true, 0, {kIac, kIp}, 0x60},
-        {false, 0, {kIac, kBrk}, 0x60},
-        {false, 1, {kIac, kBrk}, 0x6E},
-        {false, 2, {kIac, kIp}, 0x60},
-    };
-    for (const auto& c : cases) {
-        Harness h(c.tn3270e);
-        SenderSettings s;
-        s.attentionMethod = c.method;
-        h.sender.setSettings(s);
-        EXPECT_EQ(h.sender.attention(), c.aid);
-        ASSERT_EQ(h.connection.sent.size(), 1u);
-        EXPECT_EQ(h.connection.sent[0], c.attention) << c.tn3270e << c.method;
-        h.sender.systemRequest();
-        EXPECT_EQ(h.connection.sent[1], (Bytes_{kIac, kAo}));
-    }
-    Harness h;
+TEST(HostSender, HexStringsGoOutUnframed) {
+    Harness h(true);
+    EXPECT_TRUE(h.sender.sendHexString("fFf4"));
+    EXPECT_EQ(h.connection.sent.back(), (Bytes_{kIac, kIp})) << "no TN3270E header, no IAC EOR";
     EXPECT_TRUE(h.sender.sendHexString(""));
+    EXPECT_EQ(h.connection.sent.size(), 1u) << "an empty text sends nothing";
     h.sender.sendHexString("fff1zz");
-    EXPECT_EQ(h.connection.sent.back(), (Bytes_{kIac, kNop}));
+    EXPECT_EQ(h.connection.sent.back(), (Bytes_{kIac, kNop})) << "pairs up to the first non-digit";
 }
 
 TEST(HostSender, FailedSendTakesTheHostClosedPathOnce) {
