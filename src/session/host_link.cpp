@@ -76,7 +76,8 @@ void HostLink::dataReceived(std::span<const std::uint8_t> block) {
 
 void HostLink::hostClosed() {
     ended();
-    session_.status = SessionStatus::NotConnected;
+    // A host that refused the device type closes next: REJECTED stays on.
+    if (session_.status != SessionStatus::Rejected) session_.status = SessionStatus::NotConnected;
     ui_.statusChanged();
     ui_.hostClosed();
 }
@@ -85,19 +86,23 @@ void HostLink::connectFailed(const std::string& message) {
     ended();
     session_.status = SessionStatus::NotConnected;
     ui_.statusChanged();
-    ui_.showError("Cedar TN3270 Connection Error 2", message);
+    ui_.connectFailed(message);
 }
 
 void HostLink::tlsFailed(const std::string& message) {
     ended();
     session_.status = SessionStatus::NotConnected;
     ui_.statusChanged();
-    ui_.showError("Cedar TN3270 Connection Error 6", message);
+    ui_.tlsFailed(message);
 }
 
 void HostLink::sendRaw(std::span<const std::uint8_t> bytes) {
     sender_.sendRaw(bytes);
     traceRawSent(bytes);
+}
+
+void HostLink::firstRecord() {
+    ui_.firstRecord();
 }
 
 void HostLink::traceRawSent(std::span<const std::uint8_t> bytes) {
@@ -110,7 +115,7 @@ void HostLink::echoLineMode(std::span<const std::uint8_t> bytes) {
 
 void HostLink::deviceRejected(std::uint8_t, const std::string& message) {
     ui_.statusChanged();
-    ui_.showError("Cedar TN3270 Connection Error 3", message);
+    ui_.showError(link_title::kDeviceRejected, message);
 }
 
 void HostLink::recordApplied(std::span<const std::uint8_t> record, const RecordOrigin&) {
@@ -133,8 +138,8 @@ void HostLink::refreshDisplay() {
     ui_.screenChanged();
 }
 
-void HostLink::sendFailed(int, const std::string& message) {
-    if (!message.empty()) ui_.showError("Send Error", message);
+void HostLink::sendFailed(int error, const std::string& message) {
+    ui_.sendFailed(error, message);
     // No send can succeed on this connection again: take the host-closed path.
     if (connection_) hostClosed();
 }

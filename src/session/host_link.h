@@ -17,15 +17,42 @@
 
 namespace cedar {
 
-// What the link tells the user interface (message boxes, status line).
+// The titles of the messages about a connection.
+namespace link_title {
+inline constexpr const char* kConnectError = "Cedar TN3270 Connection Error 2";
+inline constexpr const char* kDeviceRejected = "Cedar TN3270 Connection Error 3";
+inline constexpr const char* kTlsError = "Cedar TN3270 Connection Error 6";
+inline constexpr const char* kSendError = "Send Error";
+}  // namespace link_title
+
+// What the link tells the user interface (message boxes, status line) and
+// the session driver. Each failure has a callback of its own; by default
+// each shows its message through showError with its title.
 class LinkUi {
   public:
     virtual ~LinkUi() = default;
-    // A failure to show: title and text (Connection Error 2 / 3 / 6, Send Error).
+    // A message that needs no decision (the device type was rejected).
     virtual void showError(const std::string& /*title*/, const std::string& /*text*/) {}
+    // Name resolution or the TCP connect failed; the connection is gone.
+    virtual void connectFailed(const std::string& text) {
+        showError(link_title::kConnectError, text);
+    }
+    // TLS set-up, the handshake or the certificate check failed; the
+    // connection is gone.
+    virtual void tlsFailed(const std::string& text) { showError(link_title::kTlsError, text); }
+    // A send failed (`error` a socket_error number; `text` empty for a
+    // keep-alive). hostClosed() follows: no send can succeed again.
+    virtual void sendFailed(int /*error*/, const std::string& text) {
+        if (!text.empty()) showError(link_title::kSendError, text);
+    }
+    // The first data of the connection's first record arrived (Telnet
+    // negotiation alone does not count); once per connection.
+    virtual void firstRecord() {}
     virtual void statusChanged() {}
     virtual void screenChanged() {}
-    // The host ended the connection (or it broke); the driver decides what follows.
+    // The host ended the connection (or it broke); the driver decides what
+    // follows. The status is NOTCONNECTED, or REJECTED when the host had
+    // refused the device type.
     virtual void hostClosed() {}
     virtual void connected(const ConnectionInfo& /*info*/) {}
 };
@@ -43,6 +70,10 @@ class HostLink : private ConnectionEvents,
     // Ends the connection quietly.
     void disconnect();
     bool connected() const { return connection_ != nullptr; }
+    // Leaves line mode (the unformatted mode every connection starts in,
+    // RFC 854 NVT) once the connection is over: keys act on the 3270 screen
+    // again. The next connection starts in line mode anew.
+    void leaveLineMode() { protocol_.lineMode = false; }
 
     HostSender& sender() { return sender_; }
     // Builds what the terminal sends: attention keys' replies, read replies.
@@ -70,6 +101,7 @@ class HostLink : private ConnectionEvents,
     void tlsFailed(const std::string& message) override;
     // TelnetEvents
     void sendRaw(std::span<const std::uint8_t> bytes) override;
+    void firstRecord() override;
     void deviceRejected(std::uint8_t reason, const std::string& message) override;
     void recordApplied(std::span<const std::uint8_t> record, const RecordOrigin& origin) override;
     void commandReceived(std::span<const std::uint8_t> command) override;

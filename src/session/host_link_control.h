@@ -1,18 +1,7 @@
 // HostLink as the session driver's LinkControl: starts and ends HostLink's
 // connections from the session record, and turns what HostLink tells its
-// LinkUi into the driver's LinkEvents, passing the display's share on to
-// another LinkUi.
-//
-// What HostLink does not report by itself is worked out here:
-//  - the first block of a connection: HostLink refreshes the status after
-//    every block it receives, and that is the only status refresh it makes
-//    while a connection is open;
-//  - REJECTED at the host's close: HostLink sets NOTCONNECTED before it
-//    reports the close, so the status last seen while the connection was
-//    open is put back when it was REJECTED;
-//  - which failure a message is: by the titles HostLink gives them
-//    ("... Connection Error 2" a connect failure, "... Connection Error 6" a
-//    TLS failure, anything else a message only).
+// LinkUi into the driver's LinkEvents, passing the display's share
+// (statusChanged, screenChanged, connected) on to another LinkUi.
 #pragma once
 
 #include <functional>
@@ -47,26 +36,25 @@ class HostLinkControl : public LinkControl, private LinkUi {
     bool isOpen() const override { return link_.connected(); }
     bool secure() const override { return secure_; }
     void clearSecure() override { secure_ = false; }
-    // HostLink starts every connection in line mode and keeps the mode to
-    // itself; nothing to do between connections.
-    void leaveLineMode() override {}
+    void leaveLineMode() override { link_.leaveLineMode(); }
     void secondTick(bool connected) override { link_.sender().secondTick(connected); }
 
   private:
     // LinkUi
     void showError(const std::string& title, const std::string& text) override;
+    void connectFailed(const std::string& text) override;
+    void tlsFailed(const std::string& text) override;
+    void sendFailed(int error, const std::string& text) override;
+    void firstRecord() override;
     void statusChanged() override;
     void screenChanged() override;
     void hostClosed() override;
     void connected(const ConnectionInfo& info) override;
 
-    Session& session_;
     Planner planner_;
     LinkUi* display_;
     LinkEvents* events_ = nullptr;
-    bool firstBlockSeen_ = false;
     bool secure_ = false;
-    SessionStatus statusWhileOpen_ = SessionStatus::NotConnected;
     HostLink link_;  // last: it reports to this object
 };
 

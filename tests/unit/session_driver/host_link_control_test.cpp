@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "fake_connector.h"
 #include "manual_scheduler.h"
 
@@ -11,8 +13,8 @@ namespace cedar {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-constexpr std::uint8_t kIac = 0xFF, kDo = 0xFD, kSb = 0xFA, kSe = 0xF0;
-constexpr std::uint8_t kTn3270e = 0x28, kTerminalType = 0x18;
+constexpr std::uint8_t kIac = 0xFF, kDo = 0xFD, kSb = 0xFA, kSe = 0xF0, kEor = 0xEF;
+constexpr std::uint8_t kTn3270e = 0x28, kTerminalType = 0x18, kEndOfRecord = 0x19;
 
 class Events : public LinkEvents {
   public:
@@ -56,7 +58,7 @@ struct Rig {
                             }};
 };
 
-TEST(HostLinkControl, StartsFromThePlanAndReportsTheFirstBlockOncePerConnection) {
+TEST(HostLinkControl, ReportsTheFirstRecordOncePerConnectionNotTheNegotiation) {
     Rig r;
     r.start();
     EXPECT_EQ(r.planned, (std::vector<std::string>{"MVS1"}));
@@ -66,16 +68,22 @@ TEST(HostLinkControl, StartsFromThePlanAndReportsTheFirstBlockOncePerConnection)
     EXPECT_EQ(r.session.status, SessionStatus::Connecting);
     EXPECT_TRUE(r.control.isOpen());
     r.connector.up();
+    // Negotiation is not a record.
+    r.connector.receive({kIac, kDo, kTerminalType});
+    r.connector.receive({kIac, kDo, kEndOfRecord});
     EXPECT_TRUE(r.events.log.empty());
-    r.connector.receive({kIac, kDo, kTerminalType});
-    r.connector.receive({kIac, kDo, kTerminalType});
+    // The first record's first byte arrives alone; the rest and a second
+    // record follow.
+    r.connector.receive({0xF5});
+    EXPECT_EQ(r.events.log, (std::vector<std::string>{"first"}));
+    r.connector.receive({0xC3, kIac, kEor, 0xF1, 0xC3, kIac, kEor});
     EXPECT_EQ(r.events.log, (std::vector<std::string>{"first"}));
     r.connector.hostCloses();
     r.clock.runPosted();
     EXPECT_FALSE(r.control.isOpen());
-    // A new connection reports its own first block.
+    // A new connection reports its own first record.
     r.start();
-    r.connector.receive({kIac, kDo, kTerminalType});
+    r.connector.receive({kIac, kDo, kEndOfRecord, 0xF5, 0xC3, kIac, kEor});
     EXPECT_EQ(r.events.log, (std::vector<std::string>{"first", "closed NOTCONNECTED", "first"}));
 }
 
@@ -89,25 +97,70 @@ TEST(HostLinkControl, RejectedIsStillInForceWhenTheCloseIsReported) {
     r.connector.receive({kIac, kSb, kTn3270e, 0x02, 0x06, 0x05, 0x04, kIac, kSe});
     EXPECT_EQ(r.session.status, SessionStatus::Rejected);
     r.connector.hostCloses();
-    ASSERT_EQ(r.events.log.size(), 3u);
-    EXPECT_EQ(r.events.log[0], "first");
-    EXPECT_EQ(r.events.log[1], "message Cedar TN3270 Connection Error 3");
-    EXPECT_EQ(r.events.log[2], "closed REJECTED");
+    EXPECT_EQ(r.events.log, (std::vector<std::string>{"message Cedar TN3270 Connection Error 3",
+                                                      "closed REJECTED"}));
+    EXPECT_EQ(r.session.status, SessionStatus::Rejected);
 }
 
-TEST(HostLinkControl, FailuresBecomeConnectionErrorsOrFailures) {
+// Each way a connection fails reaches the driver as its own event, whatever
+// the message says.
+TEST(HostLinkControl, EachFailureBecomesItsOwnEvent) {
+    struct Case {
+        const char* name;
+        std::function<void(test::FakeConnector&)> fail;
+        std::vector<std::string> log;
+    };
+    const std::vector<Case> cases = {
+        {"connect",
+         [](test::FakeConnector& c) { c.current->events->connectFailed("Connection Error 6"); },
+         {"error Connection Error 6"}},
+        {"tls",
+         [](test::FakeConnector& c) {
+             c.current->events->tlsFailed("Error connecting to hostname h, port 23, rc=10061");
+         },
+         {"failed Cedar TN3270 Connection Error 6: Error connecting to hostname h, port 23, "
+          "rc=10061"}},
+        {"send",
+         [](test::FakeConnector& c) {
+             c.up();
+             c.current->failSendsWith = socket_error::kConnReset;
+             c.current->events->dataReceived(std::vector<std::uint8_t>{kIac, kDo, kTerminalType});
+         },
+         {"message Send Error", "closed NOTCONNECTED"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        r.start();
+        c.fail(r.connector);
+        r.clock.runPosted();
+        EXPECT_EQ(r.events.log, c.log);
+        EXPECT_EQ(r.session.status, SessionStatus::NotConnected);
+        EXPECT_FALSE(r.control.isOpen());
+    }
+}
+
+TEST(HostLinkControl, AFailedKeepAliveClosesWithoutAMessage) {
+    Rig r;
+    SenderSettings s;
+    s.keepAliveTime = 1;
+    r.control.link().sender().setSettings(s);
+    r.start();
+    r.connector.up();
+    r.connector.current->failSendsWith = socket_error::kConnReset;
+    r.control.secondTick(true);
+    EXPECT_EQ(r.events.log, (std::vector<std::string>{"closed NOTCONNECTED"}));
+}
+
+TEST(HostLinkControl, LeavesLineModeBetweenConnections) {
     Rig r;
     r.start();
-    r.connector.current->events->connectFailed("Connection refused");
-    r.clock.runPosted();
+    EXPECT_TRUE(r.control.link().protocol().lineMode);
+    r.connector.hostCloses();
+    r.control.leaveLineMode();
+    EXPECT_FALSE(r.control.link().protocol().lineMode);
     r.start();
-    r.connector.current->events->tlsFailed("certificate verify failed");
-    r.clock.runPosted();
-    EXPECT_EQ(r.events.log,
-              (std::vector<std::string>{
-                  "error Connection refused",
-                  "failed Cedar TN3270 Connection Error 6: certificate verify failed"}));
-    EXPECT_EQ(r.session.status, SessionStatus::NotConnected);
+    EXPECT_TRUE(r.control.link().protocol().lineMode) << "every connection starts in line mode";
 }
 
 TEST(HostLinkControl, SecureFollowsTheConnection) {
