@@ -116,7 +116,8 @@ void SessionDriver::sessionDialogClosed(bool connectNow, const std::string& sess
 
 void SessionDriver::startConnection() {
     connectionStarted_ = true;
-    countdown_ = static_cast<int>(file_.options.number(Field::ConnectionTimeout));
+    countdown_ = overrides_.connectionTimeout.value_or(
+        static_cast<int>(file_.options.number(Field::ConnectionTimeout)));
     session_.status = SessionStatus::Connecting;
     link_.start(file_.options);
     ui_.statusChanged();
@@ -189,11 +190,25 @@ void SessionDriver::hostClosed() {
 
 void SessionDriver::afterHostClosedDelay() {
     if (sessionLoaded_) store_.save(file_, sessionfile::SaveMode::Save, false);
-    if (file_.options.number(Field::AutoReconnect) != 0) {
+    if (autoReconnect()) {
         connect(ConnectMode::AutoReconnect);
     } else if (settings_.closeOnDisconnect != 0) {
         ui_.requestClose();
     }
+}
+
+bool SessionDriver::autoReconnect() const {
+    return overrides_.autoReconnect.value_or(file_.options.number(Field::AutoReconnect) != 0);
+}
+
+void SessionDriver::disconnect() {
+    if (ending_) return;
+    finishPendingClose();
+    connectionGone();
+    if (link_.isOpen()) link_.close();
+    session_.screen.eraseScreen(1, 0);
+    ui_.screenChanged();
+    toNotConnected();
 }
 
 void SessionDriver::finishPendingClose() {

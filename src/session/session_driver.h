@@ -64,14 +64,29 @@ class SessionDriver : public LinkEvents {
         std::string startupMacro;    // /M: run once after the first connection's first record
     };
 
+    // Choices of the command line over the session record's: in force for
+    // the whole process, through every reload of the session file, and never
+    // written to it.
+    struct Overrides {
+        std::optional<int> connectionTimeout;  // CONNECTIONTIMEOUT, seconds
+        std::optional<bool> autoReconnect;     // AUTORECONNECT
+    };
+
     SessionDriver(const Parts& parts, const Start& start);
     ~SessionDriver() override;
     SessionDriver(const SessionDriver&) = delete;
     SessionDriver& operator=(const SessionDriver&) = delete;
 
+    void setOverrides(const Overrides& overrides) { overrides_ = overrides; }
+
     // The connection request. 0 when the session file could not be
     // reloaded (no connection started), else 1.
     int connect(ConnectMode mode);
+    // The user ends the connection (the Disconnect key function): the link
+    // closes, the status is NOTCONNECTED, line mode is left and the screen
+    // erased. A host close still waiting for its save is saved now, and
+    // nothing follows it (no reconnect, no close).
+    void disconnect();
 
     // The user's answer to the message shown last (DriverUi::showMessage).
     void answer(MessageAnswer answer);
@@ -113,6 +128,9 @@ class SessionDriver : public LinkEvents {
     const std::string& sessionFileName() const { return sessionFile_; }
     bool sessionLoaded() const { return sessionLoaded_; }
     bool connectionStarted() const { return connectionStarted_; }
+    // The host closed the connection and the staggered delay runs: the save,
+    // then the reconnect (AUTORECONNECT) or the close (CloseOnDisconnect).
+    bool hostClosePending() const { return closedTimer_ != 0; }
     bool messagePending() const { return !messages_.empty(); }
     bool dialogOpen() const { return dialogOpen_; }
     std::size_t deferredCount() const { return deferred_.size(); }
@@ -142,6 +160,7 @@ class SessionDriver : public LinkEvents {
     // Drops what ended with the connection: the first-record timer.
     void connectionGone();
     void toNotConnected();
+    bool autoReconnect() const;
 
     bool modalOpen() const { return !messages_.empty() || dialogOpen_; }
     void show(DriverMessage message, Handler handler = {});
@@ -162,6 +181,7 @@ class SessionDriver : public LinkEvents {
     MacroRunner& macros_;
     SessionIdentity& identity_;
 
+    Overrides overrides_;
     std::string sessionFile_;
     std::string rememberedFile_;  // for the SESSION dialog after a time-out
     std::string startupMacro_;

@@ -220,6 +220,71 @@ TEST(SessionDriverHostClosed, NotLoadedSessionIsNeverSaved) {
     EXPECT_EQ(r.ui.quits, (std::vector<int>{0}));
 }
 
+// The command line's choices hold through every reload of the session file
+// (which brings the record's own values back) and never reach the record.
+TEST(SessionDriverOverrides, HoldThroughReloadsAndStayOutOfTheRecord) {
+    struct Case {
+        const char* name;
+        int recordReconnect;
+        std::optional<bool> reconnect;
+        std::optional<int> timeout;
+        std::size_t starts;  // after a host close
+        int countdown;
+    };
+    const Case cases[] = {
+        {"record only", 1, std::nullopt, std::nullopt, 2, 30},
+        {"reconnect on over the record's off", 0, true, 7, 2, 7},
+        {"reconnect off over the record's on", 1, false, std::nullopt, 1, 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DriverRig r;
+        r.identity.id = 35;
+        r.setOption(Field::AutoReconnect, c.recordReconnect);
+        r.d().setOverrides({c.timeout, c.reconnect});
+        r.connected();
+        EXPECT_EQ(r.d().connectCountdown(), c.countdown);
+        r.link.hostEnds();
+        EXPECT_TRUE(r.d().hostClosePending());
+        r.clock.advance(20);
+        EXPECT_FALSE(r.d().hostClosePending());
+        EXPECT_EQ(r.link.started.size(), c.starts);
+        if (c.starts == 2) {
+            EXPECT_EQ(r.d().connectCountdown(), c.countdown) << "after the reload";
+        }
+        EXPECT_EQ(r.file.options.number(Field::AutoReconnect), c.recordReconnect);
+        EXPECT_EQ(r.file.options.number(Field::ConnectionTimeout), 30);
+    }
+}
+
+TEST(SessionDriverDisconnect, EndsTheConnectionAndWhatWouldHaveFollowedIt) {
+    DriverRig r;
+    r.setOption(Field::AutoReconnect, 1);
+    r.connected();
+    r.session.screen.characters()[0] = 'X';
+    r.d().disconnect();
+    EXPECT_EQ(r.link.closes, 1);
+    EXPECT_EQ(r.session.status, SessionStatus::NotConnected);
+    EXPECT_FALSE(r.link.secureFlag);
+    EXPECT_EQ(r.link.lineModeLeft, 1);
+    EXPECT_NE(r.session.screen.characters()[0], 'X');
+    r.clock.advance(5000);
+    EXPECT_EQ(r.store.backups, 0) << "the first-record timer went with the connection";
+    EXPECT_TRUE(r.store.saves.empty());
+    EXPECT_EQ(r.link.started.size(), 1u);
+
+    // During the delay after a host close: the save now, no reconnect later.
+    r.connected();
+    r.link.hostEnds();
+    r.clock.advance(100);
+    r.d().disconnect();
+    EXPECT_EQ(r.store.saves.size(), 1u);
+    EXPECT_FALSE(r.d().hostClosePending());
+    r.clock.advance(5000);
+    EXPECT_EQ(r.link.started.size(), 2u);
+    EXPECT_EQ(r.session.status, SessionStatus::NotConnected);
+}
+
 // ---------------------------------------------------------------------------
 // Connect time-out.
 
