@@ -17,7 +17,7 @@ std::optional<KeyWord> TypeAheadQueue::pop() {
 }
 
 void ScreenSnapshot::take(const PresentationSpace& ps) {
-    if (!planes) planes = std::make_unique<PresentationSpace::Image>();
+    if (!planes) planes = std::make_shared<PresentationSpace::Image>();
     *planes = ps.image();
     cursor = ps.cursorAddress;
     positions = ps.positions();

@@ -37,9 +37,17 @@ class TypeAheadQueue {
     int write_ = 0;
 };
 
-// The six planes and the cursor, as Undo keeps them.
+// The six planes and the cursor, as Undo keeps them. The planes are taken
+// on the heap at the first use; a snapshot is not copied (a copy would share
+// them).
 struct ScreenSnapshot {
-    std::unique_ptr<PresentationSpace::Image> planes;
+    ScreenSnapshot() = default;
+    ScreenSnapshot(const ScreenSnapshot&) = delete;
+    ScreenSnapshot& operator=(const ScreenSnapshot&) = delete;
+    ScreenSnapshot(ScreenSnapshot&&) = default;
+    ScreenSnapshot& operator=(ScreenSnapshot&&) = default;
+
+    std::shared_ptr<PresentationSpace::Image> planes;
     int cursor = 0;
     int positions = 0;  // the geometry it was taken at; 0 = never taken
 

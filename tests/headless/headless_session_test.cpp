@@ -45,13 +45,13 @@ class HeadlessSession : public ::testing::Test {
         const auto bytes = sessionfile::sessionFileBytes(options);
         write(name, std::string(bytes.begin(), bytes.end()));
     }
-    RunResult run(const std::string& args, const std::string& commands) {
+    RunResult run(const std::string& args, const std::string& commands,
+                  const std::string& program = CEDAR_HEADLESS) {
         const std::string in = home_ + "/in.txt", out = home_ + "/out.txt",
                           err = home_ + "/err.txt";
         std::ofstream(in) << commands;
         const std::string cmd = "env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME=" + home_ + " " +
-                                CEDAR_HEADLESS + " " + args + " < " + in + " > " + out + " 2> " +
-                                err;
+                                program + " " + args + " < " + in + " > " + out + " 2> " + err;
         RunResult r;
         const int status = std::system(cmd.c_str());
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -107,6 +107,39 @@ TEST_F(HeadlessSession, StartupFailuresExitWithCodeEight) {
         EXPECT_EQ(r.exitCode, 8) << c.args;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
     }
+}
+
+// The key list comes from the program's data folder: <prefix>/share/cedar-tn3270
+// beside an installed <prefix>/bin/cedar_headless.
+TEST_F(HeadlessSession, MissingOrInvalidKeyListEndsWithCodeEight) {
+    const std::string bin = home_ + "/prefix/bin", data = home_ + "/prefix/share/cedar-tn3270";
+    fs::create_directories(bin);
+    fs::create_directories(data);
+    fs::copy_file(CEDAR_HEADLESS, bin + "/cedar_headless");
+    const std::string program = bin + "/cedar_headless";
+    const std::string lst = read(CEDAR_DATA_DIR "/key.lst");
+    ASSERT_GT(lst.size(), 26u);
+    struct Case {
+        std::string keyList;  // empty: no file
+        std::string message;
+    } cases[] = {
+        {"", "File \"key.lst\" was not found.\nYou may need to re-install Cedar."},
+        {"Cedar Keylist V1.00x" + lst.substr(20),
+         "KEY.LST is not a valid keylist file for this version"},
+        {lst.substr(0, 40), "KEY.LST is not a valid keylist file"},  // the body cut short
+    };
+    for (const auto& c : cases) {
+        fs::remove(data + "/key.lst");
+        if (!c.keyList.empty()) std::ofstream(data + "/key.lst", std::ios::binary) << c.keyList;
+        const RunResult r = run("127.0.0.1:23", "quit\n", program);
+        EXPECT_EQ(r.exitCode, 8) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    // With the shipped list (and no country file there) it gets past the key list.
+    std::ofstream(data + "/key.lst", std::ios::binary) << lst;
+    const RunResult r = run("127.0.0.1:23", "quit\n", program);
+    EXPECT_EQ(r.err.find("key.lst"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("country.lst"), std::string::npos) << r.err;
 }
 
 TEST_F(HeadlessSession, TracesIntoTheAppDataFolder) {

@@ -5,8 +5,8 @@
 // same point: negotiation answers, TN3270E responses, query replies, read
 // replies. Where the recording's operator pressed an attention key, the
 // operator's input is taken from that record (its cursor address and its
-// fields, typed over the fields' old contents) and the key is pressed on
-// our side through the headless stand-in; the records must then agree too.
+// fields, written over the fields' old contents) and the key is pressed on
+// our side through the session's keyboard; the records must then agree too.
 //
 // The recordings were made with another emulator. Where we answer
 // differently on purpose (our terminal type, our query replies, the
@@ -28,11 +28,11 @@
 #include <vector>
 
 #include "fake_connector.h"
-#include "headless_input.h"
 #include "manual_scheduler.h"
 #include "record_builder.h"
 #include "recording.h"
 #include "session/host_link.h"
+#include "session/session_keyboard.h"
 #include "test_paths.h"
 
 namespace cedar {
@@ -254,16 +254,27 @@ struct Client {
     test::ManualScheduler scheduler;
     Ui ui;
     HostLink link{t.session, connector, scheduler, ui};
+    SessionKeyboard keyboard{t.session, link};
     std::size_t taken = 0;
 };
 
+// The ACTION codes of the attention keys with an AID of the 3270 keyboard:
+// Clear, Enter, PA1..PA3, PF1..PF24.
+constexpr int kFirstAidKey = static_cast<int>(keys::Action::Clear);
+constexpr int kLastAidKey = static_cast<int>(keys::Action::PF24);
+
 std::set<std::uint8_t> attentionAids() {
-    std::set<std::uint8_t> aids = {0x7D, 0x6C, 0x6E, 0x6B, 0x6D};
-    for (const char* name : {"PF1",  "PF2",  "PF3",  "PF4",  "PF5",  "PF6",  "PF7",  "PF8",
-                             "PF9",  "PF10", "PF11", "PF12", "PF13", "PF14", "PF15", "PF16",
-                             "PF17", "PF18", "PF19", "PF20", "PF21", "PF22", "PF23", "PF24"})
-        aids.insert(*headless::aidOfKey(name));
+    std::set<std::uint8_t> aids;
+    for (int code = kFirstAidKey; code <= kLastAidKey; ++code)
+        aids.insert(keys::aidOfAction(static_cast<std::uint8_t>(code)));
     return aids;
+}
+
+keys::KeyWord attentionKeyOf(std::uint8_t aidByte) {
+    for (int code = kFirstAidKey; code <= kLastAidKey; ++code)
+        if (keys::aidOfAction(static_cast<std::uint8_t>(code)) == aidByte)
+            return keys::makeKey(keys::Kind::Action, static_cast<std::uint8_t>(code));
+    return keys::kNoFunction;
 }
 
 // The operator's part of a recorded attention record: the cursor and every
@@ -303,7 +314,17 @@ bool replayOperator(Client& c, const Bytes_& data, std::string& why) {
             ps.attributes()[attribute] |= fa::kModified;
         }
     }
-    headless::pressAttentionKey(c.t.session, c.link.inbound(), aidByte);
+    // The recording holds no Reset: an operator who found the keyboard still
+    // locked (the host's last write did not restore it) pressed one first.
+    if (c.keyboard.controller().locked())
+        c.keyboard.performKey(keys::editKey(keys::Edit::Reset, keys::kImmediate),
+                              keys::KeySource::Keyboard);
+    if (c.keyboard.performKey(attentionKeyOf(aidByte), keys::KeySource::Keyboard) !=
+        keys::KeyOutcome::Performed) {
+        why =
+            "the keyboard was locked (status " + std::string(statusName(c.t.session.status)) + ")";
+        return false;
+    }
     return true;
 }
 

@@ -11,12 +11,14 @@
 #include <thread>
 
 #include "headless_shell.h"
+#include "keyboard/key_list.h"
 #include "platform/files.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
 #include "session/folders.h"
 #include "session/settings.h"
 #include "sessionfile/session_file.h"
+#include "sessionfile/standard_session.h"
 
 namespace {
 
@@ -65,9 +67,24 @@ int main(int argc, char** argv) {
         return kStartupFailure;
     }
 
+    // The key list first: no key function has a name without it.
+    const std::string programData = cedar::platform::programDataFolder(CEDAR_DATA_DIR);
+    cedar::keys::KeyList keyList;
+    {
+        const auto bytes = cedar::platform::readFile(programData + "/key.lst");
+        const auto message =
+            bytes ? keyList.load(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()),
+                                           bytes->size()))
+                  : std::optional(cedar::keys::keyListNotFoundMessage());
+        if (message) {
+            std::fprintf(stderr, "cedar_headless: %s (%s/key.lst)\n", message->text.c_str(),
+                         programData.c_str());
+            return kStartupFailure;
+        }
+    }
+
     // Folders, settings and the host list, as the program finds them.
     cedar::platform::SystemEnvironment env;
-    const std::string programData = cedar::platform::programDataFolder(CEDAR_DATA_DIR);
     const std::string filesIni =
         cedar::platform::readFile(cedar::configHomeFolder(env) + "/cedar-tn3270/files.ini")
             .value_or(cedar::platform::readFile(programData + "/files.ini").value_or(""));
@@ -83,6 +100,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cedar_headless: %s\n", w.text.c_str());
 
     cedar::ConnectionPlan plan;
+    auto sessionOptions = cedar::sessionfile::standardSessionOptions();
     if (!options.sessionFile.empty()) {
         std::string path = options.sessionFile;
         if (!cedar::platform::isFile(path)) {
@@ -110,6 +128,7 @@ int main(int argc, char** argv) {
                                                 : loaded.message.c_str());
             return kStartupFailure;
         }
+        sessionOptions = loaded.options;
         plan = cedar::planFromSession(loaded.options, hosts, settings, folders.certs);
     } else {
         plan = cedar::planFromHost(options.host, hosts, settings, folders.certs);
@@ -134,6 +153,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < session.models.size(); ++i)
         session.models[i].terminalType = settings.termTypes[i];
     session.applySizeOptions();
+    session.applyKeyboardSettings(sessionOptions, settings);
     const auto report =
         cedar::loadCountryText(*countryText, cedar::CountryMode::Screen,
                                {options.country, "ANSI 1252", ""}, session.codePages);
@@ -145,7 +165,7 @@ int main(int argc, char** argv) {
 
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
-    cedar::headless::Shell shell(options, session, connector, loop, settings);
+    cedar::headless::Shell shell(options, session, connector, loop, keyList, settings);
     cedar::platform::FolderTraceSink traceSink(folders.appData);
     cedar::platform::LocalTraceClock traceClock;
     cedar::Trace trace(traceSink, traceClock, 'A');

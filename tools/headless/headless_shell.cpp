@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "headless_input.h"
+#include "keyboard/text_input.h"
 #include "screen/screen_text.h"
 
 namespace cedar::headless {
@@ -31,12 +32,15 @@ const char* const kUsage =
     "\"error: TEXT\":\n"
     "  connect | disconnect | wait unlock SECONDS | screen | status |\n"
     "  trace start|stop|dump | quit\n"
-    "  write ROW COL TEXT  types TEXT (printable ASCII, everything after the one blank\n"
-    "                      that follows COL) into the unprotected field at ROW and COL\n"
-    "                      (counted from 1), sets its modified data tag and leaves the\n"
-    "                      cursor after the text\n"
-    "  cursor ROW COL      moves the cursor (counted from 1)\n"
-    "  aid NAME            presses Enter, Clear, PA1..PA3 or PF1..PF24\n";
+    "  key NAME            carries out a key function of the key list (Enter, PF1, Tab,\n"
+    "                      EraseEOF, Reset, ...) as if its key were pressed\n"
+    "  key NAME ROW COL    MoveCursor, MoveCursorEnter and the selection functions act\n"
+    "                      at ROW and COL (counted from 1)\n"
+    "  type TEXT           types TEXT (UTF-8, everything after the one blank that\n"
+    "                      follows \"type\") at the cursor, one character key at a time\n"
+    "  cursor ROW COL      moves the cursor (counted from 1) while the keyboard is unlocked\n"
+    "While the keyboard is locked, keys are queued (answer \"queued\") when the session\n"
+    "types ahead, else refused; an input error answers \"error: input error ...\".\n";
 
 namespace {
 
@@ -58,6 +62,22 @@ std::string restAfterWords(const std::string& line, int count) {
         if (at == std::string::npos) return "";
     }
     return line.substr(at + 1);
+}
+
+bool isInputError(SessionStatus status) {
+    return status == SessionStatus::Protected || status == SessionStatus::InsertOverflow;
+}
+
+// Whether the key function just carried out ended in an input error of its
+// own. A key that finds an input error in force gets past the lock check
+// only when AUTOKEYBOARDUNLOCK cleared it (or when it is immediate or an
+// operator function, which leave it alone).
+bool endedInInputError(keys::KeyWord word, SessionStatus before, SessionStatus after) {
+    if (!isInputError(after)) return false;
+    if (!isInputError(before)) return true;
+    const keys::Kind kind = keys::kindOf(word);
+    return (kind == keys::Kind::Action || kind == keys::Kind::Edit || kind == keys::Kind::Char) &&
+           !keys::isImmediate(word);
 }
 
 std::vector<std::string> words(const std::string& line) {
@@ -185,17 +205,17 @@ void applyOverrides(Options& o, const ConnectionPlan& plan) {
 }
 
 Shell::Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop,
-             const Settings& settings)
-    : options_(options), session_(session), loop_(loop), link_(session, connector, loop, *this) {
+             const keys::KeyList& keyList, const Settings& settings)
+    : options_(options),
+      session_(session),
+      loop_(loop),
+      keyList_(keyList),
+      link_(session, connector, loop, *this),
+      keyboard_(session, link_, {.deferred = this}) {
     SenderSettings s;
     s.keepAliveTime = settings.keepAliveTime;
     s.keepAliveTimeDisable = settings.keepAliveTimeDisable;
     s.keepAliveCommand = settings.keepAlive;
-    s.attnTn3270e = settings.attnTn3270e;
-    s.attnTn3270 = settings.attnTn3270;
-    s.sysreqTn3270e = settings.sysreqTn3270e;
-    s.sysreqTn3270 = settings.sysreqTn3270;
-    s.attentionMethod = settings.attentionMethod;
     link_.sender().setSettings(s);
     // The one-second tick: keep-alives.
     tick_ = loop_.startTimer(
@@ -226,6 +246,20 @@ void Shell::hostClosed() {
     up_ = false;
 }
 
+void Shell::edit(keys::Edit, bool) {
+    notCarriedOut_ = true;
+}
+
+void Shell::oper(std::uint8_t code) {
+    if (code != static_cast<int>(keys::Oper::MoveCursor) &&
+        code != static_cast<int>(keys::Oper::MoveCursorEnter))
+        notCarriedOut_ = true;
+}
+
+void Shell::macroKey(std::uint8_t, std::uint8_t) {
+    notCarriedOut_ = true;
+}
+
 std::string Shell::execute(const std::string& line, bool& quit) {
     const auto w = words(line);
     if (w.empty()) return "";
@@ -241,9 +275,9 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "screen") return screen();
     if (cmd == "status") return status();
     if (cmd == "trace") return traceCommand(w);
-    if (cmd == "write") return write(w, line);
     if (cmd == "cursor") return cursor(w);
-    if (cmd == "aid") return attention(w);
+    if (cmd == "key") return key(w);
+    if (cmd == "type") return type(line);
     if (cmd == "quit") {
         link_.disconnect();
         quit = true;
@@ -308,60 +342,95 @@ std::string Shell::traceCommand(const std::vector<std::string>& w) {
     return "trace " + traceLocation_ + "\nok\n";
 }
 
-// Rows and columns from 1; the keyboard must be unlocked.
-std::optional<int> Shell::inputPosition(const std::string& row, const std::string& column,
-                                        std::string& error) {
-    loop_.runOnce(0);  // take in what has arrived
+// Rows and columns from 1.
+std::optional<int> Shell::screenPosition(const std::string& row, const std::string& column,
+                                         std::string& error) {
     long r = 0, c = 0;
     if (!number(row, 1, 9999, r) || !number(column, 1, 9999, c)) {
         error = "ROW and COL are numbers from 1";
         return std::nullopt;
     }
     const auto position = positionOf(session_.screen, r, c);
-    if (!position) {
+    if (!position)
         error = "row " + row + " column " + column + " is off the " +
                 std::to_string(session_.screen.rows()) + "x" +
                 std::to_string(session_.screen.columns()) + " screen";
-        return std::nullopt;
-    }
-    if (!link_.connected()) {
-        error = "not connected";
-        return std::nullopt;
-    }
-    if (session_.status != SessionStatus::Unlocked) {
-        error = "the keyboard is locked";
-        return std::nullopt;
-    }
     return position;
-}
-
-std::string Shell::write(const std::vector<std::string>& w, const std::string& line) {
-    const std::string text = restAfterWords(line, 3);
-    if (w.size() < 3 || text.empty()) return "error: usage: write ROW COL TEXT\n";
-    std::string error;
-    const auto position = inputPosition(w[1], w[2], error);
-    if (!position) return "error: " + error + "\n";
-    error = writeText(session_, *position, text);
-    if (!error.empty()) return "error: " + error + "\n";
-    return "ok\n";
 }
 
 std::string Shell::cursor(const std::vector<std::string>& w) {
     if (w.size() != 3) return "error: usage: cursor ROW COL\n";
+    loop_.runOnce(0);  // take in what has arrived
     std::string error;
-    const auto position = inputPosition(w[1], w[2], error);
+    const auto position = screenPosition(w[1], w[2], error);
     if (!position) return "error: " + error + "\n";
+    if (!link_.connected()) return "error: not connected\n";
+    if (session_.status != SessionStatus::Unlocked) return "error: the keyboard is locked\n";
     session_.screen.cursorAddress = *position;
+    session_.screen.listener().cursorMoved();
     return "ok\n";
 }
 
-std::string Shell::attention(const std::vector<std::string>& w) {
-    const auto aidByte = w.size() == 2 ? aidOfKey(w[1]) : std::nullopt;
-    if (!aidByte) return "error: usage: aid Enter|Clear|PA1..PA3|PF1..PF24\n";
-    loop_.runOnce(0);
-    if (!link_.connected()) return "error: not connected\n";
-    if (session_.status != SessionStatus::Unlocked) return "error: the keyboard is locked\n";
-    pressAttentionKey(session_, link_.inbound(), *aidByte);
+std::string Shell::key(const std::vector<std::string>& w) {
+    if (w.size() < 2 || w.size() > 4) return "error: usage: key NAME [ROW COL]\n";
+    const auto word = keyWordByName(keyList_, w[1]);
+    if (!word) return "error: Invalid Key Function\n";
+    loop_.runOnce(0);  // take in what has arrived
+    if (w.size() > 2) {
+        // As a macro's Key statement: the cursor goes to ROW and COL before
+        // the function runs.
+        if (!takesPosition(*word)) return "error: " + w[1] + " takes no row and column\n";
+        if (w.size() == 3) return "error: Cursor move key functions need row,col parms\n";
+        std::string error;
+        const auto position = screenPosition(w[2], w[3], error);
+        if (!position) return "error: " + error + "\n";
+        if (!link_.protocol().lineMode) {
+            session_.screen.cursorAddress = *position;
+            session_.screen.listener().cursorMoved();
+        }
+    }
+    // Nothing could carry an attention key to a host.
+    if (keys::kindOf(*word) == keys::Kind::Action && !link_.connected())
+        return "error: not connected\n";
+    const SessionStatus before = session_.status;
+    notCarriedOut_ = false;
+    switch (keyboard_.performKey(*word, keys::KeySource::Keyboard)) {
+        case keys::KeyOutcome::Queued:
+            return "queued\nok\n";
+        case keys::KeyOutcome::Refused:
+            return "error: the keyboard is locked\n";
+        case keys::KeyOutcome::Performed:
+            break;
+    }
+    if (notCarriedOut_) return "error: " + w[1] + " is not available in cedar_headless\n";
+    if (endedInInputError(*word, before, session_.status))
+        return "error: input error, status " + std::string(statusName(session_.status)) + "\n";
+    return "ok\n";
+}
+
+std::string Shell::type(const std::string& line) {
+    const std::string text = keys::utf8ToDisplay(restAfterWords(line, 1));
+    if (text.empty()) return "error: usage: type TEXT\n";
+    loop_.runOnce(0);  // take in what has arrived
+    std::size_t queued = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const keys::KeyWord word = keys::charKey(static_cast<std::uint8_t>(text[i]));
+        const SessionStatus before = session_.status;
+        const auto outcome = keyboard_.performKey(word, keys::KeySource::Keyboard);
+        if (outcome == keys::KeyOutcome::Refused)
+            return "error: the keyboard is locked: " + std::to_string(i) + " of " +
+                   std::to_string(text.size()) + " characters taken\n";
+        if (outcome == keys::KeyOutcome::Queued) {
+            ++queued;
+            continue;
+        }
+        // The rest is not typed: it would only land where the error was.
+        if (endedInInputError(word, before, session_.status))
+            return "error: input error at character " + std::to_string(i + 1) + " of " +
+                   std::to_string(text.size()) + ", status " +
+                   std::string(statusName(session_.status)) + "\n";
+    }
+    if (queued != 0) return "queued " + std::to_string(queued) + "\nok\n";
     return "ok\n";
 }
 

@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "host/event_loop.h"
+#include "keyboard/key_list.h"
+#include "keyboard/keyboard_services.h"
 #include "session/connection_plan.h"
 #include "session/host_link.h"
 #include "session/session.h"
+#include "session/session_keyboard.h"
 #include "session/settings.h"
 
 namespace cedar::headless {
@@ -46,10 +49,11 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& options, st
 void applyOverrides(Options& options, const ConnectionPlan& plan);
 extern const char* const kUsage;
 
-class Shell : private LinkUi {
+class Shell : private LinkUi, private keys::DeferredKeyFunctions {
   public:
+    // `keyList` names the key functions of the "key" command.
     Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop,
-          const Settings& settings = {});
+          const keys::KeyList& keyList, const Settings& settings = {});
     ~Shell() override;
 
     // Runs one command; returns the answer (every line ends with '\n') and
@@ -62,26 +66,36 @@ class Shell : private LinkUi {
     void showError(const std::string& title, const std::string& text) override;
     void connected(const ConnectionInfo& info) override;
     void hostClosed() override;
+    // DeferredKeyFunctions: MoveCursor and MoveCursorEnter find the cursor
+    // already where the "key" command's row and column put it; the
+    // clipboard, selection, find, other operator functions and macro keys
+    // have no part here and are reported as not carried out.
+    void edit(keys::Edit code, bool selectionExisted) override;
+    void oper(std::uint8_t code) override;
+    void macroKey(std::uint8_t index, std::uint8_t selector) override;
 
     std::string connect();
     std::string waitUnlock(const std::vector<std::string>& words);
     std::string screen();
     std::string status();
     std::string traceCommand(const std::vector<std::string>& words);
-    std::string write(const std::vector<std::string>& words, const std::string& line);
     std::string cursor(const std::vector<std::string>& words);
-    std::string attention(const std::vector<std::string>& words);
-    std::optional<int> inputPosition(const std::string& row, const std::string& column,
-                                     std::string& error);
+    std::string key(const std::vector<std::string>& words);
+    std::string type(const std::string& line);
+    std::optional<int> screenPosition(const std::string& row, const std::string& column,
+                                      std::string& error);
 
     Options options_;
     Session& session_;
     EventLoop& loop_;
+    const keys::KeyList& keyList_;
     HostLink link_;
+    SessionKeyboard keyboard_;
     Scheduler::TimerId tick_ = 0;
     Trace* trace_ = nullptr;
     std::string traceLocation_;
     bool up_ = false;
+    bool notCarriedOut_ = false;  // the last key function has no part here
     std::vector<std::string> errors_;
 };
 
