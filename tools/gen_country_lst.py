@@ -13,7 +13,8 @@ What goes into the file
 -----------------------
 * BASE SCREEN: for each host byte of code page 037, the Windows-1252 byte that
   displays the same character; control characters (C0, C1, DEL) and characters
-  Windows-1252 lacks display as 00.
+  Windows-1252 lacks display as 00, except the 3270's DUP (host 1C) and FIELD
+  MARK (host 1E), which the keyboard types as display 8E and 8F.
 * BASE TRANSFER tables, one per PC code page: for each PC byte, the byte the
   host's file-transfer program expects.  That program converts with a fixed
   EBCDIC-to-ASCII table (HOST_TO_ASCII below), so a PC character is sent as
@@ -279,12 +280,21 @@ def display_byte_of(pages: CodePages) -> dict[str, int]:
     return {ch: b for b, ch in enumerate(pages.display) if not is_control(ch)}
 
 
+# The 3270 data stream's DUP (0x1C) and FIELD MARK (0x1E) are control codes
+# in every EBCDIC code page, yet an operator types them into fields and the
+# host must receive them: they display as 8E and 8F, two Windows-1252 bytes
+# none of the host code pages uses.
+SCREEN_CONTROLS = {0x1C: 0x8E, 0x1E: 0x8F}
+
+
 def screen_table(host_page: tuple[str, ...], display_byte: dict[str, int]) -> list[int]:
-    """Display byte for each host byte; 00 for controls and for characters
-    the display code lacks."""
+    """Display byte for each host byte; 00 for controls (other than DUP and
+    FIELD MARK) and for characters the display code lacks."""
     table = []
-    for ch in host_page:
-        if is_control(ch):
+    for h, ch in enumerate(host_page):
+        if h in SCREEN_CONTROLS and is_control(ch):
+            table.append(SCREEN_CONTROLS[h])
+        elif is_control(ch):
             table.append(0)
         else:
             table.append(display_byte.get(same_graphic(ch), 0))
@@ -380,7 +390,8 @@ def header_lines(pages: CodePages) -> list[str]:
 *
 * How the tables are made
 *   Display: a host character shows as the Windows-1252 byte of the same
-*   character, or 00 when it is a control character or Windows-1252 lacks it.
+*   character, or 00 when it is a control character or Windows-1252 lacks it;
+*   the 3270 controls DUP (1C) and FIELD MARK (1E) show as 8E and 8F.
 *   The overline (U+203E) shows as the macron (AF): it is the same IBM
 *   character, which glibc maps to U+00AF in most code pages.
 *   Transfer: the host's file-transfer program converts with a fixed
@@ -644,7 +655,10 @@ def self_check(data: bytes, pages: CodePages) -> None:
         screen = apply_pairs(base_screen, block.pairs)
         page = pages.host[cp.number]
         for h, ch in enumerate(page):
-            want = 0 if is_control(ch) else display_byte.get(same_graphic(ch), 0)
+            if h in SCREEN_CONTROLS and is_control(ch):
+                want = SCREEN_CONTROLS[h]
+            else:
+                want = 0 if is_control(ch) else display_byte.get(same_graphic(ch), 0)
             require(screen[h] == want, f"{where}: host {h:02X} ({ch!r}) displays as "
                                        f"{screen[h]:02X}, not {want:02X}")
 

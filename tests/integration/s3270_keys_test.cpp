@@ -121,25 +121,6 @@ const NamedException kNullsBeforeTypedText = {
         return changed;
     }};
 
-// A known fault, not a rule of ours: named so that the case fails once it is
-// fixed.
-const NamedException kDupAndFieldMarkGoAsNulls = {
-    "DUP and FIELD MARK go as nulls (known fault)",
-    "the country file's screen table gives host codes 0x1C and 0x1E no display code, so the DUP "
-    "(display 0x8E) and FIELD MARK (0x8F) characters that Dup and FieldMark type have no host "
-    "code and go to the host as 0x00; s3270 sends 0x1C and 0x1E",
-    [](test::Difference& d) {
-        if (d.ours.size() != d.theirs.size()) return false;
-        bool changed = false;
-        for (std::size_t i = d.header; i < d.ours.size(); ++i) {
-            if (d.ours[i] == 0x00 && (d.theirs[i] == 0x1C || d.theirs[i] == 0x1E)) {
-                d.theirs[i] = 0x00;
-                changed = true;
-            }
-        }
-        return changed;
-    }};
-
 // EraseEOF and Delete on a protected field: nothing changes, and that is no
 // input error.
 const char* const kNoErrorOnProtected =
@@ -198,8 +179,7 @@ std::vector<KeysCase> keysCases() {
         marker);
     add("InsertModeOverflowAndReset", {moveCursor(5, 13), press("Insert"), refused(typeText("X")),
                                        press("Reset"), typeText("Y"), enter});
-    add("Dup", {moveCursor(2, 12), press("Dup"), typeText("Q"), enter},
-        {&kDupAndFieldMarkGoAsNulls});
+    add("Dup", {moveCursor(2, 12), press("Dup"), typeText("Q"), enter});
     add("TypingAfterNulls",
         {moveCursor(2, 15), typeText("X"), moveCursor(3, 28), typeText("Y"), enter, readBuffer},
         {&test::kFieldAttributeMarker, &kNullsBeforeTypedText});
@@ -215,8 +195,7 @@ std::vector<KeysCase> keysCases() {
     add("DeleteInAFullField",
         {moveCursor(5, 21), press("Delete"), moveCursor(5, 12), press("Delete"), enter, readBuffer},
         marker);
-    add("FieldMark", {moveCursor(2, 12), typeText("A"), press("FieldMark"), typeText("B"), enter},
-        {&kDupAndFieldMarkGoAsNulls});
+    add("FieldMark", {moveCursor(2, 12), typeText("A"), press("FieldMark"), typeText("B"), enter});
     add("CursorMoves", {moveCursor(2, 12), cursorKey("Right"), cursorKey("Right"),
                         cursorKey("Down"), cursorKey("Left"), typeText("M"), cursorKey("Up"),
                         cursorKey("Up"), cursorKey("Left"), enter});
