@@ -42,6 +42,7 @@ class HeadlessSession : public ::testing::Test {
         ASSERT_TRUE(options.setText(sessionfile::Field::HostName, host));
         ASSERT_TRUE(options.setText(sessionfile::Field::IpName, host));
         ASSERT_TRUE(options.setNumber(sessionfile::Field::Port, port));
+        ASSERT_TRUE(options.setText(sessionfile::Field::SessionFile, name));
         const auto bytes = sessionfile::sessionFileBytes(options);
         write(name, std::string(bytes.begin(), bytes.end()));
     }
@@ -72,22 +73,36 @@ TEST_F(HeadlessSession, ConnectsFromASessionFileAndFromAHostListName) {
     if (!test::HerculesHost::available()) GTEST_SKIP() << "hercules is not installed";
     test::HerculesHost hercules;
     std::string error;
-    ASSERT_TRUE(hercules.start(error)) << error;
+    // Each run connects twice, and Hercules keeps a device bound to a client
+    // that had it.
+    ASSERT_TRUE(hercules.start(error, 8)) << error;
     const std::string port = std::to_string(hercules.port());
 
     // The session file names a host the host list knows; the list's entry
     // supplies the address and port.
     writeSession("herc.ses", "herc", 1);
+    const std::string session = read(appData_ + "/herc.ses");
     write("cedar.ini", "[Cedar]\r\nHostnames=herc\r\nIPnames=127.0.0.1\r\nPortnums=" + port +
                            "\r\nTN3270E=0\r\nSSL=0\r\n");
-    const std::string commands = "connect\nwait unlock 10\nscreen\nstatus\nquit\n";
+    // Connected, disconnected by the user and connected again through the
+    // session driver.
+    const std::string commands =
+        "connect\nwait unlock 10\nscreen\nstatus\ndisconnect\nstatus\nconnect\nwait unlock "
+        "10\nstatus\nquit\n";
     for (const std::string args : {"--session herc.ses", "--session HERC", "herc"}) {
         const RunResult r = run(args, commands);
         EXPECT_EQ(r.exitCode, 0) << args << "\n" << r.err;
         EXPECT_NE(r.out.find("Hercules Version"), std::string::npos) << args << "\n" << r.out;
-        EXPECT_NE(r.out.find("status UNLOCKED"), std::string::npos) << args;
         EXPECT_EQ(r.out.find("error:"), std::string::npos) << args << "\n" << r.out;
+        // UNLOCKED, NOTCONNECTED after the disconnect, UNLOCKED again.
+        const auto unlocked = r.out.find("status UNLOCKED");
+        const auto down = r.out.find("status NOTCONNECTED", unlocked);
+        EXPECT_NE(down, std::string::npos) << args << "\n" << r.out;
+        EXPECT_NE(r.out.find("status UNLOCKED", down), std::string::npos) << args << "\n" << r.out;
+        // The end of the session saves the file it loaded: nothing changed.
+        EXPECT_EQ(read(appData_ + "/herc.ses"), session) << args;
     }
+    EXPECT_NE(read(appData_ + "/cedar.ini").find("LastSession=herc.ses"), std::string::npos);
 }
 
 TEST_F(HeadlessSession, StartupFailuresExitWithCodeEight) {
@@ -107,6 +122,10 @@ TEST_F(HeadlessSession, StartupFailuresExitWithCodeEight) {
         EXPECT_EQ(r.exitCode, 8) << c.args;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
     }
+    // Nothing was written over or beside the file that could not be loaded.
+    EXPECT_EQ(read(appData_ + "/bad.ses"), "not a session file");
+    EXPECT_FALSE(fs::exists(appData_ + "/missing.ses"));
+    EXPECT_FALSE(fs::exists(appData_ + "/cedar.ini"));
 }
 
 // The key list comes from the program's data folder: <prefix>/share/cedar-tn3270

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <span>
@@ -10,11 +11,13 @@
 #include <string>
 #include <thread>
 
+#include "headless_files.h"
 #include "headless_shell.h"
 #include "keyboard/key_list.h"
 #include "platform/files.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
+#include "session/driver_stores.h"
 #include "session/folders.h"
 #include "session/settings.h"
 #include "sessionfile/session_file.h"
@@ -99,41 +102,49 @@ int main(int argc, char** argv) {
     for (const auto& w : warnings)
         std::fprintf(stderr, "cedar_headless: %s\n", w.text.c_str());
 
-    cedar::ConnectionPlan plan;
-    auto sessionOptions = cedar::sessionfile::standardSessionOptions();
+    // The session file through the store the driver saves it with: a start
+    // that fails here never writes it.
+    cedar::headless::AppDataFolderFiles files(folders.appData);
+    cedar::ProfileSettingsStore settingsStore(
+        [iniPath] { return cedar::platform::readFile(iniPath); },
+        [iniPath](const std::function<std::string(const std::string&)>& edit) {
+            std::string editError;
+            return cedar::platform::editFileLocked(iniPath, edit, editError);
+        });
+    // Until the session runs, the store's messages go to standard error.
+    std::function<void(const cedar::DriverMessage&)> storeReport =
+        [](const cedar::DriverMessage& m) {
+            std::fprintf(stderr, "cedar_headless: %s\n", m.text.c_str());
+        };
+    cedar::FolderSessionStore store(
+        files, settings, settingsStore, {folders.documents},
+        [&storeReport](const cedar::DriverMessage& m) { storeReport(m); });
+    cedar::sessionfile::SessionFile file;
+    cedar::SessionDriver::Start start;
     if (!options.sessionFile.empty()) {
-        std::string path = options.sessionFile;
-        if (!cedar::platform::isFile(path)) {
-            std::string lookupError;
-            const auto found = cedar::platform::resolveFile(
-                folders.appData, cedar::sessionfile::withSesExtension(path), lookupError);
-            if (!found) {
-                std::fprintf(
-                    stderr, "cedar_headless: %s\n",
-                    lookupError.empty()
-                        ? cedar::sessionfile::notFoundMessage(path, folders.appData).c_str()
-                        : lookupError.c_str());
-                return kStartupFailure;
-            }
-            path = *found;
-        }
-        const auto bytes = cedar::platform::readFile(path).value_or("");
-        const auto name = path.substr(path.find_last_of('/') + 1);
-        const auto loaded = cedar::sessionfile::loadSessionFile(
-            name, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-            {folders.documents});
-        if (!loaded.ok) {
-            std::fprintf(stderr, "cedar_headless: %s\n",
-                         loaded.message.empty() ? cedar::sessionfile::notValidMessage(name).c_str()
-                                                : loaded.message.c_str());
+        std::string lookupError;
+        if (!cedar::headless::locateSessionFile(options.sessionFile, files, start.sessionFile,
+                                                lookupError)) {
+            std::fprintf(stderr, "cedar_headless: %s\n", lookupError.c_str());
             return kStartupFailure;
         }
-        sessionOptions = loaded.options;
-        plan = cedar::planFromSession(loaded.options, hosts, settings, folders.certs);
+        if (!store.load(start.sessionFile, file)) return kStartupFailure;
+        start.sessionLoaded = true;
     } else {
-        plan = cedar::planFromHost(options.host, hosts, settings, folders.certs);
+        // The standard session, for the host the command line names.
+        file.adopt(cedar::sessionfile::standardSessionOptions());
+        file.options.setText(cedar::sessionfile::Field::HostName, options.host);
+        file.options.setText(cedar::sessionfile::Field::IpName, options.host);
     }
-    cedar::headless::applyOverrides(options, plan);
+    const std::string certs = folders.certs;
+    const cedar::HostLinkControl::Planner planner =
+        [options, hosts, settings, certs](const cedar::sessionfile::SessionOptions& record) {
+            const auto plan = options.sessionFile.empty()
+                                  ? cedar::planFromHost(options.host, hosts, settings, certs)
+                                  : cedar::planFromSession(record, hosts, settings, certs);
+            return cedar::headless::applyOverrides(options, plan);
+        };
+    const cedar::ConnectionPlan plan = planner(file.options);
 
     if (options.countryFile.empty()) options.countryFile = programData + "/country.lst";
     const auto countryText = cedar::platform::readFile(options.countryFile);
@@ -146,14 +157,14 @@ int main(int argc, char** argv) {
     }
 
     cedar::ScreenSessionOptions screenOptions;
-    screenOptions.modelIndex = options.modelIndex;
+    screenOptions.modelIndex = plan.modelIndex;
     screenOptions.userRows = plan.userRows;
     screenOptions.userColumns = plan.userColumns;
     cedar::Session session(settings.screenSettings(), screenOptions);
     for (std::size_t i = 0; i < session.models.size(); ++i)
         session.models[i].terminalType = settings.termTypes[i];
     session.applySizeOptions();
-    session.applyKeyboardSettings(sessionOptions, settings);
+    session.applyKeyboardSettings(file.options, settings);
     const auto report =
         cedar::loadCountryText(*countryText, cedar::CountryMode::Screen,
                                {options.country, "ANSI 1252", ""}, session.codePages);
@@ -165,7 +176,10 @@ int main(int argc, char** argv) {
 
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
-    cedar::headless::Shell shell(options, session, connector, loop, keyList, settings);
+    cedar::headless::Shell shell(
+        options, {session, file, settings, loop, connector, store, settingsStore, keyList, planner},
+        start);
+    storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);
     cedar::platform::LocalTraceClock traceClock;
     cedar::Trace trace(traceSink, traceClock, 'A');
@@ -173,7 +187,7 @@ int main(int argc, char** argv) {
     if (options.trace) trace.start();
     InputLines input(loop);
     bool quit = false;
-    while (!quit) {
+    while (!quit && !shell.finished()) {
         std::string line;
         bool eof = false;
         if (!input.pop(line, eof)) {
@@ -185,5 +199,5 @@ int main(int argc, char** argv) {
         std::fputs(answer.c_str(), stdout);
         std::fflush(stdout);
     }
-    return 0;
+    return shell.exitCode();
 }

@@ -1,5 +1,6 @@
 #include "headless_shell.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -26,12 +27,16 @@ const char* const kUsage =
     "  --no-name-check     do not require the certificate to name the host\n"
     "  --country NAME      screen country of the country file\n"
     "  --country-file FILE the country file (default: the program's country.lst)\n"
-    "  --connect-timeout SECONDS  (default 30)\n"
+    "  --connect-timeout SECONDS  over the session's connection time-out (standard 30)\n"
+    "  --reconnect / --no-reconnect  reconnect when the host closes the connection, or\n"
+    "                      not, over the session's choice (standard: reconnect)\n"
     "  --trace             trace from the start (sessionA.trc in the AppData folder)\n"
     "Commands on standard input, one per line; each answer ends with \"ok\" or\n"
     "\"error: TEXT\":\n"
     "  connect | disconnect | wait unlock SECONDS | screen | status |\n"
     "  trace start|stop|dump | quit\n"
+    "  A message of the session (a connection error, a time-out, ...) ends the answer\n"
+    "  of the command during which it came, or of the next, as \"error: TITLE: TEXT\".\n"
     "  key NAME            carries out a key function of the key list (Enter, PF1, Tab,\n"
     "                      EraseEOF, Reset, ...) as if its key were pressed\n"
     "  key NAME ROW COL    MoveCursor, MoveCursorEnter and the selection functions act\n"
@@ -163,6 +168,10 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
                 return false;
             }
             o.connectTimeoutSeconds = static_cast<int>(n);
+        } else if (a == "--reconnect") {
+            o.reconnect = true;
+        } else if (a == "--no-reconnect") {
+            o.reconnect = false;
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option " + a;
             return false;
@@ -186,64 +195,66 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
     return true;
 }
 
-void applyOverrides(Options& o, const ConnectionPlan& plan) {
-    o.connection = plan.connection;
-    o.telnet = plan.telnet;
-    o.modelIndex = plan.modelIndex;
+ConnectionPlan applyOverrides(const Options& o, ConnectionPlan plan) {
     if (!o.host.empty() && !o.sessionFile.empty() && plan.hostName != o.host)
-        o.connection.host = o.host;  // a host on the command line wins over the file's
-    if (o.port) o.connection.port = *o.port;
-    if (o.tn3270e) o.telnet.tn3270eAllowed = *o.tn3270e;
-    if (o.luName) o.telnet.luName = *o.luName;
-    if (o.model) o.modelIndex = *o.model - 2;
-    if (o.tls) o.connection.encryption = *o.tls;
-    if (o.caFile) o.connection.caFile = *o.caFile;
-    if (o.clientCertFile) o.connection.clientCertFile = *o.clientCertFile;
-    if (o.clientKeyFile) o.connection.clientKeyFile = *o.clientKeyFile;
-    if (o.validate) o.connection.validateHostCertificate = *o.validate;
-    if (o.nameCheck) o.connection.hostNameMustMatch = *o.nameCheck;
+        plan.connection.host = o.host;  // a host on the command line wins over the file's
+    if (o.port) plan.connection.port = *o.port;
+    if (o.tn3270e) plan.telnet.tn3270eAllowed = *o.tn3270e;
+    if (o.luName) plan.telnet.luName = *o.luName;
+    if (o.model) plan.modelIndex = *o.model - 2;
+    if (o.tls) plan.connection.encryption = *o.tls;
+    if (o.caFile) plan.connection.caFile = *o.caFile;
+    if (o.clientCertFile) plan.connection.clientCertFile = *o.clientCertFile;
+    if (o.clientKeyFile) plan.connection.clientKeyFile = *o.clientKeyFile;
+    if (o.validate) plan.connection.validateHostCertificate = *o.validate;
+    if (o.nameCheck) plan.connection.hostNameMustMatch = *o.nameCheck;
+    return plan;
 }
 
-Shell::Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop,
-             const keys::KeyList& keyList, const Settings& settings)
-    : options_(options),
-      session_(session),
-      loop_(loop),
-      keyList_(keyList),
-      link_(session, connector, loop, *this),
-      keyboard_(session, link_, {.deferred = this}) {
+Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::Start& start)
+    : session_(parts.session),
+      loop_(parts.loop),
+      keyList_(parts.keyList),
+      hostFromCommandLine_(start.sessionFile.empty()),
+      control_(parts.session, parts.connector, parts.loop, parts.planner),
+      keyboard_(parts.session, control_.link(), {.deferred = this}),
+      driver_({parts.session, parts.file, parts.settings, parts.loop, control_, *this, parts.store,
+               parts.settingsStore, macros_, identity_},
+              start) {
     SenderSettings s;
-    s.keepAliveTime = settings.keepAliveTime;
-    s.keepAliveTimeDisable = settings.keepAliveTimeDisable;
-    s.keepAliveCommand = settings.keepAlive;
-    link_.sender().setSettings(s);
-    // The one-second tick: keep-alives.
-    tick_ = loop_.startTimer(
-        std::chrono::seconds(1),
-        [this] {
-            link_.sender().secondTick(static_cast<int>(session_.status) >
-                                      static_cast<int>(SessionStatus::Connecting));
-        },
-        true);
+    s.keepAliveTime = parts.settings.keepAliveTime;
+    s.keepAliveTimeDisable = parts.settings.keepAliveTimeDisable;
+    s.keepAliveCommand = parts.settings.keepAlive;
+    control_.link().sender().setSettings(s);
+    driver_.setOverrides({options.connectTimeoutSeconds, options.reconnect});
 }
 
-Shell::~Shell() {
-    loop_.stopTimer(tick_);
-}
+Shell::~Shell() = default;
 
-void Shell::showError(const std::string& title, const std::string& text) {
-    std::string flat = text;
+void Shell::showMessage(const DriverMessage& message) {
+    std::string flat = message.text;
     for (char& c : flat)
         if (c == '\n') c = ' ';
-    errors_.push_back(title + ": " + flat);
+    messages_.push_back(message.title + ": " + flat);
+    // Nobody to ask: Cancel (OK for a message that only informs).
+    driver_.answer(message.buttons == MessageButtons::Ok ? MessageAnswer::Ok
+                                                         : MessageAnswer::Cancel);
 }
 
-void Shell::connected(const ConnectionInfo&) {
-    up_ = true;
+void Shell::openSessionDialog(const std::string&) {
+    // Without a session file the host on the command line is what the
+    // dialog would have chosen; with one, nothing is chosen.
+    driver_.sessionDialogClosed(hostFromCommandLine_);
 }
 
-void Shell::hostClosed() {
-    up_ = false;
+void Shell::requestClose() {
+    // As a posted close message: the driver decides once this event is over.
+    loop_.post([this] { driver_.close(); });
+}
+
+void Shell::quit(int code) {
+    finished_ = true;
+    exitCode_ = code;
 }
 
 void Shell::edit(keys::Edit, bool) {
@@ -260,17 +271,35 @@ void Shell::macroKey(std::uint8_t, std::uint8_t) {
     notCarriedOut_ = true;
 }
 
+std::string Shell::answer(std::string out, const std::string& error) {
+    if (!messages_.empty()) {
+        for (std::size_t i = 1; i < messages_.size(); ++i)
+            out += "message " + messages_[i] + "\n";
+        const std::string first = messages_.front();
+        messages_.clear();
+        return out + "error: " + first + "\n";
+    }
+    return out + (error.empty() ? "ok\n" : "error: " + error + "\n");
+}
+
+bool Shell::connectionGoingOn() const {
+    return control_.isOpen() || driver_.hostClosePending();
+}
+
 std::string Shell::execute(const std::string& line, bool& quit) {
     const auto w = words(line);
     if (w.empty()) return "";
     const std::string& cmd = w[0];
-    if (cmd == "connect") return connect();
-    if (cmd == "disconnect") {
-        link_.disconnect();
-        up_ = false;
-        session_.status = SessionStatus::NotConnected;
-        return "ok\n";
+    if (cmd == "quit") {
+        quit = true;
+        return quitCommand();
     }
+    if (finished_) {
+        quit = true;
+        return answer("", "the session has ended");
+    }
+    if (cmd == "connect") return connect();
+    if (cmd == "disconnect") return disconnect();
     if (cmd == "wait") return waitUnlock(w);
     if (cmd == "screen") return screen();
     if (cmd == "status") return status();
@@ -278,59 +307,73 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "cursor") return cursor(w);
     if (cmd == "key") return key(w);
     if (cmd == "type") return type(line);
-    if (cmd == "quit") {
-        link_.disconnect();
-        quit = true;
-        return "ok\n";
-    }
-    return "error: unknown command \"" + cmd + "\"\n";
+    return answer("", "unknown command \"" + cmd + "\"");
 }
 
 std::string Shell::connect() {
-    errors_.clear();
-    up_ = false;
-    link_.connect(options_.connection, options_.telnet);
-    const bool settled =
-        loop_.runUntil([&] { return up_ || !errors_.empty() || !link_.connected(); },
-                       std::chrono::seconds(options_.connectTimeoutSeconds));
-    if (!errors_.empty()) return "error: " + errors_.front() + "\n";
-    if (!settled) {
-        link_.disconnect();
-        session_.status = SessionStatus::NotConnected;
-        return "error: Timeout while connecting to " + options_.connection.host + "\n";
-    }
-    if (!up_) return "error: the host closed the connection\n";
-    return "ok\n";
+    if (driver_.connect(ConnectMode::User) == 0)
+        return answer("", "the session file could not be loaded");
+    // The driver gives up after the connect countdown and says so; the
+    // bound here only guards against a wait without end.
+    const auto bound = std::chrono::seconds(std::max(driver_.connectCountdown(), 0) + 5);
+    loop_.runUntil(
+        [&] {
+            return static_cast<int>(session_.status) >=
+                       static_cast<int>(SessionStatus::Connected) ||
+                   !messages_.empty() || finished_ || !connectionGoingOn();
+        },
+        bound);
+    if (!messages_.empty()) return answer("");
+    if (finished_) return answer("", "the session has ended");
+    if (static_cast<int>(session_.status) >= static_cast<int>(SessionStatus::Connected))
+        return answer("");
+    if (!connectionGoingOn()) return answer("", "the host closed the connection");
+    return answer("", "the connection did not come up");
+}
+
+std::string Shell::disconnect() {
+    driver_.disconnect();
+    return answer("");
 }
 
 std::string Shell::waitUnlock(const std::vector<std::string>& w) {
     long seconds = 0;
     if (w.size() != 3 || w[1] != "unlock" || !number(w[2], 0, 3600, seconds))
-        return "error: usage: wait unlock SECONDS\n";
-    errors_.clear();
-    const bool ok = loop_.runUntil(
+        return answer("", "usage: wait unlock SECONDS");
+    // A host close with AUTORECONNECT is waited through: the reconnect runs
+    // inside the wait.
+    loop_.runUntil(
         [&] {
-            return session_.status == SessionStatus::Unlocked || !errors_.empty() ||
-                   !link_.connected();
+            return session_.status == SessionStatus::Unlocked || !messages_.empty() || finished_ ||
+                   !connectionGoingOn();
         },
         std::chrono::seconds(seconds));
-    if (session_.status == SessionStatus::Unlocked) return "ok\n";
-    if (!errors_.empty()) return "error: " + errors_.front() + "\n";
-    if (!link_.connected()) return "error: not connected\n";
-    (void)ok;
-    return "error: timed out waiting for the keyboard to unlock\n";
+    if (!messages_.empty()) return answer("");
+    if (session_.status == SessionStatus::Unlocked) return answer("");
+    if (finished_) return answer("", "the session has ended");
+    if (!connectionGoingOn()) return answer("", "not connected");
+    return answer("", "timed out waiting for the keyboard to unlock");
+}
+
+std::string Shell::quitCommand() {
+    if (!finished_) {
+        driver_.endSession();
+        // The end waits its staggered delay, then saves the session file.
+        loop_.runUntil([&] { return finished_; }, std::chrono::seconds(10));
+    }
+    return answer("");
 }
 
 void Shell::setTrace(Trace* trace, std::string location) {
     trace_ = trace;
     traceLocation_ = std::move(location);
-    link_.setTrace(trace);
+    control_.link().setTrace(trace);
 }
 
 std::string Shell::traceCommand(const std::vector<std::string>& w) {
     if (w.size() != 2 || (w[1] != "start" && w[1] != "stop" && w[1] != "dump"))
-        return "error: usage: trace start|stop|dump\n";
-    if (trace_ == nullptr) return "error: no trace folder\n";
+        return answer("", "usage: trace start|stop|dump");
+    if (trace_ == nullptr) return answer("", "no trace folder");
     if (w[1] == "start") {
         trace_->start();
     } else if (w[1] == "stop") {
@@ -339,7 +382,7 @@ std::string Shell::traceCommand(const std::vector<std::string>& w) {
         trace_->dumpScreen(session_.screen);
         trace_->flush();
     }
-    return "trace " + traceLocation_ + "\nok\n";
+    return answer("trace " + traceLocation_ + "\n");
 }
 
 // Rows and columns from 1.
@@ -359,58 +402,58 @@ std::optional<int> Shell::screenPosition(const std::string& row, const std::stri
 }
 
 std::string Shell::cursor(const std::vector<std::string>& w) {
-    if (w.size() != 3) return "error: usage: cursor ROW COL\n";
+    if (w.size() != 3) return answer("", "usage: cursor ROW COL");
     loop_.runOnce(0);  // take in what has arrived
     std::string error;
     const auto position = screenPosition(w[1], w[2], error);
-    if (!position) return "error: " + error + "\n";
-    if (!link_.connected()) return "error: not connected\n";
-    if (session_.status != SessionStatus::Unlocked) return "error: the keyboard is locked\n";
+    if (!position) return answer("", error);
+    if (!control_.isOpen()) return answer("", "not connected");
+    if (session_.status != SessionStatus::Unlocked) return answer("", "the keyboard is locked");
     session_.screen.cursorAddress = *position;
     session_.screen.listener().cursorMoved();
-    return "ok\n";
+    return answer("");
 }
 
 std::string Shell::key(const std::vector<std::string>& w) {
-    if (w.size() < 2 || w.size() > 4) return "error: usage: key NAME [ROW COL]\n";
+    if (w.size() < 2 || w.size() > 4) return answer("", "usage: key NAME [ROW COL]");
     const auto word = keyWordByName(keyList_, w[1]);
-    if (!word) return "error: Invalid Key Function\n";
+    if (!word) return answer("", "Invalid Key Function");
     loop_.runOnce(0);  // take in what has arrived
     if (w.size() > 2) {
         // As a macro's Key statement: the cursor goes to ROW and COL before
         // the function runs.
-        if (!takesPosition(*word)) return "error: " + w[1] + " takes no row and column\n";
-        if (w.size() == 3) return "error: Cursor move key functions need row,col parms\n";
+        if (!takesPosition(*word)) return answer("", w[1] + " takes no row and column");
+        if (w.size() == 3) return answer("", "Cursor move key functions need row,col parms");
         std::string error;
         const auto position = screenPosition(w[2], w[3], error);
-        if (!position) return "error: " + error + "\n";
-        if (!link_.protocol().lineMode) {
+        if (!position) return answer("", error);
+        if (!control_.link().protocol().lineMode) {
             session_.screen.cursorAddress = *position;
             session_.screen.listener().cursorMoved();
         }
     }
     // Nothing could carry an attention key to a host.
-    if (keys::kindOf(*word) == keys::Kind::Action && !link_.connected())
-        return "error: not connected\n";
+    if (keys::kindOf(*word) == keys::Kind::Action && !control_.isOpen())
+        return answer("", "not connected");
     const SessionStatus before = session_.status;
     notCarriedOut_ = false;
     switch (keyboard_.performKey(*word, keys::KeySource::Keyboard)) {
         case keys::KeyOutcome::Queued:
-            return "queued\nok\n";
+            return answer("queued\n");
         case keys::KeyOutcome::Refused:
-            return "error: the keyboard is locked\n";
+            return answer("", "the keyboard is locked");
         case keys::KeyOutcome::Performed:
             break;
     }
-    if (notCarriedOut_) return "error: " + w[1] + " is not available in cedar_headless\n";
+    if (notCarriedOut_) return answer("", w[1] + " is not available in cedar_headless");
     if (endedInInputError(*word, before, session_.status))
-        return "error: input error, status " + std::string(statusName(session_.status)) + "\n";
-    return "ok\n";
+        return answer("", "input error, status " + std::string(statusName(session_.status)));
+    return answer("");
 }
 
 std::string Shell::type(const std::string& line) {
     const std::string text = keys::utf8ToDisplay(restAfterWords(line, 1));
-    if (text.empty()) return "error: usage: type TEXT\n";
+    if (text.empty()) return answer("", "usage: type TEXT");
     loop_.runOnce(0);  // take in what has arrived
     std::size_t queued = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -418,20 +461,20 @@ std::string Shell::type(const std::string& line) {
         const SessionStatus before = session_.status;
         const auto outcome = keyboard_.performKey(word, keys::KeySource::Keyboard);
         if (outcome == keys::KeyOutcome::Refused)
-            return "error: the keyboard is locked: " + std::to_string(i) + " of " +
-                   std::to_string(text.size()) + " characters taken\n";
+            return answer("", "the keyboard is locked: " + std::to_string(i) + " of " +
+                                  std::to_string(text.size()) + " characters taken");
         if (outcome == keys::KeyOutcome::Queued) {
             ++queued;
             continue;
         }
         // The rest is not typed: it would only land where the error was.
         if (endedInInputError(word, before, session_.status))
-            return "error: input error at character " + std::to_string(i + 1) + " of " +
-                   std::to_string(text.size()) + ", status " +
-                   std::string(statusName(session_.status)) + "\n";
+            return answer("", "input error at character " + std::to_string(i + 1) + " of " +
+                                  std::to_string(text.size()) + ", status " +
+                                  std::string(statusName(session_.status)));
     }
-    if (queued != 0) return "queued " + std::to_string(queued) + "\nok\n";
-    return "ok\n";
+    if (queued != 0) return answer("queued " + std::to_string(queued) + "\n");
+    return answer("");
 }
 
 std::string Shell::screen() {
@@ -439,7 +482,7 @@ std::string Shell::screen() {
     std::string out;
     for (const auto& row : screenRows(session_.screen))
         out += cp1252ToUtf8(row) + "\n";
-    return out + "ok\n";
+    return answer(out);
 }
 
 std::string Shell::status() {
@@ -451,18 +494,16 @@ std::string Shell::status() {
     if (session_.status == SessionStatus::History) name = "HISTORY";
     std::ostringstream out;
     out << "status " << name << "\n"
-        << "connected " << (link_.connected() ? "yes" : "no") << "\n"
-        << "tn3270e " << (link_.protocol().tn3270eMode ? "yes" : "no") << "\n"
+        << "connected " << (control_.isOpen() ? "yes" : "no") << "\n"
+        << "tn3270e " << (control_.link().protocol().tn3270eMode ? "yes" : "no") << "\n"
         << "size " << ps.rows() << "x" << ps.columns() << "\n"
         << "cursor " << rc.row + 1 << "," << rc.column + 1 << "\n";
-    if (link_.info().tls)
-        out << "tls " << link_.info().tlsProtocol << " " << link_.info().tlsCipher << "\n";
-    if (!link_.protocol().assignedLuName.empty())
-        out << "lu " << link_.protocol().assignedLuName << "\n";
-    for (const auto& e : errors_)
-        out << "message " << e << "\n";
-    out << "ok\n";
-    return out.str();
+    if (control_.link().info().tls)
+        out << "tls " << control_.link().info().tlsProtocol << " "
+            << control_.link().info().tlsCipher << "\n";
+    if (!control_.link().protocol().assignedLuName.empty())
+        out << "lu " << control_.link().protocol().assignedLuName << "\n";
+    return answer(out.str());
 }
 
 }  // namespace cedar::headless

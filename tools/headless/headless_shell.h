@@ -1,6 +1,8 @@
 // The line protocol of cedar_headless: one command per line in, an answer
 // ending with a line "ok" or "error: TEXT" out. The session runs on the
-// thread that calls execute(); waits run the event loop meanwhile.
+// thread that calls execute() and on the session driver: waits run the
+// event loop meanwhile, and with it the driver's timers (the connect
+// time-out, keep-alives, the automatic reconnect after a host close).
 #pragma once
 
 #include <optional>
@@ -11,8 +13,9 @@
 #include "keyboard/key_list.h"
 #include "keyboard/keyboard_services.h"
 #include "session/connection_plan.h"
-#include "session/host_link.h"
+#include "session/host_link_control.h"
 #include "session/session.h"
+#include "session/session_driver.h"
 #include "session/session_keyboard.h"
 #include "session/settings.h"
 
@@ -32,28 +35,36 @@ struct Options {
     std::optional<bool> validate, nameCheck;
     std::string country;
     std::string countryFile;
-    int connectTimeoutSeconds = 30;
+    // Over the session's CONNECTIONTIMEOUT and AUTORECONNECT; never saved.
+    std::optional<int> connectTimeoutSeconds;
+    std::optional<bool> reconnect;
     bool trace = false;  // --trace: trace from the start
-
-    // What the session connects with, once resolved.
-    ConnectionOptions connection;
-    TelnetConfig telnet;
-    int modelIndex = 0;
 };
 
 // Parses the command line; on failure `error` says why.
 bool parseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
 
-// Works out what to connect with: the session file's and the host list's
-// choices (through `plan`), then the command line's overrides.
-void applyOverrides(Options& options, const ConnectionPlan& plan);
+// The command line's choices over a plan worked out from the session record
+// and the host list.
+ConnectionPlan applyOverrides(const Options& options, ConnectionPlan plan);
 extern const char* const kUsage;
 
-class Shell : private LinkUi, private keys::DeferredKeyFunctions {
+class Shell : private DriverUi, private keys::DeferredKeyFunctions {
   public:
-    // `keyList` names the key functions of the "key" command.
-    Shell(const Options& options, Session& session, Connector& connector, EventLoop& loop,
-          const keys::KeyList& keyList, const Settings& settings = {});
+    struct Parts {
+        Session& session;
+        sessionfile::SessionFile& file;  // the record in force
+        const Settings& settings;
+        EventLoop& loop;
+        Connector& connector;
+        SessionFileStore& store;
+        SettingsStore& settingsStore;
+        const keys::KeyList& keyList;  // names the key functions of the "key" command
+        HostLinkControl::Planner planner;
+    };
+    // `start`: the session file the record came from ("" when none: then
+    // "connect" connects to the host the command line named).
+    Shell(const Options& options, const Parts& parts, const SessionDriver::Start& start);
     ~Shell() override;
 
     // Runs one command; returns the answer (every line ends with '\n') and
@@ -61,11 +72,21 @@ class Shell : private LinkUi, private keys::DeferredKeyFunctions {
     std::string execute(const std::string& line, bool& quit);
     // The trace the "trace" command starts, stops and dumps into (nullptr: none).
     void setTrace(Trace* trace, std::string location);
+    // A message to show in turn with the driver's (the session file store's).
+    void notify(const DriverMessage& message) { driver_.notify(message); }
+
+    // The session is over (quit, end of input, or the host's close with
+    // CloseOnDisconnect): the program ends with exitCode().
+    bool finished() const { return finished_; }
+    int exitCode() const { return exitCode_; }
 
   private:
-    void showError(const std::string& title, const std::string& text) override;
-    void connected(const ConnectionInfo& info) override;
-    void hostClosed() override;
+    // DriverUi: every message becomes the answer's "error:" line and is
+    // answered Cancel; there is no SESSION dialog to ask.
+    void showMessage(const DriverMessage& message) override;
+    void openSessionDialog(const std::string& rememberedSessionFile) override;
+    void requestClose() override;
+    void quit(int code) override;
     // DeferredKeyFunctions: MoveCursor and MoveCursorEnter find the cursor
     // already where the "key" command's row and column put it; the
     // clipboard, selection, find, other operator functions and macro keys
@@ -74,7 +95,14 @@ class Shell : private LinkUi, private keys::DeferredKeyFunctions {
     void oper(std::uint8_t code) override;
     void macroKey(std::uint8_t index, std::uint8_t selector) override;
 
+    // The answer: `out`, then "ok", or "error: ..." for the first message
+    // the session showed (the others listed before it as "message" lines),
+    // else for `error`.
+    std::string answer(std::string out, const std::string& error = {});
+    // A connection is open, or a host close is waiting for its reconnect.
+    bool connectionGoingOn() const;
     std::string connect();
+    std::string disconnect();
     std::string waitUnlock(const std::vector<std::string>& words);
     std::string screen();
     std::string status();
@@ -82,21 +110,25 @@ class Shell : private LinkUi, private keys::DeferredKeyFunctions {
     std::string cursor(const std::vector<std::string>& words);
     std::string key(const std::vector<std::string>& words);
     std::string type(const std::string& line);
+    std::string quitCommand();
     std::optional<int> screenPosition(const std::string& row, const std::string& column,
                                       std::string& error);
 
-    Options options_;
     Session& session_;
     EventLoop& loop_;
     const keys::KeyList& keyList_;
-    HostLink link_;
+    bool hostFromCommandLine_;  // no session file: the command line's host is the choice
+    MacroRunner macros_;
+    SessionIdentity identity_;
+    HostLinkControl control_;
     SessionKeyboard keyboard_;
-    Scheduler::TimerId tick_ = 0;
     Trace* trace_ = nullptr;
     std::string traceLocation_;
-    bool up_ = false;
     bool notCarriedOut_ = false;  // the last key function has no part here
-    std::vector<std::string> errors_;
+    std::vector<std::string> messages_;
+    bool finished_ = false;
+    int exitCode_ = 0;
+    SessionDriver driver_;  // last: it goes first
 };
 
 }  // namespace cedar::headless
