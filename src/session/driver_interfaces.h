@@ -165,8 +165,10 @@ class MacroRunner {
     virtual std::uint8_t state() const { return 0; }
     // The name runFile() last played.
     virtual std::string currentName() const { return {}; }
-    // Makes `name` the current macro name and plays that macro file.
-    virtual void runFile(const std::string& /*name*/) {}
+    // Makes `name` the current macro name and plays that macro file; false
+    // when no macro can be played (none of this kind exists here), so that
+    // a caller waiting for the macro does not wait for ever.
+    virtual bool runFile(const std::string& /*name*/) { return false; }
     // Plays macro statements given as text.
     virtual void runText(const std::string& /*text*/) {}
     // The StartupMacro key function: plays the session's STARTUPMACRO.

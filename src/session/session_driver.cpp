@@ -375,8 +375,9 @@ void SessionDriver::runRequest(int code, const std::string& text) {
 bool SessionDriver::runShutDownMacro() {
     const std::string name = settingsStore_.shutDownMacro();
     if (name.empty() || name == macros_.currentName()) return false;
-    macros_.runFile(name);
-    return true;
+    // Closing waits for the macro only when one was started: a session that
+    // cannot play macros closes at once instead of never.
+    return macros_.runFile(name);
 }
 
 void SessionDriver::close() {

@@ -124,9 +124,11 @@ class FakeMacros : public MacroRunner {
   public:
     std::uint8_t state() const override { return macroState; }
     std::string currentName() const override { return current; }
-    void runFile(const std::string& name) override {
-        current = name;
+    bool runFile(const std::string& name) override {
         log.push_back("file " + name);
+        if (!canPlay) return false;
+        current = name;
+        return true;
     }
     void runText(const std::string& text) override { log.push_back("text " + text); }
     void runStartupMacro() override { log.push_back("startup"); }
@@ -135,6 +137,7 @@ class FakeMacros : public MacroRunner {
     void resume() override { log.push_back("resume"); }
 
     std::uint8_t macroState = 0;
+    bool canPlay = true;  // false: like a session without a macro interpreter
     std::string current;
     std::vector<std::string> log;
 };

@@ -511,6 +511,18 @@ TEST(SessionDriverClose, WangShutDownMacroAndTheQuestion) {
         r.d().close();
         EXPECT_EQ(r.ui.destroyed, 1);
     }
+    {
+        DriverRig r;  // no macro can be played: the close goes ahead at once
+        r.settingsStore.shutDown = "BYE";
+        r.macros.canPlay = false;
+        r.d().close();
+        EXPECT_EQ(r.ui.destroyed, 1);
+        DriverRig s;
+        s.settingsStore.shutDown = "BYE";
+        s.macros.canPlay = false;
+        s.d().sessionRequest(request::kShutdown);
+        EXPECT_TRUE(s.d().ending());
+    }
     struct Ask {
         bool connectionStarted;
         SessionStatus status;
