@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "headless_peer.h"
+#include "headless_process.h"
 #include "host/trace.h"
 #include "peer_compare.h"
 #include "record_builder.h"
@@ -110,7 +110,7 @@ struct Logon {
 
     test::TempSessionFile session;
     std::unique_ptr<ReplayHost> host;
-    test::HeadlessPeer program{CEDAR_HEADLESS_PROGRAM, kPeerWait};
+    test::HeadlessProcess program{CEDAR_HEADLESS_PROGRAM, {}, kPeerWait};
 };
 
 TEST(HeadlessKeyboard, LogsOnAndTheTraceMasksThePassword) {
@@ -245,7 +245,7 @@ TEST(HeadlessKeyboard, WithoutTypeAheadALockedKeyboardRefusesKeys) {
 }
 
 TEST(HeadlessKeyboard, AttentionKeysNeedAConnection) {
-    test::HeadlessPeer program(CEDAR_HEADLESS_PROGRAM, kPeerWait);
+    test::HeadlessProcess program(CEDAR_HEADLESS_PROGRAM, {}, kPeerWait);
     ASSERT_TRUE(program.start({"127.0.0.1:1"})) << program.failure();
     EXPECT_EQ(program.command("key Enter").error, "not connected");
     EXPECT_EQ(program.command("key PF1").error, "not connected");

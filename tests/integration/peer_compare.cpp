@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "headless_peer.h"
+#include "headless_process.h"
 #include "record_builder.h"
 #include "replay_host.h"
 #include "s3270_peer.h"
@@ -159,7 +159,7 @@ class OurClient : public Client {
     OurClient(int model, std::string sessionFile)
         : model_(model),
           sessionFile_(std::move(sessionFile)),
-          program_(CEDAR_HEADLESS_PROGRAM, kPeerWait) {}
+          program_(CEDAR_HEADLESS_PROGRAM, {}, kPeerWait) {}
     std::string connect(int port) override {
         std::vector<std::string> args = {"--model", std::to_string(model_)};
         if (!sessionFile_.empty()) args.insert(args.end(), {"--session", sessionFile_});
@@ -184,7 +184,7 @@ class OurClient : public Client {
   private:
     int model_;
     std::string sessionFile_;
-    HeadlessPeer program_;
+    HeadlessProcess program_;
 };
 
 ReplayHost::Script script(const std::vector<Record>& screen, int model, bool tn3270e) {

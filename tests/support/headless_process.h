@@ -1,6 +1,8 @@
-// cedar_headless as a child process for tests, with HOME in a folder the
-// test chose: commands written one at a time to its standard input, each
-// answer read up to its "ok" or "error: TEXT" line, every read bounded.
+// cedar_headless as a child process for tests: started with pipes on its
+// standard input and output and HOME in a folder of the test's choosing (or
+// a fresh temporary one, removed afterwards), one command written at a time
+// and its answer read up to the "ok" or "error: TEXT" line. Every read and
+// wait is bounded; the destructor always ends and reaps the process.
 #pragma once
 
 #include <sys/types.h>
@@ -19,30 +21,37 @@ class HeadlessProcess {
         std::string error;               // the error text, or why no answer came
     };
 
-    HeadlessProcess(std::string program, std::string home,
+    // `home` empty: a temporary folder made at start() and removed at the end.
+    HeadlessProcess(std::string program, std::string home = {},
                     std::chrono::milliseconds timeout = std::chrono::seconds(15));
     ~HeadlessProcess();
     HeadlessProcess(const HeadlessProcess&) = delete;
     HeadlessProcess& operator=(const HeadlessProcess&) = delete;
 
+    // Starts the program with `args`; false (see failure()) when it cannot.
     bool start(const std::vector<std::string>& args);
     Answer command(const std::string& line);
     // Closes its standard input and waits (bounded) for it to end: its exit
-    // code, or -1 when it had to be killed.
+    // code, or -1 when it had to be killed or was not running.
     int finish();
-    // What it wrote to standard error so far.
-    std::string diagnostics() const;
+    // Sends "quit" first, then finish().
+    int stop();
+
     const std::string& failure() const { return failure_; }
+    const std::string& home() const { return home_; }
+    // What the program wrote to its standard error so far.
+    std::string diagnostics() const;
 
   private:
     bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
 
     std::string program_;
     std::string home_;
+    bool ownHome_ = false;
     std::chrono::milliseconds timeout_;
     pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
+    int in_ = -1;   // our end of its standard input (a socket: writes never raise SIGPIPE)
+    int out_ = -1;  // our end of its standard output
     std::string pending_;
     std::string failure_;
 };

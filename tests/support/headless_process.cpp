@@ -1,4 +1,4 @@
-#include "headless_peer.h"
+#include "headless_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,24 +31,28 @@ int millisecondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-HeadlessPeer::HeadlessPeer(std::string program, std::chrono::milliseconds timeout)
-    : program_(std::move(program)), timeout_(timeout) {}
+HeadlessProcess::HeadlessProcess(std::string program, std::string home,
+                                 std::chrono::milliseconds timeout)
+    : program_(std::move(program)), home_(std::move(home)), timeout_(timeout) {}
 
-HeadlessPeer::~HeadlessPeer() {
-    stop();
-    if (!home_.empty()) {
+HeadlessProcess::~HeadlessProcess() {
+    finish();
+    if (ownHome_) {
         std::error_code ignored;
         std::filesystem::remove_all(home_, ignored);
     }
 }
 
-bool HeadlessPeer::start(const std::vector<std::string>& args) {
-    std::string home = "/tmp/cedar-headless-peer-XXXXXX";
-    if (mkdtemp(home.data()) == nullptr) {
-        failure_ = std::string("mkdtemp: ") + std::strerror(errno);
-        return false;
+bool HeadlessProcess::start(const std::vector<std::string>& args) {
+    if (home_.empty()) {
+        std::string home = "/tmp/cedar-headless-XXXXXX";
+        if (mkdtemp(home.data()) == nullptr) {
+            failure_ = std::string("mkdtemp: ") + std::strerror(errno);
+            return false;
+        }
+        home_ = home;
+        ownHome_ = true;
     }
-    home_ = home;
     // Standard input is a socket so that writing to a program that died
     // fails with EPIPE instead of raising SIGPIPE (send with MSG_NOSIGNAL).
     int in[2], out[2];
@@ -67,14 +71,14 @@ bool HeadlessPeer::start(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[1], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
 
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        if (entry.rfind("HOME=", 0) == 0 || entry.rfind("XDG_CONFIG_HOME=", 0) == 0 ||
-            entry.rfind("XDG_DATA_HOME=", 0) == 0)
-            continue;
+        // The user's folders come from HOME alone.
+        if (entry.rfind("HOME=", 0) == 0 || entry.rfind("XDG_", 0) == 0) continue;
         env.push_back(entry);
     }
     env.push_back("HOME=" + home_);
@@ -106,7 +110,7 @@ bool HeadlessPeer::start(const std::vector<std::string>& args) {
     return true;
 }
 
-bool HeadlessPeer::readLine(std::string& line, Clock::time_point deadline) {
+bool HeadlessProcess::readLine(std::string& line, Clock::time_point deadline) {
     for (;;) {
         const auto nl = pending_.find('\n');
         if (nl != std::string::npos) {
@@ -130,7 +134,7 @@ bool HeadlessPeer::readLine(std::string& line, Clock::time_point deadline) {
     }
 }
 
-HeadlessPeer::Answer HeadlessPeer::command(const std::string& line) {
+HeadlessProcess::Answer HeadlessProcess::command(const std::string& line) {
     Answer answer;
     if (pid_ < 0) {
         answer.error = "cedar_headless is not running";
@@ -164,18 +168,19 @@ HeadlessPeer::Answer HeadlessPeer::command(const std::string& line) {
     return answer;
 }
 
-void HeadlessPeer::stop() {
-    if (pid_ < 0) return;
-    if (in_ >= 0) {
-        static const char kQuit[] = "quit\n";
-        [[maybe_unused]] const auto n = ::send(in_, kQuit, sizeof kQuit - 1, MSG_NOSIGNAL);
-        shutdown(in_, SHUT_WR);
-    }
-    const auto deadline = Clock::now() + std::chrono::seconds(2);
+int HeadlessProcess::finish() {
+    if (pid_ < 0) return -1;
+    if (in_ >= 0) shutdown(in_, SHUT_WR);  // end of input: the program ends its session
+    const auto deadline = Clock::now() + timeout_;
     int status = 0;
+    int code = -1;
     for (;;) {
         const pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == pid_ || (r < 0 && errno != EINTR)) break;
+        if (r == pid_) {
+            if (WIFEXITED(status)) code = WEXITSTATUS(status);
+            break;
+        }
+        if (r < 0 && errno != EINTR) break;
         if (Clock::now() >= deadline) {
             kill(pid_, SIGKILL);
             while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
@@ -189,9 +194,18 @@ void HeadlessPeer::stop() {
         if (*fd >= 0) close(*fd);
         *fd = -1;
     }
+    return code;
 }
 
-std::string HeadlessPeer::diagnostics() const {
+int HeadlessProcess::stop() {
+    if (pid_ >= 0 && in_ >= 0) {
+        static const char kQuit[] = "quit\n";
+        [[maybe_unused]] const auto n = ::send(in_, kQuit, sizeof kQuit - 1, MSG_NOSIGNAL);
+    }
+    return finish();
+}
+
+std::string HeadlessProcess::diagnostics() const {
     if (home_.empty()) return "";
     std::ifstream err(home_ + "/stderr.txt");
     return std::string(std::istreambuf_iterator<char>(err), {});
