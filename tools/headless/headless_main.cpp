@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <sstream>
@@ -28,36 +29,51 @@ namespace {
 constexpr int kStartupFailure = 8;
 
 // Lines from standard input, read on a thread of their own so that the
-// session keeps taking in host data while no command is pending.
+// session keeps taking in host data while no command is pending. A blocked
+// read of stdin cannot be cancelled, so the reader may outlive this object
+// (the session can end while input stays open): what it touches is shared,
+// and once the object is gone it neither queues lines nor wakes the loop.
 class InputLines {
   public:
-    explicit InputLines(cedar::EventLoop& loop) : loop_(loop) {
-        std::thread([this] {
+    explicit InputLines(cedar::EventLoop& loop) : shared_(std::make_shared<Shared>(loop)) {
+        std::thread([shared = shared_] {
             for (std::string line; std::getline(std::cin, line);)
-                push(line, false);
-            push("", true);
-        }).detach();  // a blocked read of stdin cannot be cancelled; it ends with the process
+                if (!shared->push(line, false)) return;
+            shared->push("", true);
+        }).detach();  // it ends with the process at the latest
     }
+    ~InputLines() {
+        std::lock_guard lock(shared_->mutex);
+        shared_->loop = nullptr;
+    }
+    InputLines(const InputLines&) = delete;
+    InputLines& operator=(const InputLines&) = delete;
+
     bool pop(std::string& line, bool& eof) {
-        std::lock_guard lock(mutex_);
-        if (lines_.empty()) return false;
-        line = lines_.front().first;
-        eof = lines_.front().second;
-        lines_.pop_front();
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->lines.empty()) return false;
+        line = shared_->lines.front().first;
+        eof = shared_->lines.front().second;
+        shared_->lines.pop_front();
         return true;
     }
 
   private:
-    void push(const std::string& line, bool eof) {
-        {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line, eof);
+    struct Shared {
+        explicit Shared(cedar::EventLoop& l) : loop(&l) {}
+        // False once the reader's owner is gone.
+        bool push(const std::string& line, bool eof) {
+            std::lock_guard lock(mutex);
+            if (loop == nullptr) return false;
+            lines.emplace_back(line, eof);
+            loop->wake();
+            return true;
         }
-        loop_.wake();
-    }
-    cedar::EventLoop& loop_;
-    std::mutex mutex_;
-    std::deque<std::pair<std::string, bool>> lines_;
+        std::mutex mutex;
+        cedar::EventLoop* loop;  // nullptr: the owner has gone
+        std::deque<std::pair<std::string, bool>> lines;
+    };
+    std::shared_ptr<Shared> shared_;
 };
 
 }  // namespace
