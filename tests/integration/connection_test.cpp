@@ -8,12 +8,7 @@
 // Plus cedar_headless as a program, driven through pipes.
 //
 // Every wait is bounded; hosts and child processes go with their objects.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,7 +16,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,6 +23,7 @@
 
 #include "hercules_host.h"
 #include "host/event_loop.h"
+#include "line_process.h"
 #include "platform/tcp_connection.h"
 #include "record_builder.h"
 #include "replay_host.h"
@@ -37,8 +32,6 @@
 #include "session/host_link.h"
 #include "stunnel.h"
 #include "test_certs.h"
-
-extern char** environ;
 
 namespace cedar {
 namespace {
@@ -733,83 +726,22 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     ProgramRun run;
     std::string home = "/tmp/cedar-conn-home-XXXXXX";
     if (mkdtemp(home.data()) == nullptr) return run;
-    const std::string errFile = home + "/stderr.txt";
-
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return run;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
-        return run;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT, 0644);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("HOME=", 0) == 0 || entry.rfind("XDG_CONFIG_HOME=", 0) == 0 ||
-            entry.rfind("XDG_DATA_HOME=", 0) == 0)
-            continue;
-        env.push_back(entry);
-    }
+    std::vector<std::string> env = test::environmentWithout({"HOME=", "XDG_"});
     env.push_back("HOME=" + home);
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argCopies = {program};
-    argCopies.insert(argCopies.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argCopies)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    pid_t pid = -1;
-    const int rc =
-        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    if (rc == 0) {
-        // The commands are few and short: the pipe takes them at once.
-        [[maybe_unused]] const ssize_t n = write(in[1], input.data(), input.size());
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    test::LineProcess process;
+    if (std::string why; process.start(argv, env, why)) {
+        std::istringstream lines(input);
+        for (std::string line; std::getline(lines, line);)
+            if (!process.writeLine(line, why)) break;
+        process.closeInput();
         const auto deadline = Clock::now() + limit;
-        char buffer[4096];
-        bool killed = false;
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd p{out[0], POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) == 0) {
-                kill(pid, SIGKILL);
-                killed = true;
-                break;
-            }
-            const ssize_t got = read(out[0], buffer, sizeof buffer);
-            if (got <= 0) break;
-            run.out.append(buffer, static_cast<std::size_t>(got));
-        }
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (!killed && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+        for (std::string line; process.readLine(line, deadline) == test::LineProcess::Read::Line;)
+            run.out += line + "\n";
+        run.exitCode = process.end(deadline);
+        run.err = process.diagnostics();
     }
-    close(in[1]);
-    close(out[0]);
-    std::ifstream err(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
     return run;

@@ -1,8 +1,8 @@
-// cedar_headless as a child process for tests: started with pipes on its
-// standard input and output and HOME in a folder of the test's choosing (or
-// a fresh temporary one, removed afterwards), one command written at a time
-// and its answer read up to the "ok" or "error: TEXT" line. Every read and
-// wait is bounded; the destructor always ends and reaps the process.
+// cedar_headless as a child process for tests: started with HOME in a folder
+// of the test's choosing (or a fresh temporary one, removed afterwards), one
+// command written at a time and its answer read up to the "ok" or
+// "error: TEXT" line. Every read and wait is bounded; the destructor always
+// ends and reaps the process.
 #pragma once
 
 #include <sys/types.h>
@@ -10,6 +10,8 @@
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "line_process.h"
 
 namespace cedar::test {
 
@@ -31,7 +33,7 @@ class HeadlessProcess {
     // Starts the program with `args`; false (see failure()) when it cannot.
     bool start(const std::vector<std::string>& args);
     Answer command(const std::string& line);
-    // Closes its standard input and waits (bounded) for it to end: its exit
+    // Ends its standard input and waits (bounded) for it to end: its exit
     // code, or -1 when it had to be killed or was not running.
     int finish();
     // Sends "quit" first, then finish().
@@ -40,19 +42,14 @@ class HeadlessProcess {
     const std::string& failure() const { return failure_; }
     const std::string& home() const { return home_; }
     // What the program wrote to its standard error so far.
-    std::string diagnostics() const;
+    const std::string& diagnostics() const { return process_.diagnostics(); }
 
   private:
-    bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
-
     std::string program_;
     std::string home_;
     bool ownHome_ = false;
     std::chrono::milliseconds timeout_;
-    pid_t pid_ = -1;
-    int in_ = -1;   // our end of its standard input (a socket: writes never raise SIGPIPE)
-    int out_ = -1;  // our end of its standard output
-    std::string pending_;
+    LineProcess process_;
     std::string failure_;
 };
 

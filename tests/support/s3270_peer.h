@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "line_process.h"
+
 namespace cedar::test {
 
 class S3270Peer {
@@ -48,25 +50,15 @@ class S3270Peer {
     // Asks the peer to quit, waits a bounded time, then kills it; reaps it.
     void quit();
 
-    bool running() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
+    bool running() const { return process_.running(); }
+    pid_t pid() const { return process_.pid(); }
     const std::string& error() const { return error_; }
     // What the peer wrote to its standard error so far.
-    const std::string& diagnostics() const { return stderr_; }
+    const std::string& diagnostics() const { return process_.diagnostics(); }
 
   private:
-    enum class Read { Line, Eof, Timeout };
-    Read readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
-    void drainStderr();
-    void closeFds();
-
     Options options_;
-    pid_t pid_ = -1;
-    int stdin_ = -1;   // our end of its standard input
-    int stdout_ = -1;  // our end of its standard output
-    int stderrFd_ = -1;
-    std::string pending_;  // bytes of standard output not yet cut into lines
-    std::string stderr_;
+    LineProcess process_;
     std::string error_;
 };
 
