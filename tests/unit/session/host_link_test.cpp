@@ -7,6 +7,7 @@
 #include "fake_connector.h"
 #include "host/trace.h"
 #include "manual_scheduler.h"
+#include "memory_sink.h"
 #include "record_builder.h"
 
 namespace cedar {
@@ -89,29 +90,12 @@ TEST(HostLink, AnswersTheHostsReadsAndQueries) {
     EXPECT_EQ(h.connector.current->sent[0][0], 0x88);
 }
 
-class StringSink : public TraceSink {
-  public:
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    bool create(const std::string& name) override {
-        files[name].clear();
-        return true;
-    }
-    bool append(const std::string& name, Bytes bytes) override {
-        files[name].insert(files[name].end(), bytes.begin(), bytes.end());
-        return true;
-    }
-};
-class FixedClock : public TraceClock {
-  public:
-    std::string timeText() override { return "12:00:00"; }
-};
-
 // A password typed into a non-display field goes to the host as typed and
 // reaches the trace only as X characters.
 TEST(HostLink, TheTraceNeverHoldsAPassword) {
     Harness h;
-    StringSink sink;
-    FixedClock clock;
+    test::MemorySink sink;
+    test::FixedClock clock;
     Trace trace(sink, clock, 'A', "Jan  1 2026");
     h.link.setTrace(&trace);
     trace.start();
@@ -159,8 +143,8 @@ TEST(HostLink, TheTraceNeverHoldsAPassword) {
 // says so, and the records after it are applied as usual.
 TEST(HostLink, ARecordDroppedForItsSizeIsNotedInTheTrace) {
     Harness h;
-    StringSink sink;
-    FixedClock clock;
+    test::MemorySink sink;
+    test::FixedClock clock;
     Trace trace(sink, clock, 'A', "Jan  1 2026");
     h.link.setTrace(&trace);
     trace.start();
@@ -181,7 +165,7 @@ TEST(HostLink, ARecordDroppedForItsSizeIsNotedInTheTrace) {
     EXPECT_EQ(h.t.row(1), "AFTER");
     const auto& text = sink.files[traceTextFileName('A')];
     EXPECT_EQ(std::string(text.begin(), text.end()),
-              "12:00:00 " + recordDroppedText(huge.size(), TelnetLayer::kMaxRecord) + "\n");
+              clock.text + " " + recordDroppedText(huge.size(), TelnetLayer::kMaxRecord) + "\n");
     trace.stop();
     TraceFile file;
     std::string error;

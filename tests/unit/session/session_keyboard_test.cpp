@@ -12,6 +12,7 @@
 #include "fake_connector.h"
 #include "host/trace.h"
 #include "manual_scheduler.h"
+#include "memory_sink.h"
 #include "record_builder.h"
 
 namespace cedar {
@@ -145,30 +146,13 @@ TEST(SessionKeyboard, EarlierSessionEventsKeepTheirCalls) {
     EXPECT_EQ(earlier.count("keyboardRestored"), 2);
 }
 
-class StringSink : public TraceSink {
-  public:
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    bool create(const std::string& name) override {
-        files[name].clear();
-        return true;
-    }
-    bool append(const std::string& name, Bytes bytes) override {
-        files[name].insert(files[name].end(), bytes.begin(), bytes.end());
-        return true;
-    }
-};
-class FixedClock : public TraceClock {
-  public:
-    std::string timeText() override { return "12:00:00"; }
-};
-
 // Before 3270 mode the session is a line-mode terminal: characters and
 // Enter go out as they are, traced; they show on the screen until the host
 // takes over echoing.
 TEST(SessionKeyboard, LineModeSendsRawTracesAndEchoes) {
     Harness h;
-    StringSink sink;
-    FixedClock clock;
+    test::MemorySink sink;
+    test::FixedClock clock;
     Trace trace(sink, clock, 'A', "Jan  1 2026");
     h.link.setTrace(&trace);
     trace.start();

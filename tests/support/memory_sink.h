@@ -1,4 +1,4 @@
-// An in-memory file store and a fixed clock for the trace tests.
+// An in-memory file store and a fixed clock for tests that trace.
 #pragma once
 
 #include <algorithm>
