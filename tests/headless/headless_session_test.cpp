@@ -10,6 +10,7 @@
 
 #include "hercules_host.h"
 #include "host/trace.h"
+#include "oracles.h"
 #include "sessionfile/session_file.h"
 #include "sessionfile/standard_session.h"
 
@@ -70,7 +71,7 @@ class HeadlessSession : public ::testing::Test {
 };
 
 TEST_F(HeadlessSession, ConnectsFromASessionFileAndFromAHostListName) {
-    if (!test::HerculesHost::available()) GTEST_SKIP() << "hercules is not installed";
+    CEDAR_REQUIRE_ORACLE(test::HerculesHost::available(), "Hercules (hercules)");
     test::HerculesHost hercules;
     std::string error;
     // Each run connects twice, and Hercules keeps a device bound to a client
@@ -162,7 +163,7 @@ TEST_F(HeadlessSession, MissingOrInvalidKeyListEndsWithCodeEight) {
 }
 
 TEST_F(HeadlessSession, TracesIntoTheAppDataFolder) {
-    if (!test::HerculesHost::available()) GTEST_SKIP() << "hercules is not installed";
+    CEDAR_REQUIRE_ORACLE(test::HerculesHost::available(), "Hercules (hercules)");
     test::HerculesHost hercules;
     std::string error;
     ASSERT_TRUE(hercules.start(error)) << error;

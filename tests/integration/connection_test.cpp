@@ -24,6 +24,7 @@
 #include "hercules_host.h"
 #include "host/event_loop.h"
 #include "line_process.h"
+#include "oracles.h"
 #include "platform/tcp_connection.h"
 #include "record_builder.h"
 #include "replay_host.h"
@@ -593,7 +594,7 @@ TEST(Tn3270eRecords, HeadersResponsesAndSessionRecords) {
 // an LU, gets it, takes the BIND, shows the screen and answers
 // ALWAYS-RESPONSE.
 TEST(Tn3270eRecords, TestHostServesS3270Too) {
-    if (!test::S3270Peer::available()) GTEST_SKIP() << "s3270 is not installed";
+    CEDAR_REQUIRE_ORACLE(test::S3270Peer::available(), "s3270");
     ReplayHost::Script script;
     script.negotiation = ReplayHost::Negotiation::Tn3270e;
     // With BIND-IMAGE agreed, s3270 takes 3270-DATA only in a bound session.
@@ -839,7 +840,7 @@ class HerculesTest : public ::testing::Test {
         hercules_ = nullptr;
     }
     void SetUp() override {
-        if (!test::HerculesHost::available()) GTEST_SKIP() << "hercules is not installed";
+        CEDAR_REQUIRE_ORACLE(test::HerculesHost::available(), "Hercules (hercules)");
         ASSERT_NE(hercules_, nullptr) << startError_;
     }
 
@@ -873,7 +874,7 @@ void expectSameLogo(const std::vector<std::string>& ours, const std::vector<std:
 }
 
 TEST_F(HerculesTest, LogoScreenIsTheSameAsS3270s) {
-    if (!test::S3270Peer::available()) GTEST_SKIP() << "s3270 is not installed";
+    CEDAR_REQUIRE_ORACLE(test::S3270Peer::available(), "s3270");
     // Each client its own device, picked by the LU name in the terminal type.
     const std::string ourDevice = test::HerculesHost::deviceName(0);
     const std::string peerDevice = test::HerculesHost::deviceName(1);
@@ -919,7 +920,7 @@ class TlsHerculesTest : public HerculesTest {
     void SetUp() override {
         HerculesTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        if (!test::Stunnel::available()) GTEST_SKIP() << "stunnel is not installed";
+        CEDAR_REQUIRE_ORACLE(test::Stunnel::available(), "stunnel (stunnel4)");
         ASSERT_TRUE(ready_) << tlsError_;
     }
 
@@ -959,7 +960,7 @@ TEST_F(TlsHerculesTest, LogoOverVerifiedTlsIsTheSameAsS3270s) {
     EXPECT_TRUE(client.ui.up);
     EXPECT_TRUE(client.ui.info.tls);
 
-    if (!test::S3270Peer::available()) GTEST_SKIP() << "s3270 is not installed";
+    CEDAR_REQUIRE_ORACLE(test::S3270Peer::available(), "s3270");
     const std::string peerDevice = test::HerculesHost::deviceName(3);
     const auto peer =
         peerLogo("L:" + peerDevice + "@localhost:" + std::to_string(stunnel_->port(kVerified)),
@@ -999,8 +1000,8 @@ TEST_F(TlsHerculesTest, CertificateFailuresAreShownAsConnectionError6) {
 
 // TN3270E through stunnel to the loopback test host (no Hercules needed).
 TEST(TlsReplayHost, Tn3270eOverVerifiedTls) {
-    if (!test::Stunnel::available()) GTEST_SKIP() << "stunnel is not installed";
-    if (!test::TestCertificates::opensslAvailable()) GTEST_SKIP() << "openssl is not installed";
+    CEDAR_REQUIRE_ORACLE(test::Stunnel::available(), "stunnel (stunnel4)");
+    CEDAR_REQUIRE_ORACLE(test::TestCertificates::opensslAvailable(), "the openssl command");
     test::TestCertificates certs;
     std::string error;
     ASSERT_TRUE(certs.make(error)) << error;

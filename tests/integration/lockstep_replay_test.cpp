@@ -29,6 +29,7 @@
 
 #include "fake_connector.h"
 #include "manual_scheduler.h"
+#include "oracles.h"
 #include "record_builder.h"
 #include "recording.h"
 #include "session/host_link.h"
@@ -491,7 +492,7 @@ class LockstepReplay : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LockstepReplay, OurClientBytesMatchTheRecording) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "no recordings folder";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
     const Case& rc = GetParam();
     const auto blocks = recording::parseRecording(test::readFile(*dir + "/" + rc.file));
     ASSERT_FALSE(blocks.empty());
@@ -522,7 +523,7 @@ INSTANTIATE_TEST_SUITE_P(Recordings, LockstepReplay, ::testing::ValuesIn(cases()
 // Every recording in the folder in which the client speaks has a case.
 TEST(LockstepReplayTable, CoversEveryRecordingWithClientBytes) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "no recordings folder";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
     std::set<std::string> listed;
     for (const auto& c : cases())
         listed.insert(c.file);

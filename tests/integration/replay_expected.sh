@@ -4,7 +4,19 @@
 # Usage: replay_expected.sh CEDAR_REPLAY RECORDINGS_DIR
 set -euo pipefail
 replay="$1"; dir="$2"
-if [ ! -d "$dir" ]; then echo "recordings absent: skipped"; exit 77; fi
+if [ ! -d "$dir" ]; then
+  # A missing fixture fails in CI (CI set) and with CEDAR_REQUIRE_ORACLES=1.
+  required=0
+  for flag in "${CI:-}" "${CEDAR_REQUIRE_ORACLES:-}"; do
+    case "$flag" in "" | 0 | false | no) ;; *) required=1 ;; esac
+  done
+  if [ "$required" = 1 ]; then
+    echo "missing: the recordings folder $dir (required in CI and with CEDAR_REQUIRE_ORACLES=1)"
+    exit 1
+  fi
+  echo "missing: the recordings folder $dir: skipped"
+  exit 77
+fi
 fail=0
 check() {
   local name="$1" expected="$2"; shift 2

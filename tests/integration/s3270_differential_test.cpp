@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "oracles.h"
 #include "record_builder.h"
 #include "recording.h"
 #include "replay_host.h"
@@ -850,7 +851,7 @@ TEST(ReplayHost, ServesTheNextClientAfterOneLeaves) {
 }
 
 TEST(S3270Peer, AnswersErrorsAndIsReapedOnQuit) {
-    if (peerMissing()) GTEST_SKIP() << test::S3270Peer::kProgram << " is not installed";
+    CEDAR_REQUIRE_ORACLE(!peerMissing(), "s3270");
     test::S3270Peer peer;
     ASSERT_TRUE(peer.start()) << peer.error();
     const pid_t pid = peer.pid();
@@ -870,7 +871,7 @@ TEST(S3270Peer, AnswersErrorsAndIsReapedOnQuit) {
 }
 
 TEST(S3270Peer, KillsAPeerThatDoesNotAnswer) {
-    if (peerMissing()) GTEST_SKIP() << test::S3270Peer::kProgram << " is not installed";
+    CEDAR_REQUIRE_ORACLE(!peerMissing(), "s3270");
     test::S3270Peer peer({.model = 2,
                           .codePage = "cp037",
                           .actionTimeout = std::chrono::milliseconds(50),
@@ -1200,7 +1201,7 @@ std::vector<CraftedCase> craftedCases() {
 class Crafted : public ::testing::TestWithParam<CraftedCase> {};
 
 TEST_P(Crafted, SameBufferAsS3270) {
-    if (peerMissing()) GTEST_SKIP() << test::S3270Peer::kProgram << " is not installed";
+    CEDAR_REQUIRE_ORACLE(!peerMissing(), "s3270");
     const CraftedCase& c = GetParam();
     compareWithPeer(c.records, c.model, c.exceptions);
 }
@@ -1287,8 +1288,8 @@ class RecordingReplay : public ::testing::TestWithParam<RecordingCase> {};
 
 TEST_P(RecordingReplay, SameBufferAsS3270AfterEveryRecord) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "no recordings folder";
-    if (peerMissing()) GTEST_SKIP() << test::S3270Peer::kProgram << " is not installed";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
+    CEDAR_REQUIRE_ORACLE(!peerMissing(), "s3270");
     const RecordingCase& c = GetParam();
     const Replay replay = loadRecording(*dir + "/" + c.file);
     ASSERT_FALSE(replay.records.empty()) << c.file << " has no host records";
@@ -1317,7 +1318,7 @@ INSTANTIATE_TEST_SUITE_P(Recordings, RecordingReplay, ::testing::ValuesIn(record
 // Every recording in the folder that carries host records has a case above.
 TEST(RecordingReplayTable, CoversEveryRecording) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "no recordings folder";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
     std::set<std::string> listed;
     for (const auto& c : recordingCases())
         listed.insert(c.file);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "oracles.h"
 #include "peer_compare.h"
 #include "record_builder.h"
 #include "recording.h"
@@ -313,7 +314,7 @@ std::string paramName(const ::testing::TestParamInfo<Param>& info) {
 class Crafted : public ::testing::TestWithParam<Param> {};
 
 TEST_P(Crafted, SameInboundRecordsAsS3270) {
-    if (peerMissing()) GTEST_SKIP() << test::S3270Peer::kProgram << " is not installed";
+    CEDAR_REQUIRE_ORACLE(!peerMissing(), "s3270");
     compareWithPeer(GetParam().c, GetParam().tn3270e);
 }
 
@@ -407,8 +408,8 @@ class RecordingScreens : public ::testing::TestWithParam<RecordingCase> {};
 
 TEST_P(RecordingScreens, SameInboundRecordsAsS3270) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "no recordings folder";
-    if (peerMissing()) GTEST_SKIP() << test::S3270Peer::kProgram << " is not installed";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
+    CEDAR_REQUIRE_ORACLE(!peerMissing(), "s3270");
     const RecordingCase& rc = GetParam();
     const auto screen = firstInputScreen(*dir + "/" + rc.file);
     ASSERT_TRUE(screen.has_value()) << rc.file << " shows no input field";
@@ -437,7 +438,7 @@ INSTANTIATE_TEST_SUITE_P(Recordings, RecordingScreens, ::testing::ValuesIn(recor
 // Every recording in the folder whose host shows an input field has a case.
 TEST(RecordingScreensTable, CoversEveryRecordingWithAnInputField) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "no recordings folder";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
     std::set<std::string> listed;
     for (const auto& c : recordingCases())
         listed.insert(c.file);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "oracles.h"
 #include "peer_compare.h"
 #include "record_builder.h"
 #include "screen/inbound.h"
@@ -242,7 +243,7 @@ std::vector<Param> params() {
 class Keys : public ::testing::TestWithParam<Param> {};
 
 TEST_P(Keys, SameRecordsAsS3270) {
-    if (test::peerMissing()) GTEST_SKIP() << "s3270 is not installed";
+    CEDAR_REQUIRE_ORACLE(!test::peerMissing(), "s3270");
     test::compareWithPeer(GetParam().c, GetParam().tn3270e);
 }
 

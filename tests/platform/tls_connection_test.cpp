@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "oracles.h"
 #include "platform/tcp_connection.h"
 #include "test_servers.h"
 
@@ -33,7 +34,7 @@ std::span<const std::uint8_t> bytes(const std::string& text) {
 class TlsConnection : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!haveOpensslCommand()) GTEST_SKIP() << "the openssl command is not installed";
+        CEDAR_REQUIRE_ORACLE(haveOpensslCommand(), "the openssl command");
         ASSERT_TRUE(certificates().ok) << "could not make the test certificates";
     }
     // Every connection's thread has been joined by the end of a test.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "oracles.h"
 #include "record_builder.h"
 #include "recording.h"
 #include "test_paths.h"
@@ -288,7 +289,7 @@ Outcome run(const std::vector<Bytes_>& blocks, std::size_t chunk, int model) {
 // Feeding a recording one byte at a time gives exactly what whole blocks give.
 TEST(TelnetFraming, ByteAtATimeEqualsWholeBlocksForEveryRecording) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "recordings absent";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
     int checked = 0;
     for (const auto& entry : std::filesystem::directory_iterator(*dir)) {
         const auto path = entry.path();
@@ -313,7 +314,7 @@ TEST(TelnetFraming, ByteAtATimeEqualsWholeBlocksForEveryRecording) {
 // recorded client sent, where both speak the same protocol.
 TEST(TelnetFraming, NegotiationRepliesMatchTheRecordedClient) {
     const auto dir = test::recordingsDir();
-    if (!dir) GTEST_SKIP() << "recordings absent";
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
     // hercules-3.13-logo.trc: plain TN3270 with a model 2 client.
     const auto blocks = recording::parseRecording(test::readFile(*dir + "/hercules-3.13-logo.trc"));
     Harness h({.tn3270eAllowed = true, .luName = ""}, 0);
