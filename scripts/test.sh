@@ -27,6 +27,7 @@ done
 echo "== fuzz (${FUZZ_SECONDS}s per target)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
+if ! ctest --preset fuzz; then status=1; fi
 if ! bash scripts/run-fuzzers.sh build/fuzz "$FUZZ_SECONDS"; then status=1; fi
 
 exit $status
