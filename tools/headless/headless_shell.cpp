@@ -497,7 +497,8 @@ std::string Shell::status() {
         << "connected " << (control_.isOpen() ? "yes" : "no") << "\n"
         << "tn3270e " << (control_.link().protocol().tn3270eMode ? "yes" : "no") << "\n"
         << "size " << ps.rows() << "x" << ps.columns() << "\n"
-        << "cursor " << rc.row + 1 << "," << rc.column + 1 << "\n";
+        << "cursor " << rc.row + 1 << "," << rc.column + 1 << "\n"
+        << "closing " << (driver_.hostClosePending() ? "yes" : "no") << "\n";
     if (control_.link().info().tls)
         out << "tls " << control_.link().info().tlsProtocol << " "
             << control_.link().info().tlsCipher << "\n";
