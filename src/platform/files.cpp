@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -173,30 +174,50 @@ std::optional<std::string> resolveFile(const std::string& folder, const std::str
 
 bool seedAppData(const Folders& folders, std::string& error) {
     if (isDirectory(folders.appData)) return true;
-    for (const std::string& dir : {folders.appData + "/macros", folders.appData + "/certs"}) {
-        if (!makeDirectories(dir)) {
-            error = "Cannot create folder " + dir;
-            return false;
-        }
+    // The new folder is filled under a temporary name beside it and renamed
+    // into place, so a start that fails half-way (full disk, unreadable
+    // defaults) never leaves a half-seeded folder that later starts would
+    // take for the user's own.
+    const fs::path target(folders.appData);
+    const fs::path parent = target.parent_path();
+    if (!parent.empty() && !makeDirectories(parent.string())) {
+        error = "Cannot create folder " + parent.string();
+        return false;
     }
-    const std::string defaults = folders.programData + "/defaults";
-    auto copyFiles = [&](const std::string& from, const std::string& to) {
-        std::error_code ec;
-        if (!isDirectory(from)) return true;  // no defaults: nothing to copy
-        for (const auto& entry : fs::directory_iterator(from, ec)) {
-            if (!entry.is_regular_file()) continue;
-            fs::copy_file(entry.path(), fs::path(to) / entry.path().filename(),
-                          fs::copy_options::overwrite_existing, ec);
-            if (ec) {
-                error = "Cannot copy " + entry.path().string() + ": " + ec.message();
-                return false;
-            }
-        }
-        return true;
+    std::string pattern = (parent / (target.filename().string() + ".new-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        error = "Cannot create folder " + folders.appData + ": " + std::strerror(errno);
+        return false;
+    }
+    const fs::path staging(pattern);
+    std::error_code ec;
+    auto fail = [&](const std::string& text) {
+        error = text;
+        fs::remove_all(staging, ec);
+        return false;
     };
-    return copyFiles(defaults, folders.appData) &&
-           copyFiles(defaults + "/macros", folders.appData + "/macros") &&
-           copyFiles(defaults + "/certs", folders.appData + "/certs");
+    for (const char* sub : {"macros", "certs"})
+        if (!fs::create_directories(staging / sub, ec) && ec)
+            return fail("Cannot create folder " + (target / sub).string());
+    // The whole defaults tree: files and folders, overwriting the two
+    // folders made above where the tree has them too.
+    const fs::path defaults = fs::path(folders.programData) / "defaults";
+    if (isDirectory(defaults.string())) {
+        fs::copy(defaults, staging,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+        if (ec) return fail("Cannot copy " + defaults.string() + ": " + ec.message());
+    }
+    // mkdtemp made it 0700, which it keeps: it holds the user's host list,
+    // certificates and keys.
+    if (std::rename(staging.c_str(), target.c_str()) != 0) {
+        const int saved = errno;
+        fs::remove_all(staging, ec);
+        // Another session of the user seeded it at the same moment.
+        if (isDirectory(folders.appData)) return true;
+        error = "Cannot create folder " + folders.appData + ": " + std::strerror(saved);
+        return false;
+    }
+    return true;
 }
 
 std::optional<std::string> SystemEnvironment::variable(const std::string& name) const {

@@ -114,9 +114,11 @@ TEST(Files, FirstRunSeedsANewAppDataFolder) {
     writeText(f.programData + "/defaults/files.ini", "[Cedar]\r\n");
     writeText(f.programData + "/defaults/macros/logon.mac", "macro");
     writeText(f.programData + "/defaults/certs/ca.pem", "pem");
+    writeText(f.programData + "/defaults/keyboards/de/german.key", "keys");
     std::string error;
     ASSERT_TRUE(seedAppData(f, error)) << error;
     EXPECT_EQ(readFile(f.appData + "/standard.ses"), "session");
+    EXPECT_EQ(readFile(f.appData + "/keyboards/de/german.key"), "keys") << "the whole tree";
     EXPECT_EQ(readFile(f.appData + "/macros/logon.mac"), "macro");
     EXPECT_EQ(readFile(f.appData + "/certs/ca.pem"), "pem");
 
@@ -132,6 +134,27 @@ TEST(Files, FirstRunSeedsANewAppDataFolder) {
     ASSERT_TRUE(seedAppData(bare, error));
     EXPECT_TRUE(isDirectory(bare.appData + "/macros"));
     EXPECT_TRUE(isDirectory(bare.appData + "/certs"));
+}
+
+// A seed that fails half-way leaves no AppData folder behind (the next start
+// seeds again) and no temporary folder either.
+TEST(Files, AFailedSeedLeavesNothingBehind) {
+    TempDir dir;
+    Folders f;
+    f.programData = dir.path + "/share";
+    f.appData = dir.path + "/home/Larkfield/CedarTN3270";
+    writeText(f.programData + "/defaults/standard.ses", "session");
+    // A link to nothing cannot be copied.
+    std::filesystem::create_symlink(dir.path + "/gone", f.programData + "/defaults/broken.key");
+    std::string error;
+    EXPECT_FALSE(seedAppData(f, error));
+    EXPECT_NE(error.find("Cannot copy"), std::string::npos) << error;
+    EXPECT_FALSE(isDirectory(f.appData));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path + "/home/Larkfield"));
+
+    std::filesystem::remove(f.programData + "/defaults/broken.key");
+    ASSERT_TRUE(seedAppData(f, error)) << error;
+    EXPECT_EQ(readFile(f.appData + "/standard.ses"), "session");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "headless_shell.h"
 #include "keyboard/key_list.h"
 #include "platform/files.h"
+#include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
 #include "session/driver_stores.h"
@@ -103,11 +104,14 @@ int main(int argc, char** argv) {
     }
 
     // Folders, settings and the host list, as the program finds them.
+    // A first start makes the user's AppData folder from the defaults tree.
     cedar::platform::SystemEnvironment env;
-    const std::string filesIni =
-        cedar::platform::readFile(cedar::configHomeFolder(env) + "/cedar-tn3270/files.ini")
-            .value_or(cedar::platform::readFile(programData + "/files.ini").value_or(""));
-    const cedar::Folders folders = cedar::settleFolders(filesIni, false, programData, env);
+    const auto startup = cedar::platform::settleStartupFolders(programData, false, "", env);
+    if (!startup.ok) {
+        std::fprintf(stderr, "cedar_headless: %s\n", startup.error.c_str());
+        return kStartupFailure;
+    }
+    const cedar::Folders& folders = startup.folders;
     const std::string iniPath = options.settingsFile.empty()
                                     ? folders.appData + "/cedar.ini"
                                     : cedar::buildPath(folders.appData, options.settingsFile, "");
