@@ -10,6 +10,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev clang-format-14
   libgtest-dev libbenchmark-dev
   s3270 openssl libssl-dev stunnel4 hercules
+  qt6-base-dev fonts-3270 xvfb xauth xdotool openbox wmctrl
 )
 
 missing=()
