@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "hercules_host.h"
-#include "host/event_loop.h"
 #include "line_process.h"
 #include "oracles.h"
+#include "platform/event_loop.h"
 #include "platform/tcp_connection.h"
 #include "record_builder.h"
 #include "replay_host.h"
