@@ -27,18 +27,7 @@ using namespace std::chrono_literals;
 using sessionfile::Field;
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kTitle = "CEDAR LOOPBACK HOST";
-
-Bytes firstScreen() {
-    return test::RecordBuilder(cmd::kEraseWrite, 0xC3)
-        .sba(0)
-        .sf(0x60)
-        .text(kTitle)
-        .sba(80)
-        .sf(0x40)
-        .ic()
-        .bytes();
-}
+const std::string kTitle(test::kLoopbackTitle);
 
 template <typename Predicate>
 bool eventually(Predicate done, std::chrono::milliseconds limit = 10s) {
@@ -124,7 +113,7 @@ TEST_F(HeadlessDriver, TheHostEndingTheConnectionBringsTheFirstScreenBackWithAut
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::ReplayHost host({.records = {firstScreen()}});
+        test::ReplayHost host({.records = {test::loopbackFirstScreen()}});
         ASSERT_TRUE(host.start()) << host.error();
         test::CuttingProxy proxy(host.port());
         ASSERT_TRUE(proxy.start());

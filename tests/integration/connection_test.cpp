@@ -122,18 +122,9 @@ std::string joined(const std::vector<std::string>& lines) {
 // ---------------------------------------------------------------------------
 // Host records.
 
-// A first screen: a protected title field and an unprotected input field;
-// the WCC restores the keyboard.
-Bytes firstScreen(const std::string& title = "CEDAR LOOPBACK HOST") {
-    return test::RecordBuilder(cmd::kEraseWrite, 0xC3)
-        .sba(0)
-        .sf(0x60)
-        .text(title)
-        .sba(80)
-        .sf(0x40)
-        .ic()
-        .text("INPUT")
-        .bytes();
+// The loopback host's first screen with "INPUT" in its input field.
+Bytes firstScreen(std::string_view title = test::kLoopbackTitle) {
+    return test::loopbackFirstScreen(title, "INPUT");
 }
 
 // A BIND image (SNA BIND RU) naming the primary LU at offset 27 and, after

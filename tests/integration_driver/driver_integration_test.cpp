@@ -19,18 +19,7 @@ using test::ReplayHost;
 using test::SessionSetup;
 
 constexpr auto kWait = 15s;
-const std::string kTitle = "CEDAR LOOPBACK HOST";
-
-std::vector<std::uint8_t> firstScreen() {
-    return test::RecordBuilder(cmd::kEraseWrite, 0xC3)
-        .sba(0)
-        .sf(0x60)
-        .text(kTitle)
-        .sba(80)
-        .sf(0x40)
-        .ic()
-        .bytes();
-}
+const std::string kTitle(test::kLoopbackTitle);
 
 bool onFirstScreen(DriverHarness& h) {
     return h.row(0) == " " + kTitle && h.status() == SessionStatus::Unlocked;
@@ -45,7 +34,7 @@ std::string describe(DriverHarness& h) {
 }
 
 TEST(DriverEndToEnd, ConnectsShowsTheFirstScreenAndRefreshesTheBackup) {
-    ReplayHost host({.records = {firstScreen()}});
+    ReplayHost host({.records = {test::loopbackFirstScreen()}});
     ASSERT_TRUE(host.start());
     DriverHarness h({.port = host.port()});
     const auto standard = h.files.files["loop.ses"];
@@ -59,7 +48,7 @@ TEST(DriverEndToEnd, ConnectsShowsTheFirstScreenAndRefreshesTheBackup) {
 }
 
 TEST(DriverEndToEnd, AHostCloseWithAutoReconnectComesBackToTheFirstScreen) {
-    ReplayHost host({.records = {firstScreen()}});
+    ReplayHost host({.records = {test::loopbackFirstScreen()}});
     ASSERT_TRUE(host.start());
     CuttingProxy proxy(host.port());
     ASSERT_TRUE(proxy.start());
@@ -75,7 +64,8 @@ TEST(DriverEndToEnd, AHostCloseWithAutoReconnectComesBackToTheFirstScreen) {
 }
 
 TEST(DriverEndToEnd, CloseOnDisconnectEndsTheSessionAfterTheHostCloses) {
-    ReplayHost host({.records = {firstScreen()}, .close = {ReplayHost::CloseAt::AfterSync}});
+    ReplayHost host(
+        {.records = {test::loopbackFirstScreen()}, .close = {ReplayHost::CloseAt::AfterSync}});
     ASSERT_TRUE(host.start());
     DriverHarness h({.port = host.port(), .sessionIndex = 20, .closeOnDisconnect = 1});
     h.driver->connect(ConnectMode::User);

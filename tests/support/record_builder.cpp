@@ -125,4 +125,23 @@ void RecordingHooks::log(const char* what, std::uint8_t aid) {
     calls.emplace_back(text);
 }
 
+std::vector<std::uint8_t> loopbackFirstScreen(std::string_view title, std::string_view input) {
+    RecordBuilder record(cmd::kEraseWrite, 0xC3);
+    record.sba(0).sf(0x60).text(title).sba(80).sf(0x40).ic();
+    if (!input.empty()) record.text(input);
+    return record.bytes();
+}
+
+std::string hex(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (const std::uint8_t b : bytes) {
+        if (!out.empty()) out += ' ';
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    return out;
+}
+
 }  // namespace cedar::test

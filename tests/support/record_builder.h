@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +16,8 @@ namespace cedar::test {
 
 // EBCDIC (code page 037) of printable ASCII text.
 std::vector<std::uint8_t> ebcdic(std::string_view ascii);
+// "C3 11 40 40": bytes as upper-case hex pairs separated by blanks.
+std::string hex(std::span<const std::uint8_t> bytes);
 // 12-bit address bytes for a position (up to 4095), 14-bit above.
 std::vector<std::uint8_t> address(int position, bool fourteenBit = false);
 
@@ -43,6 +47,13 @@ class RecordBuilder {
   private:
     std::vector<std::uint8_t> bytes_;
 };
+
+// The loopback test host's usual first screen: a protected title field at
+// the top, an unprotected input field on the second row holding `input` with
+// the cursor in it; the WCC restores the keyboard.
+inline constexpr std::string_view kLoopbackTitle = "CEDAR LOOPBACK HOST";
+std::vector<std::uint8_t> loopbackFirstScreen(std::string_view title = kLoopbackTitle,
+                                              std::string_view input = {});
 
 // A session with the program's country.lst loaded (code page 037 base table).
 struct TestSession {

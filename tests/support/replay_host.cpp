@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "record_builder.h"
+
 namespace cedar::test {
 
 namespace {
@@ -38,14 +40,7 @@ std::string systemError(const char* what) {
 }
 
 std::string hex(const std::uint8_t* data, std::size_t length) {
-    std::string out;
-    char text[4];
-    for (std::size_t i = 0; i < length; ++i) {
-        std::snprintf(text, sizeof text, "%02X", data[i]);
-        if (!out.empty()) out += ' ';
-        out += text;
-    }
-    return out;
+    return test::hex(std::span<const std::uint8_t>(data, length));
 }
 
 std::string optionName(std::uint8_t option) {

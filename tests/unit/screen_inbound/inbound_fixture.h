@@ -84,15 +84,4 @@ inline ByteVector concat(std::initializer_list<ByteVector> parts) {
     return out;
 }
 
-inline std::string hex(const ByteVector& bytes) {
-    std::string out;
-    char buf[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", b);
-        out += buf;
-    }
-    if (!out.empty()) out.pop_back();
-    return out;
-}
-
 }  // namespace cedar::test
