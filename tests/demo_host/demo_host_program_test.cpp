@@ -1,0 +1,160 @@
+// cedar_demo_host as a user meets it: cedar_headless and s3270 log on, page
+// the data set list and log off, and see the same screens.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "headless_process.h"
+#include "line_process.h"
+#include "oracles.h"
+#include "s3270_peer.h"
+
+namespace cedar {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The demo host on a port the system picks.
+class DemoHost {
+  public:
+    bool start(std::vector<std::string> args = {}) {
+        args.insert(args.begin(), CEDAR_DEMO_HOST);
+        std::string error;
+        if (!process_.start(args, test::environmentWithout({}), error)) return false;
+        std::string line;
+        if (process_.readLine(line, test::LineProcess::Clock::now() + 10s) !=
+            test::LineProcess::Read::Line)
+            return false;
+        std::smatch m;
+        if (!std::regex_search(line, m, std::regex("listening on 127\\.0\\.0\\.1:([0-9]+)")))
+            return false;
+        port_ = std::stoi(m[1]);
+        return true;
+    }
+    ~DemoHost() {
+        if (process_.running()) ::kill(process_.pid(), SIGTERM);
+        process_.end(test::LineProcess::Clock::now() + 5s);
+    }
+    int port() const { return port_; }
+    const std::string& diagnostics() const { return process_.diagnostics(); }
+
+  private:
+    test::LineProcess process_;
+    int port_ = 0;
+};
+
+// One step of the user, in each program's words.
+struct Step {
+    std::vector<std::string> headless;
+    std::vector<std::string> s3270;
+    bool compare = true;  // compare the screens after it
+};
+
+std::vector<Step> logonPageAndLogoff() {
+    return {
+        {{}, {}},
+        {{"type ibmuser", "key Tab", "type secret", "key Enter", "wait unlock 10"},
+         {"String(ibmuser)", "Tab", "String(secret)", "Enter", "Wait(10,Unlock)"}},
+        {{"type 2", "key Enter", "wait unlock 10"}, {"String(2)", "Enter", "Wait(10,Unlock)"}},
+        {{"key PF8", "wait unlock 10"}, {"PF(8)", "Wait(10,Unlock)"}},
+        {{"key PF8", "wait unlock 10"}, {"PF(8)", "Wait(10,Unlock)"}},
+        {{"key PF7", "wait unlock 10"}, {"PF(7)", "Wait(10,Unlock)"}},
+        {{"key PF3", "wait unlock 10"}, {"PF(3)", "Wait(10,Unlock)"}},
+        {{"type 3", "key Enter", "wait unlock 10"}, {"String(3)", "Enter", "Wait(10,Unlock)"}},
+        {{"key PF3", "wait unlock 10", "type x", "key Enter"},
+         {"PF(3)", "Wait(10,Unlock)", "String(x)", "Enter"},
+         false},
+    };
+}
+
+// The peers call themselves 3279, we 3278: the logon panel shows it.
+std::string sameTerminal(std::string row) {
+    return std::regex_replace(row, std::regex("IBM-3279-"), "IBM-3278-");
+}
+
+TEST(DemoHostProgram, HeadlessAndS3270SeeTheSameScreens) {
+    CEDAR_REQUIRE_ORACLE(test::S3270Peer::available(), "s3270");
+    DemoHost host;
+    ASSERT_TRUE(host.start()) << host.diagnostics();
+    const std::string address = "127.0.0.1:" + std::to_string(host.port());
+
+    test::HeadlessProcess ours(CEDAR_HEADLESS);
+    ASSERT_TRUE(ours.start({"--no-reconnect", address})) << ours.failure();
+    test::S3270Peer peer;
+    ASSERT_TRUE(peer.start()) << peer.error();
+    ASSERT_TRUE(ours.command("connect").ok);
+    ASSERT_TRUE(ours.command("wait unlock 10").ok);
+    ASSERT_TRUE(peer.action("Connect(" + address + ")").ok);
+    ASSERT_TRUE(peer.action("Wait(10,Unlock)").ok);
+
+    int n = 0;
+    for (const auto& step : logonPageAndLogoff()) {
+        ++n;
+        for (const auto& c : step.headless) {
+            const auto a = ours.command(c);
+            ASSERT_TRUE(a.ok) << "step " << n << ": " << c << ": " << a.error;
+        }
+        for (const auto& c : step.s3270) {
+            const auto a = peer.action(c);
+            ASSERT_TRUE(a.ok) << "step " << n << ": " << c << ": " << a.failure;
+        }
+        if (!step.compare) continue;
+        const auto screen = ours.command("screen");
+        const auto ascii = peer.action("Ascii");
+        ASSERT_TRUE(screen.ok && ascii.ok);
+        ASSERT_EQ(screen.lines.size(), 24u);
+        ASSERT_EQ(ascii.data.size(), 24u);
+        for (std::size_t r = 0; r < 24; ++r)
+            EXPECT_EQ(screen.lines[r], sameTerminal(ascii.data[r])) << "step " << n << " row " << r;
+    }
+    // The logoff ends the connection.
+    bool closed = false;
+    for (int i = 0; i < 100 && !closed; ++i) {
+        for (const auto& line : ours.command("status").lines)
+            closed = closed || line == "connected no";
+        if (!closed) std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(closed) << "the host did not end the connection after the logoff";
+    EXPECT_TRUE(ours.command("quit").ok);
+    EXPECT_EQ(ours.finish(), 0) << ours.diagnostics();
+    peer.quit();
+}
+
+// A model 5 terminal gets the wide panel by Erase/Write Alternate, in plain
+// TN3270 as well.
+TEST(DemoHostProgram, AModelFiveTerminalGetsTheWidePanel) {
+    DemoHost host;
+    ASSERT_TRUE(host.start({"--no-tn3270e"})) << host.diagnostics();
+    test::HeadlessProcess ours(CEDAR_HEADLESS);
+    ASSERT_TRUE(
+        ours.start({"--no-reconnect", "--model", "5", "127.0.0.1:" + std::to_string(host.port())}))
+        << ours.failure();
+    for (const char* c : {"connect", "wait unlock 10", "type me", "key Enter", "wait unlock 10",
+                          "type 4", "key Enter", "wait unlock 10"}) {
+        const auto a = ours.command(c);
+        ASSERT_TRUE(a.ok) << c << ": " << a.error;
+    }
+    const auto status = ours.command("status");
+    EXPECT_NE(std::find(status.lines.begin(), status.lines.end(), "size 27x132"),
+              status.lines.end());
+    EXPECT_NE(std::find(status.lines.begin(), status.lines.end(), "tn3270e no"),
+              status.lines.end());
+    const auto screen = ours.command("screen");
+    ASSERT_EQ(screen.lines.size(), 27u);
+    EXPECT_NE(screen.lines[0].find("27 ROWS AND 132 COLUMNS"), std::string::npos);
+    for (const char* c : {"key PF3", "wait unlock 10"})
+        ASSERT_TRUE(ours.command(c).ok) << c;
+    const auto after = ours.command("status").lines;
+    EXPECT_NE(std::find(after.begin(), after.end(), "size 24x80"), after.end())
+        << "Erase/Write gives the default size back";
+    EXPECT_TRUE(ours.command("quit").ok);
+}
+
+}  // namespace
+}  // namespace cedar
