@@ -1,9 +1,54 @@
 #!/usr/bin/env bash
-# Fresh machine: install, build and run. Until the window exists this replays
-# a host screen (the bundled sample, or the recording given as argument).
+# Fresh machine: install, build and show a live host screen.
+#
+#   bash scripts/run.sh                 the demo host of our own, on loopback
+#   bash scripts/run.sh HOST[:PORT]     a real host
+#   bash scripts/run.sh RECORDING [--model N] ...   replays a recorded session
+#
+# Until the window exists, the session runs in cedar_headless: the script
+# connects, prints the host's first screen and then passes what you type to
+# it, one command a line (screen, type TEXT, key Enter, key PF3, status, quit;
+# see the README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target cedar_replay
-./build/default/tools/replay/cedar_replay "${1:-samples/welcome.hex}" "${@:2}"
+[ -f build/default/build.ninja ] || cmake --preset default >/dev/null
+cmake --build --preset default --target cedar_headless cedar_demo_host cedar_replay
+
+if [ $# -gt 0 ] && [ -f "$1" ]; then
+  exec ./build/default/tools/replay/cedar_replay "$@"
+fi
+
+demo_pid=""
+cleanup() { [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+
+if [ $# -gt 0 ]; then
+  target="$1"
+  home="${HOME}"
+else
+  # The demo host on a free loopback port. The session gets a home folder of
+  # its own in the build tree, so the demo never enters your host list or
+  # session files.
+  out=$(mktemp)
+  ./build/default/tools/demo_host/cedar_demo_host --port 0 >"$out" 2>&1 &
+  demo_pid=$!
+  for _ in $(seq 50); do grep -q "listening on" "$out" && break; sleep 0.1; done
+  target=$(sed -n 's/.*listening on \([0-9.:]*\).*/\1/p' "$out")
+  rm -f "$out"
+  [ -n "$target" ] || { echo "the demo host did not start"; exit 1; }
+  home="$PWD/build/demo-home"
+  mkdir -p "$home"
+  echo "Demo host on $target (log on with any user id)."
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "No display: the session runs without a window (cedar_headless)."
+else
+  echo "The window is not built yet: the session runs in cedar_headless."
+fi
+echo "Commands: screen, type TEXT, key Enter, key Tab, key PF3, status, quit."
+{
+  printf 'connect\nwait unlock 15\nscreen\n'
+  if [ -t 0 ]; then cat; else printf 'quit\n'; fi
+} | HOME="$home" ./build/default/tools/headless/cedar_headless --no-reconnect "$target"
