@@ -9,7 +9,8 @@ HostLink::HostLink(Session& session, Connector& connector, Scheduler& scheduler,
       connector_(connector),
       scheduler_(scheduler),
       ui_(ui),
-      telnet_(protocol_, session.screen, session.records, session.codePages, session.status, *this),
+      hostScreen_(session.screen, session.records, session.codePages, session.status),
+      telnet_(protocol_, session.codePages, session.status, hostScreen_, *this),
       sender_(protocol_, scheduler, *this),
       inbound_(session.screen, session.codePages, *this),
       readReplies_(inbound_, session.records),
@@ -110,7 +111,8 @@ void HostLink::traceRawSent(std::span<const std::uint8_t> bytes) {
 }
 
 void HostLink::echoLineMode(std::span<const std::uint8_t> bytes) {
-    telnet_.showLineModeText(bytes);
+    hostScreen_.applyLineModeData(bytes);
+    refreshDisplay();
 }
 
 void HostLink::deviceRejected(std::uint8_t, const std::string& message) {

@@ -11,6 +11,7 @@
 #include "host/protocol_state.h"
 #include "host/telnet_layer.h"
 #include "host/trace.h"
+#include "screen/host_screen.h"
 #include "screen/inbound.h"
 #include "screen/structured_fields.h"
 #include "session/session.h"
@@ -122,6 +123,7 @@ class HostLink : private ConnectionEvents,
     Scheduler& scheduler_;
     LinkUi& ui_;
     ProtocolState protocol_;
+    HostScreen hostScreen_;
     TelnetLayer telnet_;
     HostSender sender_;
     InboundBuilder inbound_;

@@ -124,7 +124,8 @@ std::vector<HostRecord> hostRecords(const std::vector<Block>& blocks) {
     SessionStatus status = SessionStatus::Connecting;
     RecordProcessor records(ps, codePages, status);
     ProtocolState state;
-    TelnetLayer telnet(state, ps, records, codePages, status, collector);
+    HostScreen screen(ps, records, codePages, status);
+    TelnetLayer telnet(state, codePages, status, screen, collector);
     telnet.setTerminalType(
         defaultScreenModels()[static_cast<std::size_t>(options.modelIndex)].terminalType);
     telnet.connectionStarted();

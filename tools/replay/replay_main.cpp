@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
         }
     } counter;
     cedar::ProtocolState state;
-    cedar::TelnetLayer telnet(state, session.screen, session.records, session.codePages,
-                              session.status, counter);
+    cedar::HostScreen screen(session.screen, session.records, session.codePages, session.status);
+    cedar::TelnetLayer telnet(state, session.codePages, session.status, screen, counter);
     telnet.setConfig({.tn3270eAllowed = true, .luName = ""});
     telnet.setTerminalType(session.models[static_cast<std::size_t>(o.model - 2)].terminalType);
     telnet.connectionStarted();

@@ -1,0 +1,80 @@
+#include "screen/host_screen.h"
+
+#include <algorithm>
+
+namespace cedar {
+
+void HostScreen::applyRecord(std::span<const std::uint8_t> record, const RecordOrigin& origin) {
+    records_.processRecord(record, origin);
+}
+
+void HostScreen::sessionUnbound() {
+    ps_.eraseScreen(1, 0);
+}
+
+void HostScreen::sscpLuDataStarted() {
+    ps_.eraseScreen(1, 0);
+}
+
+void HostScreen::echoWithdrawn() {
+    ps_.eraseScreen(1, 0);
+}
+
+void HostScreen::translationModeChanged(TranslationMode mode) {
+    codePages_.translationMode = mode;
+}
+
+// The cursor to the same column of the next row; on the last row the
+// characters scroll up one row and the last row becomes blank.
+void HostScreen::newLine() {
+    const int columns = ps_.columns();
+    const int column = ps_.cursorAddress % columns;
+    const int row = ps_.cursorAddress / columns;
+    if (row + 1 >= ps_.rows()) {
+        auto& chars = ps_.characters();
+        std::copy(chars.begin() + columns, chars.begin() + ps_.positions(), chars.begin());
+        std::fill(chars.begin() + ps_.positions() - columns, chars.begin() + ps_.positions(),
+                  std::uint8_t{0x20});
+        ps_.markAll();
+        ps_.cursorAddress = (ps_.rows() - 1) * columns + column;
+    } else {
+        ps_.cursorAddress += columns;
+    }
+}
+
+void HostScreen::applyLineModeData(std::span<const std::uint8_t> bytes) {
+    for (std::uint8_t b : bytes) {
+        switch (b) {
+            case 0x07:
+                if (updateSound_) updateSound_();
+                break;
+            case 0x08:
+                ps_.cursorAddress = ps_.previousAddress(ps_.cursorAddress);
+                break;
+            case 0x0D:
+                ps_.cursorAddress -= ps_.cursorAddress % ps_.columns();
+                break;
+            case 0x0A:
+                newLine();
+                break;
+            default: {
+                if (b < 0x20) break;
+                const int p = ps_.cursorAddress;
+                ps_.characters()[p] = b;
+                ps_.colors()[p] = 0;
+                ps_.mark(p);
+                const int next = ps_.nextAddress(p);
+                if (next == 0) {
+                    ps_.cursorAddress = (ps_.rows() - 1) * ps_.columns();
+                    newLine();
+                } else {
+                    ps_.cursorAddress = next;
+                }
+                break;
+            }
+        }
+    }
+    status_ = SessionStatus::Unlocked;
+}
+
+}  // namespace cedar
