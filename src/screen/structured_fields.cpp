@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "screen/message_titles.h"
 #include "screen/record_processor.h"
 
 namespace cedar {
@@ -195,7 +196,7 @@ void StructuredFields::remoteAction(Bytes f) {
                               ? "Error opening temp file '%s' for remote execution"
                               : "Error opening temp file '%s' for pcprint action",
                           name.c_str());
-            links_.messages->warning("File Error", text);
+            links_.messages->warning(title::kFileError, text);
             remote_ = Remote::Failed;
             return;
         }

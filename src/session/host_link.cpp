@@ -117,7 +117,7 @@ void HostLink::echoLineMode(std::span<const std::uint8_t> bytes) {
 
 void HostLink::deviceRejected(std::uint8_t, const std::string& message) {
     ui_.statusChanged();
-    ui_.showError(link_title::kDeviceRejected, message);
+    ui_.showError(title::kDeviceRejected, message);
 }
 
 void HostLink::recordApplied(std::span<const std::uint8_t> record, const RecordOrigin&) {

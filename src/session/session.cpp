@@ -1,7 +1,7 @@
 #include "session/session.h"
 
-#include "session/settings.h"
 #include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
 
 namespace cedar {
 
