@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/event_loop.h"
+#include "platform/event_loop.h"
 #include "platform/tcp_connection.h"
 #include "record_builder.h"
 #include "replay_host.h"

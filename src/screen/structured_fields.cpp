@@ -190,7 +190,7 @@ void StructuredFields::remoteAction(Bytes f) {
     if (remote_ == Remote::None) {
         if (!links_.remoteActions->create(kind)) {
             char text[96];
-            const std::string name = RemoteActionFiles::fileName(kind, options_.sessionId);
+            const std::string name = remoteActionFileName(kind, options_.sessionId);
             std::snprintf(text, sizeof text,
                           kind == RemoteActionKind::Macro
                               ? "Error opening temp file '%s' for remote execution"

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "hercules_host.h"
-#include "host/event_loop.h"
 #include "line_process.h"
+#include "platform/event_loop.h"
 #include "platform/tcp_connection.h"
 #include "record_builder.h"
 #include "replay_host.h"

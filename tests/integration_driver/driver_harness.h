@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/event_loop.h"
+#include "platform/event_loop.h"
 #include "platform/tcp_connection.h"
 #include "record_builder.h"
 #include "screen/screen_text.h"

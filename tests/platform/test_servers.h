@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host/connection.h"
-#include "host/event_loop.h"
+#include "platform/event_loop.h"
 
 namespace cedar::test {
 

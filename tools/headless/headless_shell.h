@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "host/event_loop.h"
 #include "keyboard/key_list.h"
 #include "keyboard/keyboard_services.h"
+#include "platform/event_loop.h"
 #include "session/connection_plan.h"
 #include "session/host_link_control.h"
 #include "session/session.h"

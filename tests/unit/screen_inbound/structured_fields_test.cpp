@@ -4,14 +4,12 @@
 #include "screen/structured_fields.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "inbound_fixture.h"
+#include "recording_remote_actions.h"
 
 namespace cedar {
 namespace {
@@ -311,32 +309,6 @@ TEST(StructuredFields, FileTransferFieldsOnlyDuringATransfer) {
     EXPECT_EQ(dft.fields[0], open) << "handed over whole";
 }
 
-class RecordingStore : public RemoteActionStore {
-  public:
-    bool createOk = true;
-    bool appendOk = true;
-    std::vector<std::string> calls;
-    std::string data;
-    bool create(RemoteActionKind kind) override {
-        calls.push_back(std::string("create ") + name(kind));
-        return createOk;
-    }
-    bool append(Bytes bytes, std::string& error) override {
-        calls.emplace_back("append");
-        data.append(bytes.begin(), bytes.end());
-        if (!appendOk) error = "disk full";
-        return appendOk;
-    }
-    void complete(RemoteActionKind kind) override {
-        calls.push_back(std::string("complete ") + name(kind));
-    }
-
-  private:
-    static const char* name(RemoteActionKind kind) {
-        return kind == RemoteActionKind::Macro ? "macro" : "print";
-    }
-};
-
 ByteVector remote(std::uint8_t selector, const char* text) {
     return field(sfid::kRemoteAction, concat({{0x1F, 0x00, 0x00, selector}, ebcdic(text)}));
 }
@@ -350,7 +322,7 @@ struct RemoteFixture {
     }
     InboundFixture f;
     RecordingDft dft;
-    RecordingStore store;
+    test::RecordingRemoteActions store;
     void eraseWrite() { f.apply(RecordBuilder(cmd::kEraseWrite, 0x02)); }
     std::size_t acks() const {
         return static_cast<std::size_t>(
@@ -425,41 +397,9 @@ TEST(RemoteAction, FieldWithoutSelectorIsOnlyAcknowledged) {
     EXPECT_FALSE(r.f.fields.remoteActionPending());
 }
 
-TEST(RemoteAction, SessionFilesAreWrittenAndHandedOn) {
-    namespace fs = std::filesystem;
-    const fs::path folder =
-        fs::temp_directory_path() / ("cedar_remote_" + std::to_string(::getpid()));
-    fs::create_directories(folder / "macros");
-    fs::create_directories(folder / "print");
-    {
-        RemoteActionFiles files((folder / "macros").string(), (folder / "print").string(), 'C');
-        EXPECT_EQ(RemoteActionFiles::fileName(RemoteActionKind::Macro, 'C'), "cdr$C$exec.mac");
-        EXPECT_EQ(RemoteActionFiles::fileName(RemoteActionKind::PcPrint, '7'), "cdr$7$prnt.txt");
-        std::vector<std::string> completed;
-        files.setCompletion([&completed](RemoteActionKind, const std::string& path) {
-            std::ifstream in(path, std::ios::binary);
-            completed.emplace_back(std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>());
-            completed.push_back(path);
-        });
-        InboundFixture f;
-        f.fields.setLinks({nullptr, &files, &f.hooks, &f.hooks});
-        f.apply(wsf({remote(0x98, "TYPE('HI')")}));
-        f.apply(wsf({remote(0x98, " END")}));
-        f.apply(RecordBuilder(cmd::kEraseWrite, 0x02));
-        ASSERT_EQ(completed.size(), 2u);
-        EXPECT_EQ(completed[0], "TYPE('HI') END");
-        EXPECT_EQ(completed[1], (folder / "macros" / "cdr$C$exec.mac").string());
-        EXPECT_TRUE(f.hooks.warnings.empty());
-    }
-    {
-        RemoteActionFiles missing((folder / "absent").string(), (folder / "absent").string(), 'C');
-        EXPECT_FALSE(missing.create(RemoteActionKind::PcPrint));
-        std::string error;
-        EXPECT_FALSE(missing.append(ByteVector{0x41}, error));
-        EXPECT_FALSE(error.empty());
-    }
-    fs::remove_all(folder);
+TEST(RemoteAction, FileNamesCarryTheSessionId) {
+    EXPECT_EQ(remoteActionFileName(RemoteActionKind::Macro, 'C'), "cdr$C$exec.mac");
+    EXPECT_EQ(remoteActionFileName(RemoteActionKind::PcPrint, '7'), "cdr$7$prnt.txt");
 }
 
 }  // namespace

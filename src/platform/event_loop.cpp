@@ -1,4 +1,4 @@
-#include "host/event_loop.h"
+#include "platform/event_loop.h"
 
 #include <algorithm>
 #include <vector>
