@@ -28,17 +28,17 @@ void HostScreen::translationModeChanged(TranslationMode mode) {
 // characters scroll up one row and the last row becomes blank.
 void HostScreen::newLine() {
     const int columns = ps_.columns();
-    const int column = ps_.cursorAddress % columns;
-    const int row = ps_.cursorAddress / columns;
+    const int column = ps_.cursor() % columns;
+    const int row = ps_.cursor() / columns;
     if (row + 1 >= ps_.rows()) {
         auto& chars = ps_.characters();
         std::copy(chars.begin() + columns, chars.begin() + ps_.positions(), chars.begin());
         std::fill(chars.begin() + ps_.positions() - columns, chars.begin() + ps_.positions(),
                   std::uint8_t{0x20});
         ps_.markAll();
-        ps_.cursorAddress = (ps_.rows() - 1) * columns + column;
+        ps_.setCursor((ps_.rows() - 1) * columns + column);
     } else {
-        ps_.cursorAddress += columns;
+        ps_.setCursor(ps_.cursor() + columns);
     }
 }
 
@@ -49,26 +49,26 @@ void HostScreen::applyLineModeData(std::span<const std::uint8_t> bytes) {
                 if (updateSound_) updateSound_();
                 break;
             case 0x08:
-                ps_.cursorAddress = ps_.previousAddress(ps_.cursorAddress);
+                ps_.setCursor(ps_.previousAddress(ps_.cursor()));
                 break;
             case 0x0D:
-                ps_.cursorAddress -= ps_.cursorAddress % ps_.columns();
+                ps_.setCursor(ps_.cursor() - ps_.cursor() % ps_.columns());
                 break;
             case 0x0A:
                 newLine();
                 break;
             default: {
                 if (b < 0x20) break;
-                const int p = ps_.cursorAddress;
+                const int p = ps_.cursor();
                 ps_.characters()[p] = b;
                 ps_.colors()[p] = 0;
                 ps_.mark(p);
                 const int next = ps_.nextAddress(p);
                 if (next == 0) {
-                    ps_.cursorAddress = (ps_.rows() - 1) * ps_.columns();
+                    ps_.setCursor((ps_.rows() - 1) * ps_.columns());
                     newLine();
                 } else {
-                    ps_.cursorAddress = next;
+                    ps_.setCursor(next);
                 }
                 break;
             }

@@ -37,7 +37,7 @@ void InboundBuilder::begin(std::uint8_t aidByte) {
     out_.clear();
     trace_.clear();
     put(aidByte);
-    putAddress(ps_.cursorAddress);
+    putAddress(ps_.cursor());
 }
 
 void InboundBuilder::putAddress(int position) {

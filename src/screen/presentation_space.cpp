@@ -137,7 +137,7 @@ void PresentationSpace::eraseScreen(int sizeChoice, int mode) {
         std::fill_n(image_->highlights.begin(), n, std::uint8_t{0});
         std::fill_n(image_->charsets.begin(), n, std::uint8_t{0});
         bufferAddress = 0;
-        cursorAddress = 0;
+        setCursor(0);
         currentColor = currentHighlight = currentCharset = 0;
         currentFieldAttribute = 0;
         insertMode = false;
@@ -150,7 +150,7 @@ void PresentationSpace::eraseScreen(int sizeChoice, int mode) {
         positions_ = rows_ * columns_;
         sizeMode_ = static_cast<std::uint8_t>(sizeChoice);
         // A smaller screen may leave the cursor outside it.
-        if (cursorAddress >= positions_) cursorAddress = 0;
+        if (cursor_ >= positions_) setCursor(0);
         if (bufferAddress >= positions_) bufferAddress = 0;
         listener_->sizeChanged(oldMode, sizeChoice);
     }

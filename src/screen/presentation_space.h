@@ -60,6 +60,7 @@ std::array<ScreenModel, 5> defaultScreenModels();
 class ScreenListener {
   public:
     virtual ~ScreenListener() = default;
+    // The cursor moved, or its shape changed (insert mode).
     virtual void cursorMoved() {}
     // The geometry switched from one size choice to another (1 default, 2 alternate).
     virtual void sizeChanged(int /*oldSizeMode*/, int /*newSizeMode*/) {}
@@ -164,9 +165,16 @@ class PresentationSpace {
     void setListener(ScreenListener* listener);
     ScreenListener& listener() { return *listener_; }
 
+    // The cursor position. Setting it to another position tells the listener.
+    int cursor() const { return cursor_; }
+    void setCursor(int position) {
+        if (position == cursor_) return;
+        cursor_ = position;
+        listener_->cursorMoved();
+    }
+
     // State carried by the outbound orders and read by the keyboard.
     int bufferAddress = 0;
-    int cursorAddress = 0;
     std::uint8_t currentColor = 0;
     std::uint8_t currentHighlight = 0;
     std::uint8_t currentCharset = 0;
@@ -187,6 +195,7 @@ class PresentationSpace {
     ColorItems colorItems_ = ColorItems::defaults();
     ScreenListener defaultListener_;
     ScreenListener* listener_ = &defaultListener_;
+    int cursor_ = 0;
 
     int rows_ = 24;
     int columns_ = 80;

@@ -147,7 +147,7 @@ void RecordProcessor::processRecord(Bytes record, const RecordOrigin& origin) {
     std::vector<std::uint8_t> rerun;
     Cursor c{record.data(), record.size(), 0, record[0], true};
     for (;;) {
-        ps_.bufferAddress = ps_.cursorAddress;
+        ps_.bufferAddress = ps_.cursor();
         ps_.currentColor = ps_.currentHighlight = ps_.currentCharset = 0;
         Flow flow = processCommand(c);
         ps_.afterOrder = true;
@@ -177,30 +177,29 @@ void RecordProcessor::characterString(Bytes record) {
         switch (b) {
             case 0x0C:  // form feed
                 ps_.eraseScreen(ps_.sizeMode(), 0);
-                ps_.cursorAddress = 0;
+                ps_.setCursor(0);
                 break;
             case 0x0D:  // carriage return
-                ps_.cursorAddress -= ps_.cursorAddress % columns;
+                ps_.setCursor(ps_.cursor() - ps_.cursor() % columns);
                 break;
             case 0x15: {  // new line
-                const int next = (ps_.cursorAddress / columns + 1) * columns;
-                ps_.cursorAddress = next >= ps_.positions() ? 0 : next;
+                const int next = (ps_.cursor() / columns + 1) * columns;
+                ps_.setCursor(next >= ps_.positions() ? 0 : next);
                 break;
             }
             default: {
-                const int p = ps_.cursorAddress;
+                const int p = ps_.cursor();
                 chars[p] = codePages_.hostToDisplay(b);
                 ps_.attributes()[p] = 0;
                 ps_.colors()[p] = 0;
                 ps_.highlights()[p] = 0;
                 ps_.charsets()[p] = 0;
                 ps_.mark(p);
-                ps_.cursorAddress = ps_.nextAddress(p);
+                ps_.setCursor(ps_.nextAddress(p));
                 break;
             }
         }
     }
-    ps_.listener().cursorMoved();
 }
 
 void RecordProcessor::writeCommand(Cursor& c, std::uint8_t wcc) {
@@ -280,8 +279,7 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
             // The end-of-write step runs once, after the record, with the
             // cursor already on the first input field.
             ps_.fieldStatistics();
-            ps_.cursorAddress = ps_.tabFrom(0);
-            ps_.listener().cursorMoved();
+            ps_.setCursor(ps_.tabFrom(0));
             c.pos = 1;
             return Flow::Continue;
         case 0xA0:
@@ -423,10 +421,7 @@ RecordProcessor::Flow RecordProcessor::processOrder(Cursor& c) {
             ++c.pos;
             // An address outside the screen (accepted with "IgnoreInvalidSBA")
             // never becomes the cursor.
-            if (ps_.bufferAddress < ps_.positions()) {
-                ps_.cursorAddress = ps_.bufferAddress;
-                ps_.listener().cursorMoved();
-            }
+            if (ps_.bufferAddress < ps_.positions()) ps_.setCursor(ps_.bufferAddress);
             ps_.afterOrder = true;
             return Flow::Continue;
         case order::kProgramTab:

@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     std::cout << "-- fields\n";
     for (const auto& f : cedar::fieldList(ps))
         std::cout << cedar::describeField(f, ps) << '\n';
-    const auto rc = ps.rowColumnOf(ps.cursorAddress);
+    const auto rc = ps.rowColumnOf(ps.cursor());
     std::cout << "-- cursor " << rc.row + 1 << "," << rc.column + 1 << '\n';
     return 0;
 }

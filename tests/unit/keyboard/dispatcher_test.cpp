@@ -79,7 +79,7 @@ TEST_P(LockMatrix, RunsQueuesOrRefuses) {
     EXPECT_EQ(f.key(c.word), c.outcome);
     const bool ran = c.outcome == KeyOutcome::Performed;
     if (c.word == kTab || c.word == charKey('a')) {
-        EXPECT_EQ(f.ps().cursorAddress != 6, ran);
+        EXPECT_EQ(f.ps().cursor() != 6, ran);
     }
     EXPECT_EQ(f.state.typeAhead.size(), c.outcome == KeyOutcome::Queued ? 1 : 0);
 }
@@ -261,12 +261,12 @@ TEST(AttentionKeys, SysReqByMode) {
 TEST(AttentionKeys, ClearErasesTheScreenBeforeItsShortRead) {
     KeyboardFixture f;
     f.load(Screen::Form);
-    f.ps().cursorAddress = 200;
+    f.ps().setCursor(200);
     f.keys("Clear");
     EXPECT_EQ(f.link.sent, std::vector<std::string>{"shortRead 6D"});
     EXPECT_FALSE(f.ps().screenFormatted);
     EXPECT_EQ(f.row(0), "");
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
 }
 
 TEST(AttentionKeys, CommonStepsInsertModeAndWordWrap) {
@@ -334,11 +334,11 @@ TEST(Undo, AlternatesBetweenTheHostScreenAndTheOperatorsChanges) {
     f.keys("Undo");
     EXPECT_EQ(f.field(5), "abcdefghij");
     EXPECT_FALSE(f.modified(5));
-    EXPECT_EQ(f.ps().cursorAddress, 6);
+    EXPECT_EQ(f.ps().cursor(), 6);
     f.keys("Undo");
     EXPECT_EQ(f.field(5), "xyzdefghij");
     EXPECT_TRUE(f.modified(5));
-    EXPECT_EQ(f.ps().cursorAddress, 21);
+    EXPECT_EQ(f.ps().cursor(), 21);
     f.keys("Undo");
     EXPECT_EQ(f.field(5), "abcdefghij");
     // Any other key arms Undo again: the next Undo goes back to the host's screen.

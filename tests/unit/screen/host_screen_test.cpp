@@ -20,7 +20,7 @@ struct LineMode {
         screen.applyLineModeData(
             std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
     }
-    int cursor() const { return t.session.screen.cursorAddress; }
+    int cursor() const { return t.session.screen.cursor(); }
 };
 
 TEST(LineModeScreen, NewLinesScrollAtTheLastRowKeepingTheColumn) {
@@ -61,7 +61,7 @@ TEST(LineModeScreen, ControlBytesAndTheEndOfTheScreen) {
     };
     for (const auto& c : cases) {
         LineMode m;
-        m.t.session.screen.cursorAddress = c.start;
+        m.t.session.screen.setCursor(c.start);
         m.feed(c.bytes);
         EXPECT_EQ(m.cursor(), c.cursor) << c.name;
         EXPECT_EQ(m.bells, c.bells) << c.name;
@@ -69,7 +69,7 @@ TEST(LineModeScreen, ControlBytesAndTheEndOfTheScreen) {
     }
     // The wrapped row moved up and the last row is blank.
     LineMode m;
-    m.t.session.screen.cursorAddress = 23 * 80 + 78;
+    m.t.session.screen.setCursor(23 * 80 + 78);
     m.feed("YZ");
     EXPECT_EQ(m.t.row(22).substr(78), "YZ");
     EXPECT_EQ(m.t.row(23), "");

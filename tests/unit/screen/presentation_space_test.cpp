@@ -151,5 +151,36 @@ TEST(PresentationSpace, UserSizeOutsideLimitsFallsBackToModelTwo) {
     }
 }
 
+struct CursorCounter : ScreenListener {
+    int moves = 0;
+    void cursorMoved() override { ++moves; }
+};
+
+// Every cursor change, by whoever makes it, reaches the listener once; a set
+// to the same position is no change.
+TEST(PresentationSpace, TheListenerHearsOfEveryCursorMove) {
+    TestSession t;
+    CursorCounter counter;
+    t.ps().setListener(&counter);
+    t.ps().setCursor(0);
+    EXPECT_EQ(counter.moves, 0) << "no move";
+    t.ps().setCursor(85);
+    EXPECT_EQ(counter.moves, 1);
+    t.ps().eraseScreen(t.ps().sizeMode(), 0);
+    EXPECT_EQ(t.ps().cursor(), 0);
+    EXPECT_EQ(counter.moves, 2) << "an erase homes the cursor";
+
+    // A write that inserts the cursor, and an SSCP-LU string that moves it.
+    counter.moves = 0;
+    t.apply(RecordBuilder(0xF1, 0xC3).sba(400).ic().bytes());
+    EXPECT_EQ(t.ps().cursor(), 400);
+    EXPECT_EQ(counter.moves, 1);
+    const std::vector<std::uint8_t> string = {0xC1, 0xC2};
+    t.apply(string, {.tn3270e = true, .dataType = 7, .sscpLu = true});
+    EXPECT_EQ(t.ps().cursor(), 402);
+    EXPECT_EQ(counter.moves, 3);
+    t.ps().setListener(nullptr);
+}
+
 }  // namespace
 }  // namespace cedar

@@ -89,7 +89,7 @@ TEST(WriteCommands, EraseWriteBeyondDefaultSizeIsReappliedAsAlternate) {
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sba(40 * 80).text("ROW 41").ic());
     EXPECT_EQ(f.ps().rows(), 43);
     EXPECT_EQ(f.t.row(40), "ROW 41");
-    EXPECT_EQ(f.ps().cursorAddress, 40 * 80 + 6);
+    EXPECT_EQ(f.ps().cursor(), 40 * 80 + 6);
     EXPECT_TRUE(f.hooks.warnings.empty());
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1) << "the aborted pass ends nothing";
 
@@ -119,7 +119,7 @@ TEST(WriteCommands, IgnoreInvalidSbaDefersToTheWriteGuard) {
         Fixture f(s);
         f.apply(RecordBuilder(cmd::kWrite, 0x02).sba14(2000).ic().text("B").sba(0).text("C"));
         EXPECT_EQ(f.t.row(0), "") << "the record stopped at the guard";
-        EXPECT_EQ(f.ps().cursorAddress, 0) << "the cursor never leaves the screen";
+        EXPECT_EQ(f.ps().cursor(), 0) << "the cursor never leaves the screen";
         if (silent) {
             EXPECT_TRUE(f.hooks.warnings.empty());
         } else {
@@ -202,7 +202,7 @@ TEST(EraseAllUnprotected, ErasesInputRestoresOnceAndTabsToFirstField) {
         EXPECT_EQ(f.t.row(0), " LABEL");
         EXPECT_EQ(f.t.row(2), "");
         EXPECT_EQ(f.ps().attributes()[6] & fa::kModified, 0);
-        EXPECT_EQ(f.ps().cursorAddress, 7);
+        EXPECT_EQ(f.ps().cursor(), 7);
         EXPECT_EQ(f.rp().currentAid, kNoAid);
         EXPECT_EQ(f.status(), SessionStatus::Unlocked);
         EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
@@ -388,7 +388,7 @@ TEST(Orders, EraseUnprotectedToAddress) {
 TEST(Orders, InsertCursorAndGraphicEscape) {
     Fixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(85).ic().ge(0xC5).text("A"));
-    EXPECT_EQ(f.ps().cursorAddress, 85);
+    EXPECT_EQ(f.ps().cursor(), 85);
     EXPECT_EQ(f.ps().characters()[85], 0xC5);
     EXPECT_EQ(f.ps().hostCodes()[85], 0xC5);
     EXPECT_EQ(f.ps().charsets()[85], kGraphicEscapeCharset);
@@ -440,7 +440,7 @@ TEST(SscpLu, CharacterStringsWithFormFeedCarriageReturnAndNewLine) {
     f.apply(text, sscp);
     EXPECT_EQ(f.t.row(0), "HELLO");
     EXPECT_EQ(f.t.row(1), "XEXT");
-    EXPECT_EQ(f.ps().cursorAddress, 81);
+    EXPECT_EQ(f.ps().cursor(), 81);
     EXPECT_TRUE(f.hooks.calls.empty()) << "no end-of-write step";
 
     f.apply(std::vector<std::uint8_t>{0x0C, 0xC1}, sscp);
@@ -448,9 +448,9 @@ TEST(SscpLu, CharacterStringsWithFormFeedCarriageReturnAndNewLine) {
     EXPECT_EQ(f.t.row(1), "");
 
     // A new line from the last row wraps to the top.
-    f.ps().cursorAddress = 1919;
+    f.ps().setCursor(1919);
     f.apply(std::vector<std::uint8_t>{0x15}, sscp);
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
 }
 
 TEST(Dispatch, RoutesByTypeAndStatus) {

@@ -321,7 +321,7 @@ TEST(ReadReplies, CharacterModeOutputGrowsToTheWholeLargestScreen) {
         ps.colors()[p] = p % 2 ? 0x12 : 0x21;
         ps.highlights()[p] = p % 2 ? 1 : 2;
     }
-    ps.cursorAddress = 16379;
+    ps.setCursor(16379);
     ps.replyMode = 2;
     f.builder.sendReadBuffer(kEnter);
     const auto& sent = f.sender.last();

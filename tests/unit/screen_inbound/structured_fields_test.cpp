@@ -161,7 +161,7 @@ TEST(StructuredFields, EraseResetChoosesTheSize) {
     f.apply(wsf({field(sfid::kEraseReset, {0x80})}));
     EXPECT_EQ(f.ps().rows(), 43);
     EXPECT_EQ(f.t.row(0), "");
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
 
     f.apply(RecordBuilder(cmd::kWrite, 0x02).text("NEW"));
     f.apply(wsf({field(sfid::kEraseReset, {0x00})}));
@@ -218,7 +218,7 @@ TEST(StructuredFields, Outbound3270DsIsProcessedAsARecord) {
         RecordBuilder(cmd::kEraseWrite, 0xC3).sba(80).text("INSIDE").ic().bytes();
     f.apply(wsf({field(sfid::kOutbound3270Ds, concat({{0x00}, write}))}));
     EXPECT_EQ(f.t.row(1), "INSIDE");
-    EXPECT_EQ(f.ps().cursorAddress, 86);
+    EXPECT_EQ(f.ps().cursor(), 86);
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
 
