@@ -50,7 +50,7 @@ void KeyboardController::attentionKey(std::uint8_t code) {
             attention();
             return;
         case Action::Clear:
-            ps_.eraseScreen(ps_.sizeMode(), 0);
+            ps_.eraseScreen(ps_.sizeMode());
             ps_.fieldStatistics();
             link_->sendShortRead(records_.currentAid);
             return;

@@ -9,15 +9,15 @@ void HostScreen::applyRecord(std::span<const std::uint8_t> record, const RecordO
 }
 
 void HostScreen::sessionUnbound() {
-    ps_.eraseScreen(1, 0);
+    ps_.eraseScreen(SizeMode::Default);
 }
 
 void HostScreen::sscpLuDataStarted() {
-    ps_.eraseScreen(1, 0);
+    ps_.eraseScreen(SizeMode::Default);
 }
 
 void HostScreen::echoWithdrawn() {
-    ps_.eraseScreen(1, 0);
+    ps_.eraseScreen(SizeMode::Default);
 }
 
 void HostScreen::translationModeChanged(TranslationMode mode) {

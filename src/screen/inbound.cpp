@@ -140,10 +140,10 @@ void InboundBuilder::sendReadBuffer(std::uint8_t aidByte, int start) {
     begin(aidByte);
     if (start < 0 || start >= ps_.positions()) start = 0;
     switch (ps_.replyMode) {
-        case 1:
+        case ReplyMode::ExtendedField:
             readBufferExtended(start, false);
             break;
-        case 2:
+        case ReplyMode::Character:
             readBufferExtended(start, true);
             break;
         default:  // field mode, and any mode byte the host had no business sending

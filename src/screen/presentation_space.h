@@ -55,6 +55,23 @@ struct ScreenModel {
 // The five models: 2, 3, 4, 5 and the user-defined size.
 std::array<ScreenModel, 5> defaultScreenModels();
 
+// Which of the session's two screen sizes is in force.
+enum class SizeMode : std::uint8_t {
+    Default = 1,
+    Alternate = 2,
+    None = 0xFF,  // none yet: the next erase applies one whatever it is
+};
+
+// What an erase does to the planes.
+enum class EraseMode : std::uint8_t {
+    Clear = 0,         // planes, cursor and buffer address to zero
+    KeepContents = 3,  // only the size changes
+};
+
+// How Read Buffer answers (set by Set Reply Mode). The host's mode byte is
+// kept as sent; a value outside these reads as field mode.
+enum class ReplyMode : std::uint8_t { Field = 0, ExtendedField = 1, Character = 2 };
+
 // Told about changes the display must follow. The view reads the planes; it
 // never writes them.
 class ScreenListener {
@@ -62,8 +79,8 @@ class ScreenListener {
     virtual ~ScreenListener() = default;
     // The cursor moved, or its shape changed (insert mode).
     virtual void cursorMoved() {}
-    // The geometry switched from one size choice to another (1 default, 2 alternate).
-    virtual void sizeChanged(int /*oldSizeMode*/, int /*newSizeMode*/) {}
+    // The geometry switched from one size to the other.
+    virtual void sizeChanged(SizeMode /*oldMode*/, SizeMode /*newMode*/) {}
     virtual void invalidateAll() {}
 };
 
@@ -83,8 +100,6 @@ class PresentationSpace {
         Plane charsets{};
         Plane hostCodes{};
     };
-
-    static constexpr std::uint8_t kNoSizeMode = 0xFF;
 
     explicit PresentationSpace(const ScreenSettings& settings);
 
@@ -114,15 +129,15 @@ class PresentationSpace {
     int positions() const { return positions_; }
     int rows() const { return rows_; }
     int columns() const { return columns_; }
-    std::uint8_t sizeMode() const { return sizeMode_; }
+    SizeMode sizeMode() const { return sizeMode_; }
 
     // The sizes the session's options select. Forces the next erase to re-apply
     // a size (sizeMode becomes "none").
     void configureSizes(const ScreenSessionOptions& options,
                         const std::array<ScreenModel, 5>& models);
-    // Rows and columns of the default (1) and alternate (2) size.
-    int sizeRows(int sizeChoice) const;
-    int sizeColumns(int sizeChoice) const;
+    // Rows and columns of the default and the alternate size.
+    int sizeRows(SizeMode size) const;
+    int sizeColumns(SizeMode size) const;
     const std::string& alternateTerminalType() const { return alternateTerminalType_; }
 
     // Position arithmetic.
@@ -144,7 +159,9 @@ class PresentationSpace {
     static int decodeAddressBytes(std::uint8_t b1, std::uint8_t b2);
 
     int findField(int position);
-    void eraseScreen(int sizeChoice, int mode);
+    // Switches to `size` (Default or Alternate; None keeps the size in force)
+    // and clears the planes unless `mode` keeps them.
+    void eraseScreen(SizeMode size, EraseMode mode = EraseMode::Clear);
     void resetAllModifiedTags();
     void eraseAllUnprotected();
     void fieldStatistics();
@@ -181,7 +198,7 @@ class PresentationSpace {
     bool afterOrder = true;
     std::uint8_t currentFieldAttribute = 0;
     std::uint8_t fieldHighlight = 0;
-    std::uint8_t replyMode = 0;  // 0 field, 1 extended field, 2 character
+    ReplyMode replyMode = ReplyMode::Field;
     bool insertMode = false;
     bool wordWrap = false;
     int inputFieldCount = 0;
@@ -200,7 +217,7 @@ class PresentationSpace {
     int rows_ = 24;
     int columns_ = 80;
     int positions_ = 24 * 80;
-    std::uint8_t sizeMode_ = kNoSizeMode;
+    SizeMode sizeMode_ = SizeMode::None;
     bool configured_ = false;
     int defaultRows_ = 24;
     int defaultColumns_ = 80;

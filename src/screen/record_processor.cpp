@@ -176,7 +176,7 @@ void RecordProcessor::characterString(Bytes record) {
         const int columns = ps_.columns();
         switch (b) {
             case 0x0C:  // form feed
-                ps_.eraseScreen(ps_.sizeMode(), 0);
+                ps_.eraseScreen(ps_.sizeMode());
                 ps_.setCursor(0);
                 break;
             case 0x0D:  // carriage return
@@ -207,7 +207,7 @@ void RecordProcessor::writeCommand(Cursor& c, std::uint8_t wcc) {
     wccRegister = wcc;
     if (!suspendsEndOfWrite(status_)) {
         if (wcc & 0x01) ps_.resetAllModifiedTags();
-        if (wcc & 0x40) ps_.replyMode = 0;
+        if (wcc & 0x40) ps_.replyMode = ReplyMode::Field;
     }
     c.pos = std::min<std::size_t>(2, c.length);
 }
@@ -231,7 +231,7 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
         case cmd::kEraseWriteAlternateCcw: {
             const bool alternate =
                 command == cmd::kEraseWriteAlternate || command == cmd::kEraseWriteAlternateCcw;
-            ps_.eraseScreen(alternate ? 2 : 1, 0);
+            ps_.eraseScreen(alternate ? SizeMode::Alternate : SizeMode::Default);
             if (c.length >= kNetspyNameOffset + kNetspyNameLength &&
                 std::memcmp(c.data + 1, kNetspySignature, sizeof kNetspySignature) == 0) {
                 std::string name;
@@ -323,7 +323,8 @@ RecordProcessor::Flow RecordProcessor::readAddress(Cursor& c, std::uint8_t order
     // address would be: it decodes to 0.
     address = PresentationSpace::decodeAddressBytes(b1, b2);
     if (address < ps_.positions() || ps_.settings().ignoreInvalidSba) return Flow::Continue;
-    if (c.rerunAllowed && isEraseWrite(c.command) && ps_.sizeMode() == 1) return Flow::Rerun;
+    if (c.rerunAllowed && isEraseWrite(c.command) && ps_.sizeMode() == SizeMode::Default)
+        return Flow::Rerun;
     char text[256];
     std::snprintf(text, sizeof text,
                   "Invalid buffer address received, code = %02X %02X %02X.\nAttempt to address "
@@ -442,7 +443,7 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
     switch (type) {
         case 0x00:  // reset all character attributes
             ps_.currentColor = ps_.currentHighlight = ps_.currentCharset = 0;
-            ps_.replyMode = 0;
+            ps_.replyMode = ReplyMode::Field;
             return true;
         case 0x41: {  // highlighting
             const auto v = static_cast<std::uint8_t>(value & (ps_.settings().wang ? 0x0F : 0x07));

@@ -29,7 +29,7 @@ HostLink::~HostLink() {
 
 void HostLink::connect(const ConnectionOptions& options, const TelnetConfig& telnet) {
     disconnect();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     const auto index = static_cast<std::size_t>(std::clamp(session_.options.modelIndex, 0, 4));
     telnet_.setConfig(telnet);
     telnet_.setTerminalType(session_.models[index].terminalType);

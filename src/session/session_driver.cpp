@@ -171,7 +171,7 @@ void SessionDriver::hostClosed() {
     if (ending_) return;
     connectionGone();
     if (link_.isOpen()) link_.close();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     if (session_.status == SessionStatus::Rejected) {
         ui_.statusChanged();
@@ -206,7 +206,7 @@ void SessionDriver::disconnect() {
     finishPendingClose();
     connectionGone();
     if (link_.isOpen()) link_.close();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     toNotConnected();
 }
@@ -279,7 +279,7 @@ void SessionDriver::connectTimedOut() {
     session_.status = SessionStatus::NotConnected;
     link_.leaveLineMode();
     link_.clearSecure();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     ui_.statusChanged();
     // An automatic reconnect that times out is not reported.
@@ -406,7 +406,7 @@ void SessionDriver::close() {
 }
 
 void SessionDriver::finishClose() {
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     ui_.destroyWindow();
     endSession();

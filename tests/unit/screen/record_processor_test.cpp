@@ -40,7 +40,7 @@ struct Fixture {
 TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     Fixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(80).sf(0x41).text("MDT"));
-    f.ps().replyMode = 2;
+    f.ps().replyMode = ReplyMode::Character;
     f.rp().currentAid = 0x7D;
     f.status() = SessionStatus::SysLock;
 
@@ -51,7 +51,7 @@ TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     f.apply(RecordBuilder(cmd::kWrite, 0xC3));
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     EXPECT_EQ(f.ps().attributes()[80] & fa::kModified, 0);
-    EXPECT_EQ(f.ps().replyMode, 0);
+    EXPECT_EQ(f.ps().replyMode, ReplyMode::Field);
     EXPECT_EQ(f.rp().currentAid, kNoAid);
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
     EXPECT_EQ(f.t.row(1), " MDT");

@@ -261,7 +261,7 @@ TEST(ReadReplies, FixtureScreens) {
         SCOPED_TRACE(c.name);
         InboundFixture f;
         f.apply(c.screen);
-        f.ps().replyMode = static_cast<std::uint8_t>(c.replyMode);
+        f.ps().replyMode = static_cast<ReplyMode>(c.replyMode);
         if (c.tweak) c.tweak(f.ps());
         if (c.read == Read::Modified)
             f.builder.sendReadModified(kEnter);
@@ -322,7 +322,7 @@ TEST(ReadReplies, CharacterModeOutputGrowsToTheWholeLargestScreen) {
         ps.highlights()[p] = p % 2 ? 1 : 2;
     }
     ps.setCursor(16379);
-    ps.replyMode = 2;
+    ps.replyMode = ReplyMode::Character;
     f.builder.sendReadBuffer(kEnter);
     const auto& sent = f.sender.last();
     ASSERT_EQ(sent.record.size(), 3u + 11u * 16380u);
@@ -385,7 +385,7 @@ TEST(ReadReplies, CommandChainingSetsTheReadBufferStart) {
 TEST(ReadReplies, UnknownReplyModeReadsInFieldMode) {
     InboundFixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sba(1918).sf(0x60).text("Z"));
-    f.ps().replyMode = 7;
+    f.ps().replyMode = static_cast<ReplyMode>(7);
     f.builder.sendReadBuffer(kEnter, 1918);
     EXPECT_EQ(hex(f.sender.last().record), hex(concat({head(), {0x1D, 0xE0}, ebcdic("Z")})));
 }

@@ -176,7 +176,7 @@ TEST(StructuredFields, SetReplyModeDrivesReadBuffer) {
     InboundFixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sba(1918).sa(0x42, 0xF4).text("CZ"));
     f.apply(wsf({field(sfid::kSetReplyMode, {0x00, 0x02, 0x41, 0x42})}));
-    EXPECT_EQ(f.ps().replyMode, 2);
+    EXPECT_EQ(f.ps().replyMode, ReplyMode::Character);
     EXPECT_EQ(hex(f.fields.replyModeTypes()), "41 42");
     f.apply(RecordBuilder().raw({cmd::kReadBuffer}));
     const ByteVector& record = f.sender.last().record;
@@ -204,9 +204,9 @@ TEST(StructuredFields, SetReplyModeTypeListIsBounded) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         InboundFixture f;
-        f.ps().replyMode = 2;
+        f.ps().replyMode = ReplyMode::Character;
         f.apply(wsf({field(sfid::kSetReplyMode, c.data)}));
-        EXPECT_EQ(f.ps().replyMode, c.mode);
+        EXPECT_EQ(f.ps().replyMode, static_cast<ReplyMode>(c.mode));
         EXPECT_EQ(f.fields.replyModeTypes().size(), c.types);
     }
 }
