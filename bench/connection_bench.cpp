@@ -314,8 +314,8 @@ RoundTrips ourRoundTrips(int count) {
         ps.setCursor(input + 1);
         const auto start = Clock::now();
         session.status = cedar::SessionStatus::SysLock;
-        session.records.currentAid = cedar::aid::kEnter;
-        session.records.aidOutstanding = true;
+        session.aid.current = cedar::aid::kEnter;
+        session.aid.outstanding = true;
         client.link.inbound().sendReadModified(cedar::aid::kEnter);
         if (!client.run([&] { return session.status == cedar::SessionStatus::Unlocked; })) {
             result.failure = "no answer to Enter number " + std::to_string(i + 1) + ": " +

@@ -37,6 +37,7 @@ KeyboardController::KeyboardController(const KeyboardContext& context,
     : ps_(context.screen),
       status_(context.status),
       records_(context.records),
+      aid_(context.aid),
       state_(context.state),
       settings_(context.settings) {
     setServices(services);

@@ -245,7 +245,7 @@ InboundReadReplies::InboundReadReplies(InboundBuilder& builder, const RecordProc
     : builder_(builder), records_(records) {}
 
 void InboundReadReplies::sendReadBuffer() {
-    builder_.sendReadBuffer(records_.currentAid, records_.readBufferStart);
+    builder_.sendReadBuffer(records_.aid().current, records_.readBufferStart);
 }
 
 void InboundReadReplies::sendReadModified(std::uint8_t aidByte) {

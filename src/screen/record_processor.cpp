@@ -82,8 +82,8 @@ T& orDefault(T* hook, T& fallback) {
 }  // namespace
 
 RecordProcessor::RecordProcessor(PresentationSpace& ps, const CodePages& codePages,
-                                 SessionStatus& status)
-    : ps_(ps), codePages_(codePages), status_(status) {
+                                 SessionStatus& status, AidState& aid)
+    : ps_(ps), codePages_(codePages), status_(status), aid_(aid) {
     setHooks({});
 }
 
@@ -203,7 +203,7 @@ void RecordProcessor::characterString(Bytes record) {
 }
 
 void RecordProcessor::writeCommand(Cursor& c, std::uint8_t wcc) {
-    if (wcc & 0x02) currentAid = kNoAid;
+    if (wcc & 0x02) aid_.current = kNoAid;
     wccRegister = wcc;
     if (!suspendsEndOfWrite(status_)) {
         if (wcc & 0x01) ps_.resetAllModifiedTags();
@@ -259,22 +259,22 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
             // A read never restores the keyboard: the end-of-write step sees no WCC.
             wccRegister = 0;
             c.pos = 1;
-            if (isShortReadAid(currentAid))
-                hooks_.reads->sendShortRead(currentAid);
+            if (isShortReadAid(aid_.current))
+                hooks_.reads->sendShortRead(aid_.current);
             else
-                hooks_.reads->sendReadModified(currentAid);
+                hooks_.reads->sendReadModified(aid_.current);
             return Flow::Continue;
         case cmd::kReadModifiedAll:
         case cmd::kReadModifiedAllCcw:
             wccRegister = 0;
             c.pos = 1;
-            hooks_.reads->sendReadModifiedAll(currentAid);
+            hooks_.reads->sendReadModifiedAll(aid_.current);
             ps_.resetAllModifiedTags();
             return Flow::Continue;
         case cmd::kEraseAllUnprotected:
         case cmd::kEraseAllUnprotectedCcw:
             ps_.eraseAllUnprotected();
-            currentAid = kNoAid;
+            aid_.current = kNoAid;
             wccRegister = 0x02;
             // The end-of-write step runs once, after the record, with the
             // cursor already on the first input field.
@@ -284,7 +284,7 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
             return Flow::Continue;
         case 0xA0:
             if (ps_.settings().wang) {
-                hooks_.reads->sendAidAndCursor(currentAid);
+                hooks_.reads->sendAidAndCursor(aid_.current);
                 c.pos = 1;
                 return Flow::Continue;
             }
@@ -712,7 +712,7 @@ void RecordProcessor::endOfWrite() {
 
     status_ = SessionStatus::Unlocked;
     hooks_.events->keyboardRestored();
-    hooks_.events->measureResponseTime(aidOutstanding || ps_.settings().alwaysUpdateTranTime);
+    hooks_.events->measureResponseTime(aid_.outstanding || ps_.settings().alwaysUpdateTranTime);
     if (options_.convertNullsToBlanks) {
         auto& chars = ps_.characters();
         for (int p = 0; p < ps_.positions(); ++p)
@@ -720,7 +720,7 @@ void RecordProcessor::endOfWrite() {
     }
     hooks_.events->replayTypeAhead();
     hooks_.events->refreshDisplay();
-    aidOutstanding = false;
+    aid_.outstanding = false;
 }
 
 }  // namespace cedar

@@ -35,7 +35,7 @@ void HostLink::connect(const ConnectionOptions& options, const TelnetConfig& tel
     telnet_.setTerminalType(session_.models[index].terminalType);
     telnet_.connectionStarted();
     session_.codePages.translationMode = TranslationMode::Tables;
-    session_.records.aidOutstanding = false;
+    session_.aid.outstanding = false;
     sender_.connectionStarted();
     session_.status = SessionStatus::Connecting;
     ui_.statusChanged();

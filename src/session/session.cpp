@@ -6,7 +6,7 @@
 namespace cedar {
 
 Session::Session(const ScreenSettings& s, const ScreenSessionOptions& o)
-    : settings(s), options(o), screen(settings), records(screen, codePages, status) {
+    : settings(s), options(o), screen(settings), records(screen, codePages, status, aid) {
     // Typing word wrap starts as the settings say; screen erases reset it the same way.
     screen.wordWrap = settings.wordWrapAlways || settings.wordWrapDefault;
     applySizeOptions();

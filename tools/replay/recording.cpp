@@ -122,7 +122,8 @@ std::vector<HostRecord> hostRecords(const std::vector<Block>& blocks) {
     ps.configureSizes(options, defaultScreenModels());
     CodePages codePages;
     SessionStatus status = SessionStatus::Connecting;
-    RecordProcessor records(ps, codePages, status);
+    AidState aid;
+    RecordProcessor records(ps, codePages, status, aid);
     ProtocolState state;
     HostScreen screen(ps, records, codePages, status);
     TelnetLayer telnet(state, codePages, status, screen, collector);

@@ -177,12 +177,12 @@ TEST(AttentionKeys, EveryActionCodeSendsItsAid) {
         for (int i = 0; i < 12; ++i)
             f.settings.pfAids[i] = static_cast<std::uint8_t>(0xB1 + i);
         f.load(Screen::Form);
-        f.t.session.records.currentAid = 0x12;  // SysReq leaves it alone
+        f.t.session.aid.current = 0x12;  // SysReq leaves it alone
         f.key(actionKey(static_cast<Action>(c.code)));
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent}) << "code " << c.code;
-        EXPECT_EQ(f.t.session.records.currentAid, c.aid) << "code " << c.code;
+        EXPECT_EQ(f.t.session.aid.current, c.aid) << "code " << c.code;
         EXPECT_EQ(f.status(), SessionStatus::SysLock) << "code " << c.code;
-        EXPECT_TRUE(f.t.session.records.aidOutstanding);
+        EXPECT_TRUE(f.t.session.aid.outstanding);
     }
 }
 
@@ -220,7 +220,7 @@ TEST(AttentionKeys, AttnByModeMethodAndReset) {
         f.settings.attentionReset = c.reset;
         f.keys("Attn");
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent});
-        EXPECT_EQ(f.t.session.records.currentAid, c.aid);
+        EXPECT_EQ(f.t.session.aid.current, c.aid);
         EXPECT_EQ(f.status(), c.status);
     }
 }
@@ -244,7 +244,7 @@ TEST(AttentionKeys, Pf25SendsItsConfiguredAidAloneOrAReadModifiedReply) {
         f.link.tn3270e = c.tn3270e;
         f.keys("PF25");
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent});
-        EXPECT_EQ(f.t.session.records.currentAid, c.aid);
+        EXPECT_EQ(f.t.session.aid.current, c.aid);
     }
 }
 
@@ -294,7 +294,7 @@ TEST(AttentionKeys, WhileAnEarlierScreenIsShownNothingIsSent) {
     EXPECT_EQ(f.key(kEnter), KeyOutcome::Performed);
     EXPECT_EQ(f.ui.liveScreenReturns, 1);
     EXPECT_TRUE(f.link.sent.empty());
-    EXPECT_FALSE(f.t.session.records.aidOutstanding);
+    EXPECT_FALSE(f.t.session.aid.outstanding);
 }
 
 TEST(Reset, UnlocksUnlessPrintingWithNoResetClock) {

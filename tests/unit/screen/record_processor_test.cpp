@@ -41,7 +41,7 @@ TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     Fixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(80).sf(0x41).text("MDT"));
     f.ps().replyMode = ReplyMode::Character;
-    f.rp().currentAid = 0x7D;
+    f.rp().aid().current = 0x7D;
     f.status() = SessionStatus::SysLock;
 
     f.apply(RecordBuilder(cmd::kWrite, 0x00));
@@ -52,7 +52,7 @@ TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     EXPECT_EQ(f.ps().attributes()[80] & fa::kModified, 0);
     EXPECT_EQ(f.ps().replyMode, ReplyMode::Field);
-    EXPECT_EQ(f.rp().currentAid, kNoAid);
+    EXPECT_EQ(f.rp().aid().current, kNoAid);
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
     EXPECT_EQ(f.t.row(1), " MDT");
 }
@@ -159,7 +159,7 @@ TEST(ReadCommands, AnswerWithoutUnlockingTheKeyboard) {
     for (const auto& c : cases) {
         Fixture f;
         f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sf(0x41));
-        f.rp().currentAid = c.aid;
+        f.rp().aid().current = c.aid;
         f.status() = SessionStatus::SysLock;
         f.hooks.calls.clear();
         f.apply(RecordBuilder().raw({c.command}));
@@ -176,7 +176,7 @@ TEST(ReadCommands, WangAttentionCommand) {
         ScreenSettings s;
         s.wang = wang;
         Fixture f(s);
-        f.rp().currentAid = 0x7D;
+        f.rp().aid().current = 0x7D;
         f.apply(RecordBuilder().raw({0xA0}));
         EXPECT_EQ(f.hooks.calls,
                   wang ? std::vector<std::string>{"aidAndCursor:7D"} : std::vector<std::string>{})
@@ -196,14 +196,14 @@ TEST(EraseAllUnprotected, ErasesInputRestoresOnceAndTabsToFirstField) {
                     .sba(160)
                     .sf(0x40)
                     .text("MORE"));
-        f.rp().currentAid = 0x7D;
+        f.rp().aid().current = 0x7D;
         f.status() = SessionStatus::SysLock;
         f.apply(RecordBuilder().raw({command}));
         EXPECT_EQ(f.t.row(0), " LABEL");
         EXPECT_EQ(f.t.row(2), "");
         EXPECT_EQ(f.ps().attributes()[6] & fa::kModified, 0);
         EXPECT_EQ(f.ps().cursor(), 7);
-        EXPECT_EQ(f.rp().currentAid, kNoAid);
+        EXPECT_EQ(f.rp().aid().current, kNoAid);
         EXPECT_EQ(f.status(), SessionStatus::Unlocked);
         EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
         EXPECT_EQ(f.hooks.count("replayTypeAhead"), 1) << "type-ahead replays once";

@@ -344,12 +344,12 @@ TEST(ReadReplies, HostReadCommands) {
         const ByteVector fields = concat({{0x11}, address(82), ebcdic("IN")});
         auto& records = f.t.session.records;
 
-        records.currentAid = aid::kPf1;
+        records.aid().current = aid::kPf1;
         f.apply(RecordBuilder().raw({readModified}));
         EXPECT_EQ(hex(f.sender.last().record), hex(concat({{0xF1}, address(90), fields})));
         EXPECT_TRUE(f.sender.last().startsTimer);
 
-        records.currentAid = aid::kPa2;
+        records.aid().current = aid::kPa2;
         f.apply(RecordBuilder().raw({readModified}));
         EXPECT_EQ(hex(f.sender.last().record), hex(concat({{aid::kPa2}, address(90)})));
         EXPECT_FALSE(f.sender.last().startsTimer);
@@ -359,7 +359,7 @@ TEST(ReadReplies, HostReadCommands) {
             << "Read Modified All sends the fields whatever the AID";
         EXPECT_EQ(f.ps().attributes()[81] & fa::kModified, 0) << "and resets the tags";
 
-        records.currentAid = aid::kNone;
+        records.aid().current = aid::kNone;
         f.apply(RecordBuilder().raw({readBuffer}));
         EXPECT_EQ(f.sender.last().record.size(), 3u + 1920u + 1u) << "SF and attribute at 81";
         EXPECT_EQ(f.sender.last().record[0], aid::kNone);
