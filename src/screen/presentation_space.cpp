@@ -136,9 +136,7 @@ void PresentationSpace::eraseScreen(SizeMode size, EraseMode mode) {
         std::fill_n(image_->colors.begin(), n, std::uint8_t{0});
         std::fill_n(image_->highlights.begin(), n, std::uint8_t{0});
         std::fill_n(image_->charsets.begin(), n, std::uint8_t{0});
-        bufferAddress = 0;
         setCursor(0);
-        currentColor = currentHighlight = currentCharset = 0;
         currentFieldAttribute = 0;
         insertMode = false;
         if (!settings_.wordWrapAlways) wordWrap = settings_.wordWrapDefault;
@@ -151,7 +149,6 @@ void PresentationSpace::eraseScreen(SizeMode size, EraseMode mode) {
         sizeMode_ = size;
         // A smaller screen may leave the cursor outside it.
         if (cursor_ >= positions_) setCursor(0);
-        if (bufferAddress >= positions_) bufferAddress = 0;
         listener_->sizeChanged(oldMode, size);
     }
     markAll();

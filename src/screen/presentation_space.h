@@ -1,8 +1,8 @@
 // The presentation space: the session's model of the 3270 screen. Parallel
 // byte planes indexed by buffer position (row * columns + column), plus the
-// geometry, the cursor, the buffer address and the state the outbound orders
-// carry from one order to the next. All position arithmetic wraps at
-// `positions`.
+// geometry and the cursor. All position arithmetic wraps at `positions`. The
+// state the outbound orders carry from one order to the next belongs to the
+// RecordProcessor.
 #pragma once
 
 #include <array>
@@ -190,12 +190,7 @@ class PresentationSpace {
         listener_->cursorMoved();
     }
 
-    // State carried by the outbound orders and read by the keyboard.
-    int bufferAddress = 0;
-    std::uint8_t currentColor = 0;
-    std::uint8_t currentHighlight = 0;
-    std::uint8_t currentCharset = 0;
-    bool afterOrder = true;
+    // The attribute and highlight of the field findField() found last.
     std::uint8_t currentFieldAttribute = 0;
     std::uint8_t fieldHighlight = 0;
     ReplyMode replyMode = ReplyMode::Field;

@@ -86,6 +86,8 @@ class RecordProcessor {
     const std::vector<std::uint8_t>& captured() const { return capture_; }
 
     const std::string& sessionManagerName() const { return sessionManagerName_; }
+    // Where the next order or character of the record goes.
+    int bufferAddress() const { return bufferAddress_; }
 
   private:
     enum class Flow { Continue, Stop, Rerun };
@@ -125,6 +127,14 @@ class RecordProcessor {
     RecordHooks hooks_;
     EndOfWriteOptions options_;
     ByteTable effectiveTable_{};
+
+    // The write's state from one order to the next: each write command starts
+    // at the cursor with no colour, highlight or character set of its own.
+    int bufferAddress_ = 0;
+    std::uint8_t currentColor_ = 0;
+    std::uint8_t currentHighlight_ = 0;
+    std::uint8_t currentCharset_ = 0;
+    bool afterOrder_ = true;
 
     bool capturing_ = false;
     std::vector<std::uint8_t> capture_;

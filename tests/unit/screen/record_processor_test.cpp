@@ -230,7 +230,28 @@ TEST(Orders, StartFieldAndExtendedAttributes) {
     EXPECT_EQ(ps.charsets()[3], 0xF1);
     for (int p = 0; p < 4; ++p)
         EXPECT_EQ(ps.characters()[p], 0x20);
-    EXPECT_EQ(ps.bufferAddress, 4);
+    EXPECT_EQ(f.rp().bufferAddress(), 4);
+}
+
+// Each write starts at the cursor; an erasing write at the top of the screen,
+// wherever the cursor was before.
+TEST(Orders, WritesStartAtTheCursorAndErasingWritesAtTheTop) {
+    struct Case {
+        const char* name;
+        std::uint8_t command;
+        int textAt;
+    } cases[] = {
+        {"Write", 0xF1, 500},
+        {"Erase/Write", 0xF5, 0},
+        {"Erase/Write Alternate", 0x7E, 0},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.apply(RecordBuilder(0xF5, 0xC3).sba(500).ic());
+        f.apply(RecordBuilder(c.command, 0xC3).text("AB"));
+        EXPECT_EQ(f.ps().characters()[c.textAt], 'A') << c.name;
+        EXPECT_EQ(f.rp().bufferAddress(), c.textAt + 2) << c.name;
+    }
 }
 
 TEST(Orders, UnknownPairTypeIsNotConsumed) {
@@ -275,7 +296,7 @@ TEST(Orders, ModifyFieldWithAndWithoutRecolouring) {
         f.apply(RecordBuilder(cmd::kWrite, 0x00).sba(0).mf({0xC0, 0xE8, 0x41, 0xF1}));
         auto& ps = f.ps();
         EXPECT_EQ(ps.attributes()[0], 0xE8);
-        EXPECT_EQ(ps.bufferAddress, 1);
+        EXPECT_EQ(f.rp().bufferAddress(), 1);
         if (recolour) {
             EXPECT_EQ(ps.colors()[0], ps.baseColorOf(0xE8));
             EXPECT_EQ(ps.highlights()[0] & hl::kExplicitColor, 0);
@@ -334,7 +355,7 @@ TEST(Orders, RepeatToAddress) {
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(100).ra(100, ebcdic("*")[0]));
     EXPECT_EQ(f.t.row(0), std::string(80, '*'));
     EXPECT_EQ(f.t.row(23), std::string(80, '*'));
-    EXPECT_EQ(f.ps().bufferAddress, 100);
+    EXPECT_EQ(f.rp().bufferAddress(), 100);
 
     // RA followed by RA: the second address counts; GE characters repeat untranslated.
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00)
@@ -425,7 +446,7 @@ TEST(Orders, TruncatedOperandsEndTheRecord) {
     // An SBA as the very last byte: the framing IAC EOR decodes to address 0.
     Fixture f;
     f.apply(RecordBuilder(cmd::kWrite, 0x00).sba(40).raw({0x11}));
-    EXPECT_EQ(f.ps().bufferAddress, 0);
+    EXPECT_EQ(f.rp().bufferAddress(), 0);
 }
 
 TEST(SscpLu, CharacterStringsWithFormFeedCarriageReturnAndNewLine) {
