@@ -311,11 +311,11 @@ RoundTrips ourRoundTrips(int count) {
         // The operator's input: one character, the field modified.
         ps.characters()[input] = static_cast<std::uint8_t>('A' + i % 26);
         ps.attributes()[input - 1] |= cedar::fa::kModified;
-        ps.cursorAddress = input + 1;
+        ps.setCursor(input + 1);
         const auto start = Clock::now();
         session.status = cedar::SessionStatus::SysLock;
-        session.records.currentAid = cedar::aid::kEnter;
-        session.records.aidOutstanding = true;
+        session.aid.current = cedar::aid::kEnter;
+        session.aid.outstanding = true;
         client.link.inbound().sendReadModified(cedar::aid::kEnter);
         if (!client.run([&] { return session.status == cedar::SessionStatus::Unlocked; })) {
             result.failure = "no answer to Enter number " + std::to_string(i + 1) + ": " +

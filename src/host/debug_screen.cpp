@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/trace.h"
+#include "screen/message_titles.h"
 #include "screen/presentation_space.h"
 #include "screen/record_processor.h"
 
@@ -21,7 +22,7 @@ std::string withName(const char* format, const std::string& name) {
 }
 
 DebugScreenResult notValid(const std::string& name) {
-    return {false, kDebugNotValidTitle,
+    return {false, title::kCedarFileError,
             withName("%s is not a valid Cedar TN3270 debug file for this version", name)};
 }
 
@@ -63,11 +64,11 @@ DebugScreenResult decodeDebugScreen(Bytes file, const std::string& name,
 DebugScreenResult saveDebugScreen(TraceSink& sink, const std::string& name, Bytes lastRecord) {
     const auto file = encodeDebugScreen(lastRecord);
     if (!file) {
-        return {false, kDebugSaveErrorTitle,
+        return {false, title::kFileSaveError,
                 withName("The last record is too long to be saved in %s", name)};
     }
     if (!sink.create(name) || !sink.append(name, *file)) {
-        return {false, kDebugSaveErrorTitle,
+        return {false, title::kFileSaveError,
                 "Error " + std::to_string(sink.lastError()) + " while saving " + name};
     }
     return {};
@@ -76,7 +77,8 @@ DebugScreenResult saveDebugScreen(TraceSink& sink, const std::string& name, Byte
 DebugScreenResult loadDebugScreen(const std::optional<std::vector<std::uint8_t>>& file,
                                   const std::string& name, PresentationSpace& ps,
                                   RecordProcessor& records, Trace* trace) {
-    if (!file) return {false, kDebugNotFoundTitle, withName("Debug file %s was not found", name)};
+    if (!file)
+        return {false, title::kSessionFileError, withName("Debug file %s was not found", name)};
     std::vector<std::uint8_t> record;
     DebugScreenResult result = decodeDebugScreen(*file, name, record);
     if (!result.ok) return result;

@@ -32,9 +32,6 @@ std::string debugMagic();
 inline constexpr const char* kDebugSaveCaption = "Save Screen for Debugging";
 inline constexpr const char* kDebugLoadCaption = "Load a Debugging Screen";
 inline constexpr const char* kDebugPattern = "*.dbg";
-inline constexpr const char* kDebugSaveErrorTitle = "File Save Error";
-inline constexpr const char* kDebugNotFoundTitle = "Cedar TN3270 Session File Error";
-inline constexpr const char* kDebugNotValidTitle = "Cedar TN3270 File Error";
 
 // An outcome for the operator: empty message when all went well.
 struct DebugScreenResult {

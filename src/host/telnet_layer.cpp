@@ -7,14 +7,9 @@ namespace cedar {
 
 using namespace telnet;
 
-TelnetLayer::TelnetLayer(ProtocolState& state, PresentationSpace& ps, RecordProcessor& records,
-                         CodePages& codePages, SessionStatus& status, TelnetEvents& events)
-    : state_(state),
-      ps_(ps),
-      records_(records),
-      codePages_(codePages),
-      status_(status),
-      events_(events) {}
+TelnetLayer::TelnetLayer(ProtocolState& state, const CodePages& codePages, SessionStatus& status,
+                         HostDataSink& screen, TelnetEvents& events)
+    : state_(state), codePages_(codePages), status_(status), screen_(screen), events_(events) {}
 
 void TelnetLayer::setTerminalType(const std::string& type) {
     state_.terminalType = type.substr(0, 20);
@@ -176,7 +171,7 @@ void TelnetLayer::endOfRecord() {
     std::vector<std::uint8_t> record;
     record.swap(record_);
     if (state_.lineMode) {
-        lineModeRecord(record);
+        screen_.applyLineModeData(record);
         events_.refreshDisplay();
         return;
     }
@@ -193,7 +188,7 @@ void TelnetLayer::endOfRecord() {
         origin.sscpLu = state_.sscpLuMode;
     }
     events_.recordApplied(record, origin);
-    records_.processRecord(record, origin);
+    screen_.applyRecord(record, origin);
     events_.refreshDisplay();
 }
 
@@ -240,74 +235,18 @@ void TelnetLayer::applyHeader(std::vector<std::uint8_t>& record) {
         case kDtUnbind:
             state_.applicationName.clear();
             state_.sessionLuName.clear();
-            ps_.eraseScreen(1, 0);
+            screen_.sessionUnbound();
             break;
         case kDtSscpLuData:
             state_.sscpLuMode = true;
             status_ = SessionStatus::Unlocked;
-            if (!wasSscpLu) ps_.eraseScreen(1, 0);
+            if (!wasSscpLu) screen_.sscpLuDataStarted();
             break;
         default:
             break;
     }
     state_.lastDataType = dataType;
     record.erase(record.begin(), record.begin() + 5);
-}
-
-void TelnetLayer::showLineModeText(std::span<const std::uint8_t> bytes) {
-    lineModeRecord(bytes);
-    events_.refreshDisplay();
-}
-
-void TelnetLayer::lineModeRecord(std::span<const std::uint8_t> record) {
-    auto newLine = [&] {
-        const int columns = ps_.columns();
-        const int column = ps_.cursorAddress % columns;
-        const int row = ps_.cursorAddress / columns;
-        if (row + 1 >= ps_.rows()) {
-            // Scroll the characters up one row; the last row becomes blank.
-            auto& chars = ps_.characters();
-            std::copy(chars.begin() + columns, chars.begin() + ps_.positions(), chars.begin());
-            std::fill(chars.begin() + ps_.positions() - columns, chars.begin() + ps_.positions(),
-                      std::uint8_t{0x20});
-            ps_.markAll();
-            ps_.cursorAddress = (ps_.rows() - 1) * columns + column;
-        } else {
-            ps_.cursorAddress += columns;
-        }
-    };
-    for (std::uint8_t b : record) {
-        switch (b) {
-            case 0x07:
-                events_.updateSound();
-                break;
-            case 0x08:
-                ps_.cursorAddress = ps_.previousAddress(ps_.cursorAddress);
-                break;
-            case 0x0D:
-                ps_.cursorAddress -= ps_.cursorAddress % ps_.columns();
-                break;
-            case 0x0A:
-                newLine();
-                break;
-            default: {
-                if (b < 0x20) break;
-                const int p = ps_.cursorAddress;
-                ps_.characters()[p] = b;
-                ps_.colors()[p] = 0;
-                ps_.mark(p);
-                const int next = ps_.nextAddress(p);
-                if (next == 0) {
-                    ps_.cursorAddress = (ps_.rows() - 1) * ps_.columns();
-                    newLine();
-                } else {
-                    ps_.cursorAddress = next;
-                }
-                break;
-            }
-        }
-    }
-    status_ = SessionStatus::Unlocked;
 }
 
 void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
@@ -322,7 +261,7 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
                     break;
                 case kOptEndOfRecord:
                     state_.lineMode = false;
-                    codePages_.translationMode = TranslationMode::Tables;
+                    screen_.translationModeChanged(TranslationMode::Tables);
                     agree(kWill, opt);
                     break;
                 case kOptTn3270e:
@@ -335,7 +274,7 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
                     }
                     break;
                 case kOptNoTranslation:
-                    codePages_.translationMode = TranslationMode::None;
+                    screen_.translationModeChanged(TranslationMode::None);
                     agree(kWill, opt);
                     break;
                 default:
@@ -373,7 +312,7 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
         case kWont:
             state_.doInForce.reset(opt);
             if (opt == kOptEcho) {
-                ps_.eraseScreen(1, 0);
+                screen_.echoWithdrawn();
                 reply({kIac, kDont, opt});
             } else if (opt == kOptSuppressGoAhead) {
                 reply({kIac, kDont, opt});

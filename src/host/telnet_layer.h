@@ -2,7 +2,8 @@
 // option negotiation (RFC 854/855: BINARY, TERMINAL-TYPE per RFC 1091,
 // END-OF-RECORD per RFC 885, TN3270E per RFC 2355 with DEVICE-TYPE and
 // FUNCTIONS), undoubles 0xFF, strips and applies the TN3270E header and hands
-// each record to the record processor or the line-mode terminal.
+// each record, and the session events the headers and options report, to a
+// HostDataSink (the screen's side).
 //
 // Bytes may arrive in blocks of any size: a command or record cut between
 // blocks is completed by the next one, so feeding a stream one byte at a time
@@ -16,8 +17,7 @@
 
 #include "host/protocol_state.h"
 #include "screen/code_pages.h"
-#include "screen/presentation_space.h"
-#include "screen/record_processor.h"
+#include "screen/host_screen.h"
 #include "screen/session_status.h"
 
 namespace cedar {
@@ -34,7 +34,6 @@ class TelnetEvents {
     virtual void deviceRejected(std::uint8_t /*reason*/, const std::string& /*message*/) {}
     // A record or line of line-mode data was applied; repaint.
     virtual void refreshDisplay() {}
-    virtual void updateSound() {}  // BEL in line mode
     // A Telnet command as it was consumed (IAC and what follows), for the trace.
     virtual void commandReceived(std::span<const std::uint8_t> /*command*/) {}
     // A record was dropped (too large); for the trace.
@@ -55,8 +54,9 @@ class TelnetLayer {
     static constexpr std::size_t kMaxRecord = 1 << 20;
     static constexpr std::size_t kMaxSubnegotiation = 4096;
 
-    TelnetLayer(ProtocolState& state, PresentationSpace& ps, RecordProcessor& records,
-                CodePages& codePages, SessionStatus& status, TelnetEvents& events);
+    // `codePages` only translates the LU names of a BIND image.
+    TelnetLayer(ProtocolState& state, const CodePages& codePages, SessionStatus& status,
+                HostDataSink& screen, TelnetEvents& events);
 
     void setConfig(const TelnetConfig& config) { config_ = config; }
     // The terminal type to announce (from the selected model).
@@ -66,10 +66,6 @@ class TelnetLayer {
     void connectionStarted();
     // One received block.
     void dataReceived(std::span<const std::uint8_t> block);
-
-    // Shows bytes on the line-mode (NVT) screen as if the host had sent them:
-    // what the operator typed while the host does not echo.
-    void showLineModeText(std::span<const std::uint8_t> bytes);
 
     // The message for a DEVICE-TYPE REJECT reason code.
     static std::string rejectMessage(std::uint8_t reason);
@@ -84,7 +80,6 @@ class TelnetLayer {
     void tn3270eSubnegotiation();
     void endOfRecord();
     void applyHeader(std::vector<std::uint8_t>& record);
-    void lineModeRecord(std::span<const std::uint8_t> record);
     void agree(std::uint8_t verb, std::uint8_t opt);
     void reply(std::initializer_list<std::uint8_t> bytes);
     void reply(const std::vector<std::uint8_t>& bytes);
@@ -92,10 +87,9 @@ class TelnetLayer {
     void dataBytes(const std::uint8_t* bytes, std::size_t n);
 
     ProtocolState& state_;
-    PresentationSpace& ps_;
-    RecordProcessor& records_;
-    CodePages& codePages_;
+    const CodePages& codePages_;
     SessionStatus& status_;
+    HostDataSink& screen_;
     TelnetEvents& events_;
     TelnetConfig config_;
 

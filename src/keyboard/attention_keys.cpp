@@ -41,36 +41,36 @@ void KeyboardController::attentionKey(std::uint8_t code) {
     if (!ps_.settings().wordWrapAlways) ps_.wordWrap = ps_.settings().wordWrapDefault;
     ui_->repaintStatusLine();
     if (records_.capturing()) records_.startCapture();  // the next record is collected whole
-    records_.aidOutstanding = true;
+    aid_.outstanding = true;
     ++state_.attentionsSent;
-    if (code < kActionAids.size()) records_.currentAid = kActionAids[code];
+    if (code < kActionAids.size()) aid_.current = kActionAids[code];
 
     switch (static_cast<Action>(code)) {
         case Action::Attn:
             attention();
             return;
         case Action::Clear:
-            ps_.eraseScreen(ps_.sizeMode(), 0);
+            ps_.eraseScreen(ps_.sizeMode());
             ps_.fieldStatistics();
-            link_->sendShortRead(records_.currentAid);
+            link_->sendShortRead(aid_.current);
             return;
         case Action::PA1:
         case Action::PA2:
         case Action::PA3:
-            link_->sendShortRead(records_.currentAid);
+            link_->sendShortRead(aid_.current);
             return;
         default:
             break;
     }
     if (code < kSysReq) {  // Enter, PF1-PF24
-        link_->sendReadModified(records_.currentAid);
+        link_->sendReadModified(aid_.current);
     } else if (code == kSysReq) {
         link_->sendHexString(link_->tn3270eMode() ? settings_.sysreqTn3270e
                                                   : settings_.sysreqTn3270);
     } else {
         const std::uint8_t configured =
             code <= kPa10 ? settings_.paAids[code - kPa4] : settings_.pfAids[code - kPf25];
-        records_.currentAid = configured;
+        aid_.current = configured;
         if (settings_.extendedKeys)
             link_->sendReadModified(configured);
         else
@@ -81,7 +81,7 @@ void KeyboardController::attentionKey(std::uint8_t code) {
 void KeyboardController::attention() {
     if (settings_.attentionReset && status_ != SessionStatus::NotConnected)
         status_ = SessionStatus::Unlocked;
-    records_.currentAid = aid::kNone;
+    aid_.current = aid::kNone;
     if (link_->tn3270eMode()) {
         link_->sendHexString(settings_.attnTn3270e);
         return;
@@ -90,7 +90,7 @@ void KeyboardController::attention() {
         case 1: {
             const std::uint8_t brk[] = {0xFF, 0xF3};  // IAC BRK
             link_->sendAid(brk);
-            records_.currentAid = aid::kPa2;
+            aid_.current = aid::kPa2;
             break;
         }
         case 2: {

@@ -38,15 +38,14 @@ std::uint8_t KeyboardController::fillCharacter(int field) const {
 }
 
 void KeyboardController::moveCursor(int to) {
-    if (to < 0 || to >= ps_.positions() || to == ps_.cursorAddress) return;
-    ps_.cursorAddress = to;
-    ps_.listener().cursorMoved();
+    if (to < 0 || to >= ps_.positions() || to == ps_.cursor()) return;
+    ps_.setCursor(to);
 }
 
 void KeyboardController::editKey(Edit code) {
     const bool selectionExisted = keepsSelection(code) ? false : ui_->removeSelection();
     ui_->cancelLocateCursorFlash();
-    const int cursor = ps_.cursorAddress;
+    const int cursor = ps_.cursor();
     switch (code) {
         case Edit::Backspace:
             backspace();
@@ -150,7 +149,7 @@ void KeyboardController::editKey(Edit code) {
 }
 
 void KeyboardController::eraseEndOfField() {
-    const int p = ps_.cursorAddress;
+    const int p = ps_.cursor();
     if (!editCheck(p)) return;  // protected field or attribute position: nothing, no error
     const int field = fieldOf(ps_, p);
     const std::uint8_t fill = fillCharacter(field);
@@ -177,9 +176,9 @@ void KeyboardController::eraseInput() {
 
 void KeyboardController::deleteKey() {
     beginKeystroke();
-    state_.lastTypingPosition = ps_.cursorAddress;
-    const bool allowed = editCheck(ps_.cursorAddress);
-    if (allowed) deleteAt(ps_.cursorAddress);
+    state_.lastTypingPosition = ps_.cursor();
+    const bool allowed = editCheck(ps_.cursor());
+    if (allowed) deleteAt(ps_.cursor());
     ps_.markAll();
     // A protected field's text is never reflowed.
     if (allowed) wrapAfterKey(WrapMode::Deleting);
@@ -198,7 +197,7 @@ void KeyboardController::deleteAt(int p) {
 
 void KeyboardController::deleteWord() {
     beginKeystroke();
-    const int cursor = ps_.cursorAddress;
+    const int cursor = ps_.cursor();
     state_.lastTypingPosition = cursor;
     if (!editCheck(cursor)) {
         ps_.markAll();
@@ -225,7 +224,7 @@ void KeyboardController::deleteWord() {
 void KeyboardController::backspace() {
     const int style =
         ps_.insertMode ? settings_.insertCursorBackspace : settings_.normalCursorBackspace;
-    const int p = ps_.previousAddress(ps_.cursorAddress);
+    const int p = ps_.previousAddress(ps_.cursor());
     if (style == 0) {
         moveCursor(p);
         return;
@@ -258,7 +257,7 @@ void KeyboardController::insertKey() {
 }
 
 void KeyboardController::wangInsert() {
-    const int p = ps_.cursorAddress;
+    const int p = ps_.cursor();
     const int field = fieldOf(ps_, p);
     if (field < 0 || ps_.isAttribute(p) || fa::isProtected(ps_.attributes()[field])) return;
     const int last = fieldLastPosition(ps_, p);

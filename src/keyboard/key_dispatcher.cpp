@@ -37,6 +37,7 @@ KeyboardController::KeyboardController(const KeyboardContext& context,
     : ps_(context.screen),
       status_(context.status),
       records_(context.records),
+      aid_(context.aid),
       state_(context.state),
       settings_(context.settings) {
     setServices(services);
@@ -102,7 +103,7 @@ KeyOutcome KeyboardController::performKey(KeyWord word, KeySource source) {
     }
 
     state_.autoSkipped = false;
-    const int cursorBefore = ps_.cursorAddress;
+    const int cursorBefore = ps_.cursor();
     dispatch(word);
     if (!recordingSuspended_) recordKey(word, cursorBefore);
     state_.restoresSinceKey = 0;
@@ -184,7 +185,7 @@ void KeyboardController::lineModeKey(KeyWord word) {
 void KeyboardController::recordKey(KeyWord word, int cursorBefore) {
     if (!recorder_->recording()) return;
     const auto before = ps_.rowColumnOf(cursorBefore);
-    const auto after = ps_.rowColumnOf(ps_.cursorAddress);
+    const auto after = ps_.rowColumnOf(ps_.cursor());
     RecordedKey key;
     key.word = word;
     key.restores = state_.restoresSinceKey;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "screen/message_titles.h"
+
 namespace cedar::keys {
 
 namespace {
@@ -70,7 +72,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 KeyFileMessage keyListNotFoundMessage() {
     return {"File \"key.lst\" was not found.\nYou may need to re-install Cedar.",
-            "Cedar TN3270 - file not found"};
+            title::kFileNotFound};
 }
 
 KeyFileMessage keyListInvalidMessage() {

@@ -29,9 +29,10 @@ namespace cedar::keys {
 struct KeyboardContext {
     PresentationSpace& screen;
     SessionStatus& status;
-    // Holds the current AID and the outstanding-reply flag that the data
-    // stream reads, and the record capture that attention keys restart.
+    // The record capture that attention keys restart.
     RecordProcessor& records;
+    // The AID an attention key sends and its outstanding-reply flag.
+    AidState& aid;
     KeyboardState& state;
     const KeyboardSettings& settings;
 };
@@ -121,6 +122,7 @@ class KeyboardController {
     PresentationSpace& ps_;
     SessionStatus& status_;
     RecordProcessor& records_;
+    AidState& aid_;
     KeyboardState& state_;
     const KeyboardSettings& settings_;
 

@@ -1,6 +1,7 @@
 #include "keyboard/keyboard_settings.h"
 
 #include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
 
 namespace cedar::keys {
 
@@ -20,6 +21,22 @@ void applySessionOptions(KeyboardSettings& settings, const sessionfile::SessionO
     settings.skipAtEndOfField = on(Field::SkipAtEndOfField);
     settings.numericFieldLock = on(Field::NumericFieldLock);
     settings.allUpperCase = on(Field::AllUpperCase);
+}
+
+void applyProgramSettings(KeyboardSettings& settings, const Settings& program) {
+    settings.attentionMethod = program.attentionMethod;
+    settings.attentionReset = program.attentionReset != 0;
+    settings.attnTn3270e = program.attnTn3270e;
+    settings.attnTn3270 = program.attnTn3270;
+    settings.sysreqTn3270e = program.sysreqTn3270e;
+    settings.sysreqTn3270 = program.sysreqTn3270;
+    settings.paAids = program.paAids;
+    settings.pfAids = program.pfAids;
+    settings.extendedKeys = program.extendedKeys != 0;
+    settings.noResetClock = program.noResetClock != 0;
+    settings.allUpperCaseInput = program.allUpperCaseInput != 0;
+    settings.autoSkipAllFields = program.autoSkipAllFields != 0;
+    settings.recordWait = program.recordWait;
 }
 
 }  // namespace cedar::keys

@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <string>
 
+namespace cedar {
+struct Settings;
+}
 namespace cedar::sessionfile {
 class SessionOptions;
 }
@@ -49,24 +52,7 @@ struct KeyboardSettings {
 // Takes the session options of a session file into `settings`.
 void applySessionOptions(KeyboardSettings& settings, const sessionfile::SessionOptions& options);
 
-// Takes the program settings into `settings`. A template so that this module
-// need not know the session's settings record: any record with these members
-// (the one read from cedar.ini) will do.
-template <class ProgramSettings>
-void applyProgramSettings(KeyboardSettings& settings, const ProgramSettings& program) {
-    settings.attentionMethod = program.attentionMethod;
-    settings.attentionReset = program.attentionReset != 0;
-    settings.attnTn3270e = program.attnTn3270e;
-    settings.attnTn3270 = program.attnTn3270;
-    settings.sysreqTn3270e = program.sysreqTn3270e;
-    settings.sysreqTn3270 = program.sysreqTn3270;
-    settings.paAids = program.paAids;
-    settings.pfAids = program.pfAids;
-    settings.extendedKeys = program.extendedKeys != 0;
-    settings.noResetClock = program.noResetClock != 0;
-    settings.allUpperCaseInput = program.allUpperCaseInput != 0;
-    settings.autoSkipAllFields = program.autoSkipAllFields != 0;
-    settings.recordWait = program.recordWait;
-}
+// Takes the program settings (cedar.ini) into `settings`.
+void applyProgramSettings(KeyboardSettings& settings, const Settings& program);
 
 }  // namespace cedar::keys

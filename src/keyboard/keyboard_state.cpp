@@ -19,17 +19,16 @@ std::optional<KeyWord> TypeAheadQueue::pop() {
 void ScreenSnapshot::take(const PresentationSpace& ps) {
     if (!planes) planes = std::make_shared<PresentationSpace::Image>();
     *planes = ps.image();
-    cursor = ps.cursorAddress;
+    cursor = ps.cursor();
     positions = ps.positions();
 }
 
 bool ScreenSnapshot::restoreTo(PresentationSpace& ps) const {
     if (!taken() || positions != ps.positions()) return false;
     ps.image() = *planes;
-    ps.cursorAddress = cursor < positions ? cursor : 0;
+    ps.setCursor(cursor < positions ? cursor : 0);
     ps.fieldStatistics();
     ps.markAll();
-    ps.listener().cursorMoved();
     return true;
 }
 

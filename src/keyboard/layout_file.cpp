@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "keyboard/layout_internal.h"
+#include "screen/message_titles.h"
 
 namespace cedar::keys {
 
@@ -140,19 +141,19 @@ std::array<std::uint8_t, kLayoutHeaderSize> layoutHeader(LayoutType type, bool e
 
 KeyFileMessage layoutInvalidMessage(std::string_view fileName, LayoutType type) {
     return {format2("%s is not a valid Cedar %s", fileName, layoutTypeName(type)),
-            "Cedar TN3270 File Error"};
+            title::kCedarFileError};
 }
 
 KeyFileMessage layoutTooLargeMessage(std::string_view fileName, LayoutType type) {
     return {format2("%s is too large for a Cedar %s file:\nits contents may hold at most 65536 "
                     "bytes",
                     fileName, layoutTypeName(type)),
-            "Cedar TN3270 File Error"};
+            title::kCedarFileError};
 }
 
 KeyFileMessage layoutSaveErrorMessage(int errorCode, std::string_view fileName) {
     return {format2("Error %s while saving %s", std::to_string(errorCode), fileName),
-            "File Save Error"};
+            title::kFileSaveError};
 }
 
 LayoutBlock::LayoutBlock(LayoutType type) : type_(type) {
@@ -284,7 +285,7 @@ LayoutLoadOutcome loadLayoutByName(LayoutBlock& block, const std::string& name,
                                    LayoutFileSource& source, const LayoutLoadOptions& options) {
     LayoutLoadOutcome out;
     const std::string fallback(defaultLayoutName(block.type()));
-    const std::string notFoundTitle = "Cedar TN3270 - file not found";
+    const std::string notFoundTitle = title::kFileNotFound;
     std::string used = name;
     auto bytes = source.read(name);
     if (!bytes) {

@@ -44,7 +44,7 @@ bool KeyboardController::editCheck(int p) {
 
 bool KeyboardController::numericLockRefuses(std::uint8_t c) {
     if (!settings_.numericFieldLock || state_.shiftDown) return false;
-    const int field = fieldOf(ps_, ps_.cursorAddress);
+    const int field = fieldOf(ps_, ps_.cursor());
     if (field < 0) return false;
     const std::uint8_t attribute = ps_.attributes()[field];
     if ((attribute & fa::kNumeric) == 0 || fa::isProtected(attribute)) return false;
@@ -67,7 +67,7 @@ bool KeyboardController::inputErrorRetry() {
     if (status_ == SessionStatus::NotConnected) return false;
     if (!exitMacroTried_) {
         exitMacroTried_ = true;
-        if (ui_->runExitMacro("protect.ext") && editCheck(ps_.cursorAddress)) return true;
+        if (ui_->runExitMacro("protect.ext") && editCheck(ps_.cursor())) return true;
     }
     status_ = SessionStatus::Protected;
     ui_->repaintStatusLine();
@@ -77,15 +77,15 @@ bool KeyboardController::inputErrorRetry() {
 void KeyboardController::typeCharacter(std::uint8_t c) {
     beginKeystroke();
     exitMacroTried_ = false;
-    state_.lastTypingPosition = ps_.cursorAddress;
+    state_.lastTypingPosition = ps_.cursor();
 
-    const int fieldBefore = fieldOf(ps_, ps_.cursorAddress);
+    const int fieldBefore = fieldOf(ps_, ps_.cursor());
     const std::uint8_t attributeBefore = fieldBefore >= 0 ? ps_.attributes()[fieldBefore] : 0;
-    if (numericLockRefuses(c) || !editCheck(ps_.cursorAddress)) {
+    if (numericLockRefuses(c) || !editCheck(ps_.cursor())) {
         if (!inputErrorRetry()) return;
-        state_.lastTypingPosition = ps_.cursorAddress;  // the exit macro may have moved it
+        state_.lastTypingPosition = ps_.cursor();  // the exit macro may have moved it
     }
-    const int p = ps_.cursorAddress;
+    const int p = ps_.cursor();
     auto& chars = ps_.characters();
 
     if (!ps_.settings().wang && ps_.insertMode) {
@@ -132,13 +132,12 @@ void KeyboardController::typeCharacter(std::uint8_t c) {
 
     if (!state_.deadKeyPending) moveCursor(ps_.nextAddress(p));
     if (!ps_.insertMode && c != kDup) autoSkipAfterTyping();
-    ps_.listener().cursorMoved();
     wrapAfterKey(WrapMode::Typing);
-    if (c == kDup) moveCursor(tabFrom(ps_, ps_.cursorAddress));
+    if (c == kDup) moveCursor(tabFrom(ps_, ps_.cursor()));
 }
 
 void KeyboardController::autoSkipAfterTyping() {
-    const int q = ps_.cursorAddress;
+    const int q = ps_.cursor();
     if (!ps_.isAttribute(q)) return;
     const std::uint8_t attribute = ps_.attributes()[q];
     if ((settings_.enableAutoSkip && fa::isAutoSkip(attribute)) || settings_.autoSkipAllFields) {

@@ -137,9 +137,8 @@ MacroLoadResult loadMacro(MacroChain& chain, const MacroFileSource& files, std::
 MacroLoadResult loadMacroText(MacroChain& chain, std::string_view statements,
                               const MacroLoadOptions& options, std::string_view name = {});
 
-// "Macro file \"%s\" not found" with the name; titled kMacroFileErrorTitle.
+// "Macro file \"%s\" not found" with the name; titled title::kFileError.
 std::string macroFileNotFoundText(std::string_view fileName);
-inline constexpr std::string_view kMacroFileErrorTitle = "File Error";
 
 // Where an error lies, as the user is told.
 struct MacroErrorLocation {

@@ -1,6 +1,6 @@
 // A Scheduler with its own queue, for programs without a GUI event loop
 // (cedar_headless, integration tests): the thread that calls run...() is the
-// session thread.
+// session thread. Its time is the system's monotonic clock.
 #pragma once
 
 #include <condition_variable>

@@ -37,7 +37,7 @@ void InboundBuilder::begin(std::uint8_t aidByte) {
     out_.clear();
     trace_.clear();
     put(aidByte);
-    putAddress(ps_.cursorAddress);
+    putAddress(ps_.cursor());
 }
 
 void InboundBuilder::putAddress(int position) {
@@ -140,10 +140,10 @@ void InboundBuilder::sendReadBuffer(std::uint8_t aidByte, int start) {
     begin(aidByte);
     if (start < 0 || start >= ps_.positions()) start = 0;
     switch (ps_.replyMode) {
-        case 1:
+        case ReplyMode::ExtendedField:
             readBufferExtended(start, false);
             break;
-        case 2:
+        case ReplyMode::Character:
             readBufferExtended(start, true);
             break;
         default:  // field mode, and any mode byte the host had no business sending
@@ -245,7 +245,7 @@ InboundReadReplies::InboundReadReplies(InboundBuilder& builder, const RecordProc
     : builder_(builder), records_(records) {}
 
 void InboundReadReplies::sendReadBuffer() {
-    builder_.sendReadBuffer(records_.currentAid, records_.readBufferStart);
+    builder_.sendReadBuffer(records_.aid().current, records_.readBufferStart);
 }
 
 void InboundReadReplies::sendReadModified(std::uint8_t aidByte) {

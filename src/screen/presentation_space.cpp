@@ -86,15 +86,15 @@ void PresentationSpace::configureSizes(const ScreenSessionOptions& options,
         positions_ = rows_ * columns_;
         configured_ = true;
     }
-    sizeMode_ = kNoSizeMode;
+    sizeMode_ = SizeMode::None;
 }
 
-int PresentationSpace::sizeRows(int sizeChoice) const {
-    return sizeChoice == 2 ? alternateRows_ : defaultRows_;
+int PresentationSpace::sizeRows(SizeMode size) const {
+    return size == SizeMode::Alternate ? alternateRows_ : defaultRows_;
 }
 
-int PresentationSpace::sizeColumns(int sizeChoice) const {
-    return sizeChoice == 2 ? alternateColumns_ : defaultColumns_;
+int PresentationSpace::sizeColumns(SizeMode size) const {
+    return size == SizeMode::Alternate ? alternateColumns_ : defaultColumns_;
 }
 
 std::array<std::uint8_t, 2> PresentationSpace::encodeBufferAddress(int position) const {
@@ -128,31 +128,28 @@ int PresentationSpace::findField(int position) {
     return -1;
 }
 
-void PresentationSpace::eraseScreen(int sizeChoice, int mode) {
-    if (mode != 3) {
+void PresentationSpace::eraseScreen(SizeMode size, EraseMode mode) {
+    if (mode != EraseMode::KeepContents) {
         const auto n = static_cast<std::size_t>(positions_);
         std::fill_n(image_->characters.begin(), n, std::uint8_t{0});
         std::fill_n(image_->attributes.begin(), n, std::uint8_t{0});
         std::fill_n(image_->colors.begin(), n, std::uint8_t{0});
         std::fill_n(image_->highlights.begin(), n, std::uint8_t{0});
         std::fill_n(image_->charsets.begin(), n, std::uint8_t{0});
-        bufferAddress = 0;
-        cursorAddress = 0;
-        currentColor = currentHighlight = currentCharset = 0;
+        setCursor(0);
         currentFieldAttribute = 0;
         insertMode = false;
         if (!settings_.wordWrapAlways) wordWrap = settings_.wordWrapDefault;
     }
-    if (sizeChoice != sizeMode_ && (sizeChoice == 1 || sizeChoice == 2)) {
-        const int oldMode = sizeMode_;
-        rows_ = sizeRows(sizeChoice);
-        columns_ = sizeColumns(sizeChoice);
+    if (size != sizeMode_ && (size == SizeMode::Default || size == SizeMode::Alternate)) {
+        const SizeMode oldMode = sizeMode_;
+        rows_ = sizeRows(size);
+        columns_ = sizeColumns(size);
         positions_ = rows_ * columns_;
-        sizeMode_ = static_cast<std::uint8_t>(sizeChoice);
+        sizeMode_ = size;
         // A smaller screen may leave the cursor outside it.
-        if (cursorAddress >= positions_) cursorAddress = 0;
-        if (bufferAddress >= positions_) bufferAddress = 0;
-        listener_->sizeChanged(oldMode, sizeChoice);
+        if (cursor_ >= positions_) setCursor(0);
+        listener_->sizeChanged(oldMode, size);
     }
     markAll();
 }
@@ -176,7 +173,7 @@ void PresentationSpace::resetAllModifiedTags() {
 
 void PresentationSpace::eraseAllUnprotected() {
     if (!screenFormatted) {
-        eraseScreen(sizeMode_, 0);
+        eraseScreen(sizeMode_);
         return;
     }
     Plane& attrs = image_->attributes;

@@ -1,8 +1,8 @@
 // The presentation space: the session's model of the 3270 screen. Parallel
 // byte planes indexed by buffer position (row * columns + column), plus the
-// geometry, the cursor, the buffer address and the state the outbound orders
-// carry from one order to the next. All position arithmetic wraps at
-// `positions`.
+// geometry and the cursor. All position arithmetic wraps at `positions`. The
+// state the outbound orders carry from one order to the next belongs to the
+// RecordProcessor.
 #pragma once
 
 #include <array>
@@ -55,14 +55,32 @@ struct ScreenModel {
 // The five models: 2, 3, 4, 5 and the user-defined size.
 std::array<ScreenModel, 5> defaultScreenModels();
 
+// Which of the session's two screen sizes is in force.
+enum class SizeMode : std::uint8_t {
+    Default = 1,
+    Alternate = 2,
+    None = 0xFF,  // none yet: the next erase applies one whatever it is
+};
+
+// What an erase does to the planes.
+enum class EraseMode : std::uint8_t {
+    Clear = 0,         // planes, cursor and buffer address to zero
+    KeepContents = 3,  // only the size changes
+};
+
+// How Read Buffer answers (set by Set Reply Mode). The host's mode byte is
+// kept as sent; a value outside these reads as field mode.
+enum class ReplyMode : std::uint8_t { Field = 0, ExtendedField = 1, Character = 2 };
+
 // Told about changes the display must follow. The view reads the planes; it
 // never writes them.
 class ScreenListener {
   public:
     virtual ~ScreenListener() = default;
+    // The cursor moved, or its shape changed (insert mode).
     virtual void cursorMoved() {}
-    // The geometry switched from one size choice to another (1 default, 2 alternate).
-    virtual void sizeChanged(int /*oldSizeMode*/, int /*newSizeMode*/) {}
+    // The geometry switched from one size to the other.
+    virtual void sizeChanged(SizeMode /*oldMode*/, SizeMode /*newMode*/) {}
     virtual void invalidateAll() {}
 };
 
@@ -82,8 +100,6 @@ class PresentationSpace {
         Plane charsets{};
         Plane hostCodes{};
     };
-
-    static constexpr std::uint8_t kNoSizeMode = 0xFF;
 
     explicit PresentationSpace(const ScreenSettings& settings);
 
@@ -113,15 +129,15 @@ class PresentationSpace {
     int positions() const { return positions_; }
     int rows() const { return rows_; }
     int columns() const { return columns_; }
-    std::uint8_t sizeMode() const { return sizeMode_; }
+    SizeMode sizeMode() const { return sizeMode_; }
 
     // The sizes the session's options select. Forces the next erase to re-apply
     // a size (sizeMode becomes "none").
     void configureSizes(const ScreenSessionOptions& options,
                         const std::array<ScreenModel, 5>& models);
-    // Rows and columns of the default (1) and alternate (2) size.
-    int sizeRows(int sizeChoice) const;
-    int sizeColumns(int sizeChoice) const;
+    // Rows and columns of the default and the alternate size.
+    int sizeRows(SizeMode size) const;
+    int sizeColumns(SizeMode size) const;
     const std::string& alternateTerminalType() const { return alternateTerminalType_; }
 
     // Position arithmetic.
@@ -143,7 +159,9 @@ class PresentationSpace {
     static int decodeAddressBytes(std::uint8_t b1, std::uint8_t b2);
 
     int findField(int position);
-    void eraseScreen(int sizeChoice, int mode);
+    // Switches to `size` (Default or Alternate; None keeps the size in force)
+    // and clears the planes unless `mode` keeps them.
+    void eraseScreen(SizeMode size, EraseMode mode = EraseMode::Clear);
     void resetAllModifiedTags();
     void eraseAllUnprotected();
     void fieldStatistics();
@@ -164,16 +182,18 @@ class PresentationSpace {
     void setListener(ScreenListener* listener);
     ScreenListener& listener() { return *listener_; }
 
-    // State carried by the outbound orders and read by the keyboard.
-    int bufferAddress = 0;
-    int cursorAddress = 0;
-    std::uint8_t currentColor = 0;
-    std::uint8_t currentHighlight = 0;
-    std::uint8_t currentCharset = 0;
-    bool afterOrder = true;
+    // The cursor position. Setting it to another position tells the listener.
+    int cursor() const { return cursor_; }
+    void setCursor(int position) {
+        if (position == cursor_) return;
+        cursor_ = position;
+        listener_->cursorMoved();
+    }
+
+    // The attribute and highlight of the field findField() found last.
     std::uint8_t currentFieldAttribute = 0;
     std::uint8_t fieldHighlight = 0;
-    std::uint8_t replyMode = 0;  // 0 field, 1 extended field, 2 character
+    ReplyMode replyMode = ReplyMode::Field;
     bool insertMode = false;
     bool wordWrap = false;
     int inputFieldCount = 0;
@@ -187,11 +207,12 @@ class PresentationSpace {
     ColorItems colorItems_ = ColorItems::defaults();
     ScreenListener defaultListener_;
     ScreenListener* listener_ = &defaultListener_;
+    int cursor_ = 0;
 
     int rows_ = 24;
     int columns_ = 80;
     int positions_ = 24 * 80;
-    std::uint8_t sizeMode_ = kNoSizeMode;
+    SizeMode sizeMode_ = SizeMode::None;
     bool configured_ = false;
     int defaultRows_ = 24;
     int defaultColumns_ = 80;

@@ -82,8 +82,8 @@ T& orDefault(T* hook, T& fallback) {
 }  // namespace
 
 RecordProcessor::RecordProcessor(PresentationSpace& ps, const CodePages& codePages,
-                                 SessionStatus& status)
-    : ps_(ps), codePages_(codePages), status_(status) {
+                                 SessionStatus& status, AidState& aid)
+    : ps_(ps), codePages_(codePages), status_(status), aid_(aid) {
     setHooks({});
 }
 
@@ -147,10 +147,10 @@ void RecordProcessor::processRecord(Bytes record, const RecordOrigin& origin) {
     std::vector<std::uint8_t> rerun;
     Cursor c{record.data(), record.size(), 0, record[0], true};
     for (;;) {
-        ps_.bufferAddress = ps_.cursorAddress;
-        ps_.currentColor = ps_.currentHighlight = ps_.currentCharset = 0;
+        bufferAddress_ = ps_.cursor();
+        currentColor_ = currentHighlight_ = currentCharset_ = 0;
         Flow flow = processCommand(c);
-        ps_.afterOrder = true;
+        afterOrder_ = true;
         while (flow == Flow::Continue && c.pos < c.length)
             flow = processOrder(c);
         if (flow != Flow::Rerun) break;
@@ -176,39 +176,38 @@ void RecordProcessor::characterString(Bytes record) {
         const int columns = ps_.columns();
         switch (b) {
             case 0x0C:  // form feed
-                ps_.eraseScreen(ps_.sizeMode(), 0);
-                ps_.cursorAddress = 0;
+                ps_.eraseScreen(ps_.sizeMode());
+                ps_.setCursor(0);
                 break;
             case 0x0D:  // carriage return
-                ps_.cursorAddress -= ps_.cursorAddress % columns;
+                ps_.setCursor(ps_.cursor() - ps_.cursor() % columns);
                 break;
             case 0x15: {  // new line
-                const int next = (ps_.cursorAddress / columns + 1) * columns;
-                ps_.cursorAddress = next >= ps_.positions() ? 0 : next;
+                const int next = (ps_.cursor() / columns + 1) * columns;
+                ps_.setCursor(next >= ps_.positions() ? 0 : next);
                 break;
             }
             default: {
-                const int p = ps_.cursorAddress;
+                const int p = ps_.cursor();
                 chars[p] = codePages_.hostToDisplay(b);
                 ps_.attributes()[p] = 0;
                 ps_.colors()[p] = 0;
                 ps_.highlights()[p] = 0;
                 ps_.charsets()[p] = 0;
                 ps_.mark(p);
-                ps_.cursorAddress = ps_.nextAddress(p);
+                ps_.setCursor(ps_.nextAddress(p));
                 break;
             }
         }
     }
-    ps_.listener().cursorMoved();
 }
 
 void RecordProcessor::writeCommand(Cursor& c, std::uint8_t wcc) {
-    if (wcc & 0x02) currentAid = kNoAid;
+    if (wcc & 0x02) aid_.current = kNoAid;
     wccRegister = wcc;
     if (!suspendsEndOfWrite(status_)) {
         if (wcc & 0x01) ps_.resetAllModifiedTags();
-        if (wcc & 0x40) ps_.replyMode = 0;
+        if (wcc & 0x40) ps_.replyMode = ReplyMode::Field;
     }
     c.pos = std::min<std::size_t>(2, c.length);
 }
@@ -232,7 +231,8 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
         case cmd::kEraseWriteAlternateCcw: {
             const bool alternate =
                 command == cmd::kEraseWriteAlternate || command == cmd::kEraseWriteAlternateCcw;
-            ps_.eraseScreen(alternate ? 2 : 1, 0);
+            ps_.eraseScreen(alternate ? SizeMode::Alternate : SizeMode::Default);
+            bufferAddress_ = 0;  // the orders start at the top of the cleared screen
             if (c.length >= kNetspyNameOffset + kNetspyNameLength &&
                 std::memcmp(c.data + 1, kNetspySignature, sizeof kNetspySignature) == 0) {
                 std::string name;
@@ -260,33 +260,32 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
             // A read never restores the keyboard: the end-of-write step sees no WCC.
             wccRegister = 0;
             c.pos = 1;
-            if (isShortReadAid(currentAid))
-                hooks_.reads->sendShortRead(currentAid);
+            if (isShortReadAid(aid_.current))
+                hooks_.reads->sendShortRead(aid_.current);
             else
-                hooks_.reads->sendReadModified(currentAid);
+                hooks_.reads->sendReadModified(aid_.current);
             return Flow::Continue;
         case cmd::kReadModifiedAll:
         case cmd::kReadModifiedAllCcw:
             wccRegister = 0;
             c.pos = 1;
-            hooks_.reads->sendReadModifiedAll(currentAid);
+            hooks_.reads->sendReadModifiedAll(aid_.current);
             ps_.resetAllModifiedTags();
             return Flow::Continue;
         case cmd::kEraseAllUnprotected:
         case cmd::kEraseAllUnprotectedCcw:
             ps_.eraseAllUnprotected();
-            currentAid = kNoAid;
+            aid_.current = kNoAid;
             wccRegister = 0x02;
             // The end-of-write step runs once, after the record, with the
             // cursor already on the first input field.
             ps_.fieldStatistics();
-            ps_.cursorAddress = ps_.tabFrom(0);
-            ps_.listener().cursorMoved();
+            ps_.setCursor(ps_.tabFrom(0));
             c.pos = 1;
             return Flow::Continue;
         case 0xA0:
             if (ps_.settings().wang) {
-                hooks_.reads->sendAidAndCursor(currentAid);
+                hooks_.reads->sendAidAndCursor(aid_.current);
                 c.pos = 1;
                 return Flow::Continue;
             }
@@ -298,9 +297,9 @@ RecordProcessor::Flow RecordProcessor::processCommand(Cursor& c) {
 }
 
 bool RecordProcessor::writeGuard() {
-    if (ps_.bufferAddress < ps_.positions()) return true;
+    if (bufferAddress_ < ps_.positions()) return true;
     if (ps_.settings().ignoreInvalidWrite) return false;
-    const int address = ps_.bufferAddress;
+    const int address = bufferAddress_;
     char text[256];
     std::snprintf(text, sizeof text,
                   "Attempting to write to buffer address %d, row=%d col=%d\nbut there are only "
@@ -325,7 +324,8 @@ RecordProcessor::Flow RecordProcessor::readAddress(Cursor& c, std::uint8_t order
     // address would be: it decodes to 0.
     address = PresentationSpace::decodeAddressBytes(b1, b2);
     if (address < ps_.positions() || ps_.settings().ignoreInvalidSba) return Flow::Continue;
-    if (c.rerunAllowed && isEraseWrite(c.command) && ps_.sizeMode() == 1) return Flow::Rerun;
+    if (c.rerunAllowed && isEraseWrite(c.command) && ps_.sizeMode() == SizeMode::Default)
+        return Flow::Rerun;
     char text[256];
     std::snprintf(text, sizeof text,
                   "Invalid buffer address received, code = %02X %02X %02X.\nAttempt to address "
@@ -342,11 +342,11 @@ RecordProcessor::Flow RecordProcessor::readAddress(Cursor& c, std::uint8_t order
 RecordProcessor::Flow RecordProcessor::dataRun(Cursor& c) {
     if (!writeGuard()) return Flow::Stop;
     const ByteTable& table =
-        ps_.currentCharset == kGraphicEscapeCharset ? identityTable() : displayTable();
+        currentCharset_ == kGraphicEscapeCharset ? identityTable() : displayTable();
     auto& img = ps_.image();
     auto& changed = ps_.changed();
     do {
-        const int p = ps_.bufferAddress;
+        const int p = bufferAddress_;
         const std::size_t limit =
             std::min<std::size_t>(c.length - c.pos, static_cast<std::size_t>(ps_.positions() - p));
         const std::uint8_t* src = c.data + c.pos;
@@ -372,16 +372,16 @@ RecordProcessor::Flow RecordProcessor::dataRun(Cursor& c) {
             ++n;
         }
         setBytes(img.attributes.data() + p, 0, n);
-        setBytes(img.colors.data() + p, ps_.currentColor, n);
-        setBytes(img.highlights.data() + p, ps_.currentHighlight, n);
-        setBytes(img.charsets.data() + p, ps_.currentCharset, n);
+        setBytes(img.colors.data() + p, currentColor_, n);
+        setBytes(img.highlights.data() + p, currentHighlight_, n);
+        setBytes(img.charsets.data() + p, currentCharset_, n);
         setBytes(changed.data() + p, 1, n);
         c.pos += n;
         const int next = p + static_cast<int>(n);
-        ps_.bufferAddress = next >= ps_.positions() ? 0 : next;
+        bufferAddress_ = next >= ps_.positions() ? 0 : next;
         if (n < limit) break;  // an order, or the end of the record
     } while (c.pos < c.length && !order::isOrder(c.data[c.pos]));
-    ps_.afterOrder = false;
+    afterOrder_ = false;
     return Flow::Continue;
 }
 
@@ -392,16 +392,16 @@ RecordProcessor::Flow RecordProcessor::processOrder(Cursor& c) {
             if (!writeGuard()) return Flow::Stop;
             if (c.pos + 1 >= c.length) return Flow::Stop;
             const std::uint8_t attribute = c.data[c.pos + 1];
-            const int p = ps_.bufferAddress;
+            const int p = bufferAddress_;
             ps_.characters()[p] = 0x20;
             ps_.attributes()[p] = attribute | fa::kMarker;
             ps_.colors()[p] = ps_.baseColorOf(attribute);
             ps_.highlights()[p] = 0;
             ps_.charsets()[p] = 0;
             ps_.mark(p);
-            ps_.bufferAddress = ps_.nextAddress(p);
+            bufferAddress_ = ps_.nextAddress(p);
             c.pos += 2;
-            ps_.afterOrder = true;
+            afterOrder_ = true;
             return Flow::Continue;
         }
         case order::kStartFieldExtended:
@@ -411,8 +411,8 @@ RecordProcessor::Flow RecordProcessor::processOrder(Cursor& c) {
             int address = 0;
             const Flow f = readAddress(c, b, address);
             if (f != Flow::Continue) return f;
-            ps_.bufferAddress = address;
-            ps_.afterOrder = true;
+            bufferAddress_ = address;
+            afterOrder_ = true;
             return Flow::Continue;
         }
         case order::kSetAttribute:
@@ -423,11 +423,8 @@ RecordProcessor::Flow RecordProcessor::processOrder(Cursor& c) {
             ++c.pos;
             // An address outside the screen (accepted with "IgnoreInvalidSBA")
             // never becomes the cursor.
-            if (ps_.bufferAddress < ps_.positions()) {
-                ps_.cursorAddress = ps_.bufferAddress;
-                ps_.listener().cursorMoved();
-            }
-            ps_.afterOrder = true;
+            if (bufferAddress_ < ps_.positions()) ps_.setCursor(bufferAddress_);
+            afterOrder_ = true;
             return Flow::Continue;
         case order::kProgramTab:
             return programTab(c);
@@ -446,13 +443,13 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
     const bool sa = target == PairTarget::SetAttribute;
     switch (type) {
         case 0x00:  // reset all character attributes
-            ps_.currentColor = ps_.currentHighlight = ps_.currentCharset = 0;
-            ps_.replyMode = 0;
+            currentColor_ = currentHighlight_ = currentCharset_ = 0;
+            ps_.replyMode = ReplyMode::Field;
             return true;
         case 0x41: {  // highlighting
             const auto v = static_cast<std::uint8_t>(value & (ps_.settings().wang ? 0x0F : 0x07));
             if (sa)
-                ps_.currentHighlight = v;
+                currentHighlight_ = v;
             else  // keeps the mark of a colour pair before it in the same order
                 ps_.highlights()[p] =
                     static_cast<std::uint8_t>((ps_.highlights()[p] & hl::kExplicitColor) | v);
@@ -460,12 +457,12 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
         }
         case 0x42: {  // foreground colour
             if (value == 0) {
-                ps_.currentColor = 0;
+                currentColor_ = 0;
                 return true;
             }
             const std::uint8_t color = ps_.hostColorByte(value);
             if (sa) {
-                ps_.currentColor = color;
+                currentColor_ = color;
             } else {
                 ps_.colors()[p] = color;
                 ps_.highlights()[p] |= hl::kExplicitColor;
@@ -474,7 +471,7 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
         }
         case 0x43:  // character set
             if (sa)
-                ps_.currentCharset = value;
+                currentCharset_ = value;
             else
                 ps_.charsets()[p] = value;
             return true;
@@ -499,7 +496,7 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
 RecordProcessor::Flow RecordProcessor::startFieldExtended(Cursor& c) {
     if (!writeGuard()) return Flow::Stop;
     if (c.pos + 1 >= c.length) return Flow::Stop;
-    const int p = ps_.bufferAddress;
+    const int p = bufferAddress_;
     ps_.characters()[p] = 0x20;
     ps_.attributes()[p] = fa::kMarker;
     ps_.colors()[p] = 0;
@@ -517,8 +514,8 @@ RecordProcessor::Flow RecordProcessor::startFieldExtended(Cursor& c) {
     }
     ps_.characters()[p] = 0x20;
     ps_.mark(p);
-    ps_.bufferAddress = ps_.nextAddress(p);
-    ps_.afterOrder = true;
+    bufferAddress_ = ps_.nextAddress(p);
+    afterOrder_ = true;
     return Flow::Continue;
 }
 
@@ -527,7 +524,7 @@ RecordProcessor::Flow RecordProcessor::modifyField(Cursor& c) {
     const int count = c.data[c.pos + 1];
     c.pos += 2;
     if (!writeGuard()) return Flow::Stop;
-    const int p = ps_.bufferAddress;
+    const int p = bufferAddress_;
     for (int i = 0; i < count; ++i) {
         if (c.pos + 1 >= c.length) {
             ps_.mark(p);
@@ -542,34 +539,33 @@ RecordProcessor::Flow RecordProcessor::modifyField(Cursor& c) {
     }
     ps_.characters()[p] = 0x20;
     ps_.mark(p);
-    ps_.bufferAddress = ps_.nextAddress(p);
-    ps_.afterOrder = true;
+    bufferAddress_ = ps_.nextAddress(p);
+    afterOrder_ = true;
     return Flow::Continue;
 }
 
 RecordProcessor::Flow RecordProcessor::setAttribute(Cursor& c) {
     if (c.pos + 2 >= c.length) return Flow::Stop;
-    if (applyPair(c.data[c.pos + 1], c.data[c.pos + 2], PairTarget::SetAttribute,
-                  ps_.bufferAddress))
+    if (applyPair(c.data[c.pos + 1], c.data[c.pos + 2], PairTarget::SetAttribute, bufferAddress_))
         c.pos += 3;
     else
         c.pos += 1;  // an unknown type is not consumed
-    ps_.afterOrder = true;
+    afterOrder_ = true;
     return Flow::Continue;
 }
 
 RecordProcessor::Flow RecordProcessor::programTab(Cursor& c) {
     if (!writeGuard()) return Flow::Stop;
     ++c.pos;
-    const bool followsData = !ps_.afterOrder;
-    ps_.afterOrder = true;
+    const bool followsData = !afterOrder_;
+    afterOrder_ = true;
     const int positions = ps_.positions();
     const auto& attrs = ps_.attributes();
-    const int p = ps_.bufferAddress;
+    const int p = bufferAddress_;
     int start = p;
     if (attrs[p] != 0) {
         if (!fa::isProtected(attrs[p])) {
-            ps_.bufferAddress = ps_.nextAddress(p);
+            bufferAddress_ = ps_.nextAddress(p);
             return Flow::Continue;
         }
         start = p + 1;
@@ -585,7 +581,7 @@ RecordProcessor::Flow RecordProcessor::programTab(Cursor& c) {
             ++q;
         }
         if (q >= positions) {
-            ps_.bufferAddress = 0;
+            bufferAddress_ = 0;
             return Flow::Continue;
         }
         start = q;
@@ -593,11 +589,11 @@ RecordProcessor::Flow RecordProcessor::programTab(Cursor& c) {
     // Search forward, without wrapping, for an unprotected field.
     for (int q = start; q < positions; ++q) {
         if (attrs[q] != 0 && !fa::isProtected(attrs[q])) {
-            ps_.bufferAddress = ps_.nextAddress(q);
+            bufferAddress_ = ps_.nextAddress(q);
             return Flow::Continue;
         }
     }
-    ps_.bufferAddress = 0;
+    bufferAddress_ = 0;
     return Flow::Continue;
 }
 
@@ -610,7 +606,7 @@ RecordProcessor::Flow RecordProcessor::repeatToAddress(Cursor& c) {
         if (f != Flow::Continue) return f;
         // RA directly followed by RA: the second one's address and character count.
     } while (c.pos < c.length && c.data[c.pos] == order::kRepeatToAddress);
-    ps_.afterOrder = true;
+    afterOrder_ = true;
     if (stop >= ps_.positions()) return Flow::Continue;  // nothing repeated
     if (c.pos >= c.length) return Flow::Stop;
     std::uint8_t ch = c.data[c.pos];
@@ -630,13 +626,13 @@ RecordProcessor::Flow RecordProcessor::repeatToAddress(Cursor& c) {
     }
     if (!writeGuard()) return Flow::Stop;
     // Stop address equal to the start: the whole buffer is filled.
-    const int from = ps_.bufferAddress;
+    const int from = bufferAddress_;
     const int positions = ps_.positions();
     const int count = stop > from ? stop - from : positions - from + stop;
     const std::uint8_t shown =
-        graphic || ps_.currentCharset == kGraphicEscapeCharset ? ch : codePages_.hostToDisplay(ch);
-    fill(from, count, ch, shown, graphic ? kGraphicEscapeCharset : ps_.currentCharset);
-    ps_.bufferAddress = stop;
+        graphic || currentCharset_ == kGraphicEscapeCharset ? ch : codePages_.hostToDisplay(ch);
+    fill(from, count, ch, shown, graphic ? kGraphicEscapeCharset : currentCharset_);
+    bufferAddress_ = stop;
     return Flow::Continue;
 }
 
@@ -651,8 +647,8 @@ void RecordProcessor::fill(int from, int count, std::uint8_t hostCode, std::uint
         std::memset(img.hostCodes.data() + from, hostCode, len);
         std::memset(img.characters.data() + from, shown, len);
         std::memset(img.attributes.data() + from, 0, len);
-        std::memset(img.colors.data() + from, ps_.currentColor, len);
-        std::memset(img.highlights.data() + from, ps_.currentHighlight, len);
+        std::memset(img.colors.data() + from, currentColor_, len);
+        std::memset(img.highlights.data() + from, currentHighlight_, len);
         std::memset(img.charsets.data() + from, charset, len);
         std::memset(changed.data() + from, 1, len);
         count -= n;
@@ -667,19 +663,19 @@ RecordProcessor::Flow RecordProcessor::eraseUnprotectedToAddress(Cursor& c) {
     int stop = 0;
     const Flow f = readAddress(c, orderByte, stop);
     if (f != Flow::Continue) return f;
-    ps_.afterOrder = true;
+    afterOrder_ = true;
     if (stop >= ps_.positions()) return Flow::Continue;
-    ps_.findField(ps_.bufferAddress);
+    ps_.findField(bufferAddress_);
     auto& attrs = ps_.attributes();
     do {
-        const int p = ps_.bufferAddress;
+        const int p = bufferAddress_;
         if (attrs[p] != 0) ps_.currentFieldAttribute = attrs[p];
         if (!fa::isProtected(ps_.currentFieldAttribute)) {
             ps_.characters()[p] = 0;
             ps_.mark(p);
         }
-        ps_.bufferAddress = ps_.nextAddress(p);
-    } while (ps_.bufferAddress != stop);
+        bufferAddress_ = ps_.nextAddress(p);
+    } while (bufferAddress_ != stop);
     return Flow::Continue;
 }
 
@@ -687,17 +683,17 @@ RecordProcessor::Flow RecordProcessor::graphicEscape(Cursor& c) {
     if (!writeGuard()) return Flow::Stop;
     if (c.pos + 1 >= c.length) return Flow::Stop;
     const std::uint8_t b = c.data[c.pos + 1];
-    const int p = ps_.bufferAddress;
+    const int p = bufferAddress_;
     ps_.hostCodes()[p] = b;
     ps_.characters()[p] = b;
     ps_.attributes()[p] = 0;
-    ps_.colors()[p] = ps_.currentColor;
-    ps_.highlights()[p] = ps_.currentHighlight;
+    ps_.colors()[p] = currentColor_;
+    ps_.highlights()[p] = currentHighlight_;
     ps_.charsets()[p] = kGraphicEscapeCharset;
     ps_.mark(p);
-    ps_.bufferAddress = ps_.nextAddress(p);
+    bufferAddress_ = ps_.nextAddress(p);
     c.pos += 2;
-    ps_.afterOrder = true;
+    afterOrder_ = true;
     return Flow::Continue;
 }
 
@@ -716,7 +712,7 @@ void RecordProcessor::endOfWrite() {
 
     status_ = SessionStatus::Unlocked;
     hooks_.events->keyboardRestored();
-    hooks_.events->measureResponseTime(aidOutstanding || ps_.settings().alwaysUpdateTranTime);
+    hooks_.events->measureResponseTime(aid_.outstanding || ps_.settings().alwaysUpdateTranTime);
     if (options_.convertNullsToBlanks) {
         auto& chars = ps_.characters();
         for (int p = 0; p < ps_.positions(); ++p)
@@ -724,7 +720,7 @@ void RecordProcessor::endOfWrite() {
     }
     hooks_.events->replayTypeAhead();
     hooks_.events->refreshDisplay();
-    aidOutstanding = false;
+    aid_.outstanding = false;
 }
 
 }  // namespace cedar

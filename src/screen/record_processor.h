@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "screen/aid_state.h"
 #include "screen/code_pages.h"
 #include "screen/presentation_space.h"
 #include "screen/record_hooks.h"
@@ -56,11 +57,10 @@ constexpr std::uint8_t kRepeatToAddress = 0x3C;
 bool isOrder(std::uint8_t b);
 }  // namespace order
 
-constexpr std::uint8_t kNoAid = 0x60;
-
 class RecordProcessor {
   public:
-    RecordProcessor(PresentationSpace& ps, const CodePages& codePages, SessionStatus& status);
+    RecordProcessor(PresentationSpace& ps, const CodePages& codePages, SessionStatus& status,
+                    AidState& aid);
 
     void setHooks(const RecordHooks& hooks);
     // The hooks in force (never null: absent ones are do-nothing defaults).
@@ -71,12 +71,12 @@ class RecordProcessor {
 
     // The WCC of the last write command (cleared by the read commands).
     std::uint8_t wccRegister = 0;
-    // The AID of the last inbound transmission; the write commands reset it.
-    std::uint8_t currentAid = kNoAid;
     // Where Read Buffer starts (set by command chaining).
     int readBufferStart = 0;
-    // An attention key was sent and its answer has not restored the keyboard yet.
-    bool aidOutstanding = false;
+    // The session's AID state: the write commands reset the AID, the end of a
+    // write the outstanding flag.
+    AidState& aid() { return aid_; }
+    const AidState& aid() const { return aid_; }
 
     // Record capture for the assembler listing of a host screen.
     static constexpr std::size_t kCaptureSize = 65536;
@@ -86,6 +86,8 @@ class RecordProcessor {
     const std::vector<std::uint8_t>& captured() const { return capture_; }
 
     const std::string& sessionManagerName() const { return sessionManagerName_; }
+    // Where the next order or character of the record goes.
+    int bufferAddress() const { return bufferAddress_; }
 
   private:
     enum class Flow { Continue, Stop, Rerun };
@@ -121,9 +123,18 @@ class RecordProcessor {
     PresentationSpace& ps_;
     const CodePages& codePages_;
     SessionStatus& status_;
+    AidState& aid_;
     RecordHooks hooks_;
     EndOfWriteOptions options_;
     ByteTable effectiveTable_{};
+
+    // The write's state from one order to the next: each write command starts
+    // at the cursor with no colour, highlight or character set of its own.
+    int bufferAddress_ = 0;
+    std::uint8_t currentColor_ = 0;
+    std::uint8_t currentHighlight_ = 0;
+    std::uint8_t currentCharset_ = 0;
+    bool afterOrder_ = true;
 
     bool capturing_ = false;
     std::vector<std::uint8_t> capture_;

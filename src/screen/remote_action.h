@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <string>
 
 #include "screen/record_hooks.h"
@@ -29,35 +27,13 @@ class RemoteActionStore {
     virtual void complete(RemoteActionKind /*kind*/) {}
 };
 
-// The session's files: "cdr$x$exec.mac" in the folder for temporary macro
-// files and "cdr$x$prnt.txt" in the folder for print files, x being the
-// session id. Completing closes the file and hands its path on.
-class RemoteActionFiles : public RemoteActionStore {
-  public:
-    using Completion = std::function<void(RemoteActionKind, const std::string& path)>;
-
-    RemoteActionFiles(std::string macroFolder, std::string printFolder, char sessionId);
-    ~RemoteActionFiles() override;
-    RemoteActionFiles(const RemoteActionFiles&) = delete;
-    RemoteActionFiles& operator=(const RemoteActionFiles&) = delete;
-
-    static std::string fileName(RemoteActionKind kind, char sessionId);
-    std::string path(RemoteActionKind kind) const;
-    // What to do with a completed file (print it, run it).
-    void setCompletion(Completion completion) { completion_ = std::move(completion); }
-
-    bool create(RemoteActionKind kind) override;
-    bool append(Bytes data, std::string& error) override;
-    void complete(RemoteActionKind kind) override;
-
-  private:
-    void close();
-
-    std::string macroFolder_;
-    std::string printFolder_;
-    char sessionId_;
-    std::FILE* file_ = nullptr;
-    Completion completion_;
-};
+// The name of the session's file for an action: "cdr$x$exec.mac" (macro) or
+// "cdr$x$prnt.txt" (print), x being the session id. The files themselves are
+// written by platform/remote_action_files.h.
+inline std::string remoteActionFileName(RemoteActionKind kind, char sessionId) {
+    std::string name = kind == RemoteActionKind::Macro ? "cdr$x$exec.mac" : "cdr$x$prnt.txt";
+    name[4] = sessionId;
+    return name;
+}
 
 }  // namespace cedar

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "screen/message_titles.h"
 #include "screen/record_processor.h"
 
 namespace cedar {
@@ -94,10 +95,10 @@ void StructuredFields::field(Bytes f) {
 
 QueryReplyContext StructuredFields::replyContext() const {
     QueryReplyContext c;
-    c.defaultRows = ps_.sizeRows(1);
-    c.defaultColumns = ps_.sizeColumns(1);
-    c.alternateRows = ps_.sizeRows(2);
-    c.alternateColumns = ps_.sizeColumns(2);
+    c.defaultRows = ps_.sizeRows(SizeMode::Default);
+    c.defaultColumns = ps_.sizeColumns(SizeMode::Default);
+    c.alternateRows = ps_.sizeRows(SizeMode::Alternate);
+    c.alternateColumns = ps_.sizeColumns(SizeMode::Alternate);
     c.hostCharacterSet = codePages_.hostCharacterSet;
     c.hostCodePage = codePages_.hostCodePage;
     c.replyCodepage = options_.replyCodepage;
@@ -152,12 +153,12 @@ void StructuredFields::readPartition(Bytes f) {
 
 void StructuredFields::eraseReset(Bytes f) {
     const bool alternate = f.size() > kEraseFlagsOffset && (f[kEraseFlagsOffset] & 0x80) != 0;
-    ps_.eraseScreen(alternate ? 2 : 1, 0);
+    ps_.eraseScreen(alternate ? SizeMode::Alternate : SizeMode::Default);
 }
 
 void StructuredFields::setReplyMode(Bytes f) {
     if (f.size() <= kReplyModeOffset) return;  // no mode byte
-    ps_.replyMode = f[kReplyModeOffset];
+    ps_.replyMode = static_cast<ReplyMode>(f[kReplyModeOffset]);
     replyModeTypes_.clear();
     for (std::size_t i = kReplyModeOffset + 1;
          i < f.size() && f[i] != 0 && replyModeTypes_.size() < kMaxReplyModeTypes; ++i)
@@ -189,13 +190,13 @@ void StructuredFields::remoteAction(Bytes f) {
     if (remote_ == Remote::None) {
         if (!links_.remoteActions->create(kind)) {
             char text[96];
-            const std::string name = RemoteActionFiles::fileName(kind, options_.sessionId);
+            const std::string name = remoteActionFileName(kind, options_.sessionId);
             std::snprintf(text, sizeof text,
                           kind == RemoteActionKind::Macro
                               ? "Error opening temp file '%s' for remote execution"
                               : "Error opening temp file '%s' for pcprint action",
                           name.c_str());
-            links_.messages->warning("File Error", text);
+            links_.messages->warning(title::kFileError, text);
             remote_ = Remote::Failed;
             return;
         }

@@ -8,9 +8,9 @@
 
 #include "host/connection.h"
 #include "host/telnet_layer.h"
-#include "session/settings.h"
 #include "sessionfile/host_list.h"
 #include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
 
 namespace cedar {
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "screen/message_titles.h"
 #include "sessionfile/private_profile.h"
 
 namespace cedar {
@@ -33,8 +34,7 @@ bool FolderSessionStore::load(const std::string& name, sessionfile::SessionFile&
     const std::string fileName = sessionfile::withSesExtension(name);
     const auto bytes = files_.read(fileName);
     if (!bytes) {
-        fail(std::string(sessionfile::kSessionFileErrorTitle),
-             sessionfile::notFoundMessage(fileName, files_.folder()));
+        fail(title::kSessionFileError, sessionfile::notFoundMessage(fileName, files_.folder()));
         return false;
     }
     std::optional<std::vector<std::uint8_t>> backup;
@@ -47,8 +47,8 @@ bool FolderSessionStore::load(const std::string& name, sessionfile::SessionFile&
         files_.write(std::string(sessionfile::kStandardSessionFile), *backup, error);
     }
     if (!loaded.result.ok) {
-        fail(std::string(sessionfile::kSessionFileErrorTitle),
-             loaded.result.message.empty() ? sessionfile::notValidMessage(fileName)
+        fail(title::kSessionFileError, loaded.result.message.empty()
+                                           ? sessionfile::notValidMessage(fileName)
                                            : loaded.result.message);
         return false;
     }
@@ -66,7 +66,7 @@ bool FolderSessionStore::save(sessionfile::SessionFile& file, sessionfile::SaveM
     if (plan.action == Action::Skip) return true;
     int error = 0;
     if (!files_.write(plan.fileName, plan.bytes, error)) {
-        fail("File Save Error",
+        fail(title::kFileSaveError,
              "Error " + std::to_string(error) + " while saving " + plan.fileName);
         return false;
     }

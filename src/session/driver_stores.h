@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "session/driver_interfaces.h"
-#include "session/settings.h"
 #include "sessionfile/session_file.h"
+#include "sessionfile/settings.h"
 
 namespace cedar {
 

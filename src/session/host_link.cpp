@@ -9,7 +9,8 @@ HostLink::HostLink(Session& session, Connector& connector, Scheduler& scheduler,
       connector_(connector),
       scheduler_(scheduler),
       ui_(ui),
-      telnet_(protocol_, session.screen, session.records, session.codePages, session.status, *this),
+      hostScreen_(session.screen, session.records, session.codePages, session.status),
+      telnet_(protocol_, session.codePages, session.status, hostScreen_, *this),
       sender_(protocol_, scheduler, *this),
       inbound_(session.screen, session.codePages, *this),
       readReplies_(inbound_, session.records),
@@ -28,13 +29,13 @@ HostLink::~HostLink() {
 
 void HostLink::connect(const ConnectionOptions& options, const TelnetConfig& telnet) {
     disconnect();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     const auto index = static_cast<std::size_t>(std::clamp(session_.options.modelIndex, 0, 4));
     telnet_.setConfig(telnet);
     telnet_.setTerminalType(session_.models[index].terminalType);
     telnet_.connectionStarted();
     session_.codePages.translationMode = TranslationMode::Tables;
-    session_.records.aidOutstanding = false;
+    session_.aid.outstanding = false;
     sender_.connectionStarted();
     session_.status = SessionStatus::Connecting;
     ui_.statusChanged();
@@ -110,12 +111,13 @@ void HostLink::traceRawSent(std::span<const std::uint8_t> bytes) {
 }
 
 void HostLink::echoLineMode(std::span<const std::uint8_t> bytes) {
-    telnet_.showLineModeText(bytes);
+    hostScreen_.applyLineModeData(bytes);
+    refreshDisplay();
 }
 
 void HostLink::deviceRejected(std::uint8_t, const std::string& message) {
     ui_.statusChanged();
-    ui_.showError(link_title::kDeviceRejected, message);
+    ui_.showError(title::kDeviceRejected, message);
 }
 
 void HostLink::recordApplied(std::span<const std::uint8_t> record, const RecordOrigin&) {

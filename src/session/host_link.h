@@ -11,19 +11,13 @@
 #include "host/protocol_state.h"
 #include "host/telnet_layer.h"
 #include "host/trace.h"
+#include "screen/host_screen.h"
 #include "screen/inbound.h"
+#include "screen/message_titles.h"
 #include "screen/structured_fields.h"
 #include "session/session.h"
 
 namespace cedar {
-
-// The titles of the messages about a connection.
-namespace link_title {
-inline constexpr const char* kConnectError = "Cedar TN3270 Connection Error 2";
-inline constexpr const char* kDeviceRejected = "Cedar TN3270 Connection Error 3";
-inline constexpr const char* kTlsError = "Cedar TN3270 Connection Error 6";
-inline constexpr const char* kSendError = "Send Error";
-}  // namespace link_title
 
 // What the link tells the user interface (message boxes, status line) and
 // the session driver. Each failure has a callback of its own; by default
@@ -34,16 +28,14 @@ class LinkUi {
     // A message that needs no decision (the device type was rejected).
     virtual void showError(const std::string& /*title*/, const std::string& /*text*/) {}
     // Name resolution or the TCP connect failed; the connection is gone.
-    virtual void connectFailed(const std::string& text) {
-        showError(link_title::kConnectError, text);
-    }
+    virtual void connectFailed(const std::string& text) { showError(title::kConnectError, text); }
     // TLS set-up, the handshake or the certificate check failed; the
     // connection is gone.
-    virtual void tlsFailed(const std::string& text) { showError(link_title::kTlsError, text); }
+    virtual void tlsFailed(const std::string& text) { showError(title::kTlsError, text); }
     // A send failed (`error` a socket_error number; `text` empty for a
     // keep-alive). hostClosed() follows: no send can succeed again.
     virtual void sendFailed(int /*error*/, const std::string& text) {
-        if (!text.empty()) showError(link_title::kSendError, text);
+        if (!text.empty()) showError(title::kSendError, text);
     }
     // The first data of the connection's first record arrived (Telnet
     // negotiation alone does not count); once per connection.
@@ -122,6 +114,7 @@ class HostLink : private ConnectionEvents,
     Scheduler& scheduler_;
     LinkUi& ui_;
     ProtocolState protocol_;
+    HostScreen hostScreen_;
     TelnetLayer telnet_;
     HostSender sender_;
     InboundBuilder inbound_;

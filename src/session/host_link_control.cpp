@@ -37,12 +37,12 @@ void HostLinkControl::connectFailed(const std::string& text) {
 
 void HostLinkControl::tlsFailed(const std::string& text) {
     secure_ = false;
-    if (events_ != nullptr) events_->connectionFailed(link_title::kTlsError, text);
+    if (events_ != nullptr) events_->connectionFailed(title::kTlsError, text);
 }
 
 void HostLinkControl::sendFailed(int, const std::string& text) {
     // HostLink reports the end of the connection next.
-    if (!text.empty() && events_ != nullptr) events_->linkMessage(link_title::kSendError, text);
+    if (!text.empty() && events_ != nullptr) events_->linkMessage(title::kSendError, text);
 }
 
 void HostLinkControl::firstRecord() {

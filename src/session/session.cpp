@@ -1,12 +1,12 @@
 #include "session/session.h"
 
-#include "session/settings.h"
 #include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
 
 namespace cedar {
 
 Session::Session(const ScreenSettings& s, const ScreenSessionOptions& o)
-    : settings(s), options(o), screen(settings), records(screen, codePages, status) {
+    : settings(s), options(o), screen(settings), records(screen, codePages, status, aid) {
     // Typing word wrap starts as the settings say; screen erases reset it the same way.
     screen.wordWrap = settings.wordWrapAlways || settings.wordWrapDefault;
     applySizeOptions();

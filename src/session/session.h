@@ -33,6 +33,8 @@ class Session {
     SessionStatus status = SessionStatus::Start;
     CodePages codePages;
     PresentationSpace screen;
+    // The last AID and whether its answer is awaited (keys, records, host link).
+    AidState aid;
     RecordProcessor records;
     // What the key functions consult (session options, program settings)
     // and the state they share (saved status, type-ahead queue, Undo images).

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "screen/message_titles.h"
+
 namespace cedar {
 
 namespace {
@@ -10,8 +12,6 @@ namespace {
 using sessionfile::Field;
 
 constexpr std::string_view kIdChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-constexpr const char* kTimeoutTitle = "Cedar TN3270 Connection Error 1";
-constexpr const char* kConnectErrorTitle = "Cedar TN3270 Connection Error 2";
 constexpr const char* kCloseTitle = "Cedar TN3270";
 
 // The host values that NoSessionSave keeps in force over a reload.
@@ -171,7 +171,7 @@ void SessionDriver::hostClosed() {
     if (ending_) return;
     connectionGone();
     if (link_.isOpen()) link_.close();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     if (session_.status == SessionStatus::Rejected) {
         ui_.statusChanged();
@@ -206,7 +206,7 @@ void SessionDriver::disconnect() {
     finishPendingClose();
     connectionGone();
     if (link_.isOpen()) link_.close();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     toNotConnected();
 }
@@ -221,7 +221,7 @@ void SessionDriver::connectionError(const std::string& text) {
     if (ending_) return;
     connectionGone();
     toNotConnected();
-    show({kConnectErrorTitle, text, MessageIcon::Warning, MessageButtons::RetryCancel},
+    show({title::kConnectError, text, MessageIcon::Warning, MessageButtons::RetryCancel},
          [this](bool retry) {
              if (!retry) return;
              // Retry goes through the SESSION dialog.
@@ -279,12 +279,13 @@ void SessionDriver::connectTimedOut() {
     session_.status = SessionStatus::NotConnected;
     link_.leaveLineMode();
     link_.clearSecure();
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     ui_.statusChanged();
     // An automatic reconnect that times out is not reported.
     if (mode_ != ConnectMode::User) return;
-    show({kTimeoutTitle, "Timeout while connecting to " + file_.options.text(Field::HostName),
+    show({title::kConnectTimeout,
+          "Timeout while connecting to " + file_.options.text(Field::HostName),
           MessageIcon::Warning, MessageButtons::RetryCancel},
          [this](bool retry) {
              if (!retry) {
@@ -405,7 +406,7 @@ void SessionDriver::close() {
 }
 
 void SessionDriver::finishClose() {
-    session_.screen.eraseScreen(1, 0);
+    session_.screen.eraseScreen(SizeMode::Default);
     ui_.screenChanged();
     ui_.destroyWindow();
     endSession();

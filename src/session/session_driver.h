@@ -25,8 +25,8 @@
 #include "host/scheduler.h"
 #include "session/driver_interfaces.h"
 #include "session/session.h"
-#include "session/settings.h"
 #include "sessionfile/session_file.h"
+#include "sessionfile/settings.h"
 
 namespace cedar {
 

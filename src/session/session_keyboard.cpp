@@ -15,7 +15,7 @@ SessionKeyboard::SessionKeyboard(Session& session, HostLink& link,
                                  const keys::KeyboardServices& services)
     : session_(session),
       link_(link.inbound(), link.sender(), link.protocol()),
-      controller_({session.screen, session.status, session.records, session.keyboard,
+      controller_({session.screen, session.status, session.records, session.aid, session.keyboard,
                    session.keyboardSettings},
                   withLink(services, link_)) {
     link_.setTrace([&link](keys::ByteSpan bytes) { link.traceRawSent(bytes); });

@@ -25,7 +25,6 @@ inline constexpr std::size_t kFileSize = kHeaderSize + kRecordSize;  // 7,028
 inline constexpr std::string_view kHeader = "Cedar Session V1.26     ";
 inline constexpr std::string_view kStandardSessionFile = "standard.ses";
 inline constexpr std::string_view kStandardBackupFile = "standard.ses.backup";
-inline constexpr std::string_view kSessionFileErrorTitle = "Cedar TN3270 Session File Error";
 
 // The name with ".ses" appended unless it already ends so (any case).
 std::string withSesExtension(std::string_view name);
@@ -53,7 +52,7 @@ struct LoadResult {
     SessionOptions options;  // when ok
     bool converted = false;  // an earlier version, converted
     // When not ok and not empty: the message for the user, titled
-    // kSessionFileErrorTitle.
+    // title::kSessionFileError.
     std::string message;
 };
 

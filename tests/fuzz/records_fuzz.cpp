@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         session.records.processRecord({copy, length}, origin);
         delete[] copy;
         auto& ps = session.screen;
-        if (ps.cursorAddress < 0 || ps.cursorAddress >= ps.positions()) __builtin_trap();
+        if (ps.cursor() < 0 || ps.cursor() >= ps.positions()) __builtin_trap();
         start = i + 2;
         ++i;
     }

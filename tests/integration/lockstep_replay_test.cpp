@@ -290,7 +290,7 @@ bool replayOperator(Client& c, const Bytes_& data, std::string& why) {
             why = "attention record without a cursor address";
             return false;
         }
-        ps.cursorAddress = PresentationSpace::decodeAddressBytes(data[1], data[2]);
+        ps.setCursor(PresentationSpace::decodeAddressBytes(data[1], data[2]));
         std::size_t i = 3;
         while (i < data.size()) {
             if (data[i] != order::kSetBufferAddress || i + 2 >= data.size()) {

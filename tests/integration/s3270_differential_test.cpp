@@ -233,7 +233,7 @@ Screen renderOurs(const PresentationSpace& ps) {
     Screen screen;
     screen.rows = ps.rows();
     screen.columns = ps.columns();
-    screen.cursor = ps.cursorAddress;
+    screen.cursor = ps.cursor();
     for (int p = 0; p < ps.positions(); ++p) {
         Cell c;
         const std::uint8_t attribute = ps.attributes()[p];

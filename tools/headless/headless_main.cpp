@@ -21,8 +21,8 @@
 #include "platform/trace_files.h"
 #include "session/driver_stores.h"
 #include "session/folders.h"
-#include "session/settings.h"
 #include "sessionfile/session_file.h"
+#include "sessionfile/settings.h"
 #include "sessionfile/standard_session.h"
 
 namespace {

@@ -409,8 +409,7 @@ std::string Shell::cursor(const std::vector<std::string>& w) {
     if (!position) return answer("", error);
     if (!control_.isOpen()) return answer("", "not connected");
     if (session_.status != SessionStatus::Unlocked) return answer("", "the keyboard is locked");
-    session_.screen.cursorAddress = *position;
-    session_.screen.listener().cursorMoved();
+    session_.screen.setCursor(*position);
     return answer("");
 }
 
@@ -428,8 +427,7 @@ std::string Shell::key(const std::vector<std::string>& w) {
         const auto position = screenPosition(w[2], w[3], error);
         if (!position) return answer("", error);
         if (!control_.link().protocol().lineMode) {
-            session_.screen.cursorAddress = *position;
-            session_.screen.listener().cursorMoved();
+            session_.screen.setCursor(*position);
         }
     }
     // Nothing could carry an attention key to a host.
@@ -488,7 +486,7 @@ std::string Shell::screen() {
 std::string Shell::status() {
     loop_.runOnce(0);
     const auto& ps = session_.screen;
-    const auto rc = ps.rowColumnOf(ps.cursorAddress);
+    const auto rc = ps.rowColumnOf(ps.cursor());
     std::string name(statusName(session_.status));
     if (session_.status == SessionStatus::Rejected) name = "REJECTED";
     if (session_.status == SessionStatus::History) name = "HISTORY";

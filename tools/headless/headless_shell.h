@@ -17,7 +17,7 @@
 #include "session/session.h"
 #include "session/session_driver.h"
 #include "session/session_keyboard.h"
-#include "session/settings.h"
+#include "sessionfile/settings.h"
 
 namespace cedar::headless {
 

@@ -122,9 +122,11 @@ std::vector<HostRecord> hostRecords(const std::vector<Block>& blocks) {
     ps.configureSizes(options, defaultScreenModels());
     CodePages codePages;
     SessionStatus status = SessionStatus::Connecting;
-    RecordProcessor records(ps, codePages, status);
+    AidState aid;
+    RecordProcessor records(ps, codePages, status, aid);
     ProtocolState state;
-    TelnetLayer telnet(state, ps, records, codePages, status, collector);
+    HostScreen screen(ps, records, codePages, status);
+    TelnetLayer telnet(state, codePages, status, screen, collector);
     telnet.setTerminalType(
         defaultScreenModels()[static_cast<std::size_t>(options.modelIndex)].terminalType);
     telnet.connectionStarted();

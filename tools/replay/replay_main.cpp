@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
         }
     } counter;
     cedar::ProtocolState state;
-    cedar::TelnetLayer telnet(state, session.screen, session.records, session.codePages,
-                              session.status, counter);
+    cedar::HostScreen screen(session.screen, session.records, session.codePages, session.status);
+    cedar::TelnetLayer telnet(state, session.codePages, session.status, screen, counter);
     telnet.setConfig({.tn3270eAllowed = true, .luName = ""});
     telnet.setTerminalType(session.models[static_cast<std::size_t>(o.model - 2)].terminalType);
     telnet.connectionStarted();
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     std::cout << "-- fields\n";
     for (const auto& f : cedar::fieldList(ps))
         std::cout << cedar::describeField(f, ps) << '\n';
-    const auto rc = ps.rowColumnOf(ps.cursorAddress);
+    const auto rc = ps.rowColumnOf(ps.cursor());
     std::cout << "-- cursor " << rc.row + 1 << "," << rc.column + 1 << '\n';
     return 0;
 }

@@ -55,8 +55,8 @@ struct Harness {
     test::TestSession t;
     ProtocolState state;
     Recorder events;
-    TelnetLayer layer{
-        state, t.session.screen, t.session.records, t.session.codePages, t.session.status, events};
+    HostScreen screen{t.session.screen, t.session.records, t.session.codePages, t.session.status};
+    TelnetLayer layer{state, t.session.codePages, t.session.status, screen, events};
     Bytes_ feed(const Bytes_& bytes) {
         events.sent.clear();
         layer.dataReceived(bytes);
@@ -230,6 +230,59 @@ TEST(Tn3270e, SscpLuData) {
     EXPECT_TRUE(h.state.sscpLuMode);
     EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
     EXPECT_EQ(h.t.row(0), "READY");
+}
+
+// The layer reports what the screen has to do as events of its own; it
+// never reaches into the screen.
+class EventSink : public HostDataSink {
+  public:
+    std::vector<std::string> events;
+    void applyRecord(std::span<const std::uint8_t> r, const RecordOrigin& o) override {
+        events.push_back((o.sscpLu ? "sscp-lu " : "record ") + std::to_string(r.size()));
+    }
+    void applyLineModeData(std::span<const std::uint8_t> b) override {
+        events.push_back("line " + std::string(b.begin(), b.end()));
+    }
+    void sessionUnbound() override { events.push_back("unbound"); }
+    void sscpLuDataStarted() override { events.push_back("sscp-lu started"); }
+    void echoWithdrawn() override { events.push_back("echo withdrawn"); }
+    void translationModeChanged(TranslationMode m) override {
+        events.push_back(m == TranslationMode::None ? "untranslated" : "tables");
+    }
+};
+
+TEST(TelnetEvents, ScreenEffectsAreReportedToTheSink) {
+    const Bytes_ tn3270e = {kIac, kDo, 40, kIac, kDo, 25};
+    const Bytes_ sscpLu = {kDtSscpLuData, 0, 0, 0, 1, 0xC1, kIac, kEor};
+    const Bytes_ data = {kDt3270Data, 0, 0, 0, 2, 0xF5, 0xC3, kIac, kEor};
+    const Bytes_ unbind = {kDtUnbind, 0, 0, 0, 3, 0x01, kIac, kEor};
+    struct Case {
+        const char* name;
+        Bytes_ host;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"line mode, one block", ascii("AB\r\n"), {"line AB\r\n"}},
+        {"NO-TRANSLATION then EOR", {kIac, kDo, 102, kIac, kDo, 25}, {"untranslated", "tables"}},
+        {"WONT ECHO", {kIac, kWont, 1}, {"echo withdrawn"}},
+        {"WONT SGA erases nothing", {kIac, kWont, 3}, {}},
+        {"SSCP-LU twice erases once, 3270-DATA then SSCP-LU again",
+         concat({tn3270e, sscpLu, sscpLu, data, sscpLu}),
+         {"tables", "sscp-lu started", "sscp-lu 1", "sscp-lu 1", "record 2", "sscp-lu started",
+          "sscp-lu 1"}},
+        {"UNBIND", concat({tn3270e, unbind}), {"tables", "unbound", "record 1"}},
+    };
+    for (const auto& c : cases) {
+        test::TestSession t;
+        ProtocolState state;
+        Recorder events;
+        EventSink sink;
+        TelnetLayer layer{state, t.session.codePages, t.session.status, sink, events};
+        layer.setTerminalType("IBM-3278-2-E");
+        layer.connectionStarted();
+        layer.dataReceived(c.host);
+        EXPECT_EQ(sink.events, c.events) << c.name;
+        EXPECT_EQ(t.row(0), "") << c.name << ": the layer never paints";
+    }
 }
 
 TEST(TelnetFraming, NopInsideARecordAndOversizedRecords) {

@@ -79,7 +79,7 @@ TEST_P(LockMatrix, RunsQueuesOrRefuses) {
     EXPECT_EQ(f.key(c.word), c.outcome);
     const bool ran = c.outcome == KeyOutcome::Performed;
     if (c.word == kTab || c.word == charKey('a')) {
-        EXPECT_EQ(f.ps().cursorAddress != 6, ran);
+        EXPECT_EQ(f.ps().cursor() != 6, ran);
     }
     EXPECT_EQ(f.state.typeAhead.size(), c.outcome == KeyOutcome::Queued ? 1 : 0);
 }
@@ -177,12 +177,12 @@ TEST(AttentionKeys, EveryActionCodeSendsItsAid) {
         for (int i = 0; i < 12; ++i)
             f.settings.pfAids[i] = static_cast<std::uint8_t>(0xB1 + i);
         f.load(Screen::Form);
-        f.t.session.records.currentAid = 0x12;  // SysReq leaves it alone
+        f.t.session.aid.current = 0x12;  // SysReq leaves it alone
         f.key(actionKey(static_cast<Action>(c.code)));
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent}) << "code " << c.code;
-        EXPECT_EQ(f.t.session.records.currentAid, c.aid) << "code " << c.code;
+        EXPECT_EQ(f.t.session.aid.current, c.aid) << "code " << c.code;
         EXPECT_EQ(f.status(), SessionStatus::SysLock) << "code " << c.code;
-        EXPECT_TRUE(f.t.session.records.aidOutstanding);
+        EXPECT_TRUE(f.t.session.aid.outstanding);
     }
 }
 
@@ -220,7 +220,7 @@ TEST(AttentionKeys, AttnByModeMethodAndReset) {
         f.settings.attentionReset = c.reset;
         f.keys("Attn");
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent});
-        EXPECT_EQ(f.t.session.records.currentAid, c.aid);
+        EXPECT_EQ(f.t.session.aid.current, c.aid);
         EXPECT_EQ(f.status(), c.status);
     }
 }
@@ -244,7 +244,7 @@ TEST(AttentionKeys, Pf25SendsItsConfiguredAidAloneOrAReadModifiedReply) {
         f.link.tn3270e = c.tn3270e;
         f.keys("PF25");
         EXPECT_EQ(f.link.sent, std::vector<std::string>{c.sent});
-        EXPECT_EQ(f.t.session.records.currentAid, c.aid);
+        EXPECT_EQ(f.t.session.aid.current, c.aid);
     }
 }
 
@@ -261,12 +261,12 @@ TEST(AttentionKeys, SysReqByMode) {
 TEST(AttentionKeys, ClearErasesTheScreenBeforeItsShortRead) {
     KeyboardFixture f;
     f.load(Screen::Form);
-    f.ps().cursorAddress = 200;
+    f.ps().setCursor(200);
     f.keys("Clear");
     EXPECT_EQ(f.link.sent, std::vector<std::string>{"shortRead 6D"});
     EXPECT_FALSE(f.ps().screenFormatted);
     EXPECT_EQ(f.row(0), "");
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
 }
 
 TEST(AttentionKeys, CommonStepsInsertModeAndWordWrap) {
@@ -294,7 +294,7 @@ TEST(AttentionKeys, WhileAnEarlierScreenIsShownNothingIsSent) {
     EXPECT_EQ(f.key(kEnter), KeyOutcome::Performed);
     EXPECT_EQ(f.ui.liveScreenReturns, 1);
     EXPECT_TRUE(f.link.sent.empty());
-    EXPECT_FALSE(f.t.session.records.aidOutstanding);
+    EXPECT_FALSE(f.t.session.aid.outstanding);
 }
 
 TEST(Reset, UnlocksUnlessPrintingWithNoResetClock) {
@@ -334,11 +334,11 @@ TEST(Undo, AlternatesBetweenTheHostScreenAndTheOperatorsChanges) {
     f.keys("Undo");
     EXPECT_EQ(f.field(5), "abcdefghij");
     EXPECT_FALSE(f.modified(5));
-    EXPECT_EQ(f.ps().cursorAddress, 6);
+    EXPECT_EQ(f.ps().cursor(), 6);
     f.keys("Undo");
     EXPECT_EQ(f.field(5), "xyzdefghij");
     EXPECT_TRUE(f.modified(5));
-    EXPECT_EQ(f.ps().cursorAddress, 21);
+    EXPECT_EQ(f.ps().cursor(), 21);
     f.keys("Undo");
     EXPECT_EQ(f.field(5), "abcdefghij");
     // Any other key arms Undo again: the next Undo goes back to the host's screen.

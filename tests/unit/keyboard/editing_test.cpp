@@ -336,11 +336,11 @@ TEST_P(KeySequences, LeaveScreenCursorAndStatus) {
     f.load(c.screen);
     ASSERT_EQ(f.status(), SessionStatus::Unlocked);
     if (o & kNotConnected) f.status() = SessionStatus::NotConnected;
-    f.ps().cursorAddress = c.start;
+    f.ps().setCursor(c.start);
 
     f.keys(c.keys);
 
-    EXPECT_EQ(f.ps().cursorAddress, c.cursor);
+    EXPECT_EQ(f.ps().cursor(), c.cursor);
     for (const auto& [attribute, text] : c.fields)
         EXPECT_EQ(f.field(attribute).substr(0, text.size()), text) << "field at " << attribute;
     for (int p = 0; p < f.ps().positions(); ++p) {
@@ -367,9 +367,9 @@ TEST(UnformattedScreen, EraseEofEndFieldAndPreviousLine) {
     f.load(Screen::Plain);
     // EndField: after the last character of the screen.
     f.keys("EndField");
-    EXPECT_EQ(f.ps().cursorAddress, 303);
+    EXPECT_EQ(f.ps().cursor(), 303);
     // EraseEOF clears to the last position and stops there.
-    f.ps().cursorAddress = 6;
+    f.ps().setCursor(6);
     f.keys("EraseEOF");
     EXPECT_EQ(f.row(0), "hello");
     EXPECT_EQ(f.row(7), "");
@@ -377,7 +377,7 @@ TEST(UnformattedScreen, EraseEofEndFieldAndPreviousLine) {
     // Typing anywhere is allowed; PreviousLine goes to column 0 of the row above.
     f.keys("'X' PreviousLine");
     EXPECT_EQ(f.row(0), "hello X");
-    EXPECT_EQ(f.ps().cursorAddress, 280);
+    EXPECT_EQ(f.ps().cursor(), 280);
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
 }
 
@@ -386,7 +386,7 @@ TEST(SscpLu, EveryPositionAcceptsInputAndIsMarked) {
     f.load(Screen::Form);
     f.link.sscpLu = true;
     f.ps().changed().fill(0);
-    f.ps().cursorAddress = 45;  // a protected field: no fields in an SSCP-LU session
+    f.ps().setCursor(45);  // a protected field: no fields in an SSCP-LU session
     f.keys("'ok'");
     EXPECT_EQ(f.field(39).substr(0, 14), "Proteoked text");
     EXPECT_EQ(f.ps().changed()[45], 1);
@@ -397,11 +397,11 @@ TEST(ProtectExit, RunsOnceAndTheKeyTriesAgain) {
     KeyboardFixture f;
     f.load(Screen::Form);
     // The exit macro moves the cursor into an input field: the character lands there.
-    f.ui.protectExit = [&] { f.ps().cursorAddress = 120; };
-    f.ps().cursorAddress = 45;
+    f.ui.protectExit = [&] { f.ps().setCursor(120); };
+    f.ps().setCursor(45);
     f.keys("'J'");
     EXPECT_EQ(f.field(119).substr(0, 3), "Jel");
-    EXPECT_EQ(f.ps().cursorAddress, 121);
+    EXPECT_EQ(f.ps().cursor(), 121);
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     ASSERT_EQ(f.ui.exitMacros.size(), 1u);
     EXPECT_EQ(f.ui.exitMacros[0], "protect.ext");
@@ -409,7 +409,7 @@ TEST(ProtectExit, RunsOnceAndTheKeyTriesAgain) {
     // An exit macro that leaves the cursor where it was: one run, then PROTECTED.
     f.ui.protectExit = [] {};
     f.ui.exitMacros.clear();
-    f.ps().cursorAddress = 45;
+    f.ps().setCursor(45);
     f.keys("'J'");
     EXPECT_EQ(f.ui.exitMacros.size(), 1u);
     EXPECT_EQ(f.status(), SessionStatus::Protected);
@@ -418,7 +418,7 @@ TEST(ProtectExit, RunsOnceAndTheKeyTriesAgain) {
 TEST(InputErrors, SoundOnlyWithKeyClickAndKeepTheFirstSavedStatus) {
     KeyboardFixture f;
     f.load(Screen::Form);
-    f.ps().cursorAddress = 45;
+    f.ps().setCursor(45);
     f.keys("'x'");
     EXPECT_EQ(f.ui.errorSounds, 0);
     f.settings.keyClickOnError = true;
@@ -430,7 +430,7 @@ TEST(InputErrors, SoundOnlyWithKeyClickAndKeepTheFirstSavedStatus) {
     f.settings.autoKeyboardUnlock = true;
     f.keys("Tab");
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
-    EXPECT_EQ(f.ps().cursorAddress, 120);
+    EXPECT_EQ(f.ps().cursor(), 120);
 }
 
 TEST(Wang, FillCharactersAndInsert) {
@@ -440,7 +440,7 @@ TEST(Wang, FillCharactersAndInsert) {
     f.load(Screen::Form);
     // Attribute 0x40 keeps bit 0x40: erasing leaves nulls; the insert key
     // inserts a blank.
-    f.ps().cursorAddress = 311;
+    f.ps().setCursor(311);
     f.keys("Insert");
     EXPECT_EQ(f.field(310),
               "\x20"
@@ -453,7 +453,7 @@ TEST(Wang, FillCharactersAndInsert) {
     f.keys("EraseEOF");
     EXPECT_EQ(f.ps().characters()[315], 0x0B);
     EXPECT_EQ(f.ps().characters()[319], 0x0B);
-    f.ps().cursorAddress = 311;
+    f.ps().setCursor(311);
     f.keys("Delete");
     EXPECT_EQ(f.ps().characters()[319], 0x0B);
 }
@@ -463,13 +463,13 @@ TEST(Typing, ADeadKeyStaysForTheCharacterThatCompletesIt) {
     f.load(Screen::Form);
     f.state.deadKeyPending = true;
     f.keys("'^'");
-    EXPECT_EQ(f.ps().cursorAddress, 6);
+    EXPECT_EQ(f.ps().cursor(), 6);
     f.state.deadKeyPending = false;  // keyboard input composed the next character
     f.keys("'\xEA'");
     EXPECT_EQ(f.field(5),
               "\xEA"
               "bcdefghij");
-    EXPECT_EQ(f.ps().cursorAddress, 7);
+    EXPECT_EQ(f.ps().cursor(), 7);
 }
 
 TEST(Typing, TypeTextCountsWhatWasCarriedOut) {

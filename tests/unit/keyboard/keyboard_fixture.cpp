@@ -126,8 +126,9 @@ std::vector<KeyWord> parseKeys(const std::string& sequence) {
 KeyboardFixture::KeyboardFixture(ScreenSettings s)
     : screenSettings(s),
       t(s, smallScreen()),
-      controller({t.session.screen, t.session.status, t.session.records, state, settings},
-                 {&link, &ui, &recorder, &deferred}) {
+      controller(
+          {t.session.screen, t.session.status, t.session.records, t.session.aid, state, settings},
+          {&link, &ui, &recorder, &deferred}) {
     RecordHooks hooks = t.session.records.hooks();
     hooks.events = this;
     t.session.records.setHooks(hooks);

@@ -60,8 +60,8 @@ TEST(Robustness, ArbitraryKeysKeepProtectedFieldsAndTheCursorIntact) {
                 const keys::Kind kind = keys::kindOf(word);
                 const std::uint8_t code = keys::codeOf(word);
                 f.key(word, static_cast<KeySource>(random() % 9));
-                ASSERT_GE(f.ps().cursorAddress, 0);
-                ASSERT_LT(f.ps().cursorAddress, f.ps().positions());
+                ASSERT_GE(f.ps().cursor(), 0);
+                ASSERT_LT(f.ps().cursor(), f.ps().positions());
                 const bool rewrites = (kind == keys::Kind::Action && code == 1) ||
                                       (kind == keys::Kind::Edit && code == 36);  // Clear, Undo
                 auto after = withoutTags(protectedContent(f.ps()));
@@ -72,7 +72,7 @@ TEST(Robustness, ArbitraryKeysKeepProtectedFieldsAndTheCursorIntact) {
                     ASSERT_EQ(after, before)
                         << "key " << std::hex << word << std::dec << " at step " << i << " screen "
                         << static_cast<int>(screen) << " variant " << variant << " position "
-                        << k / 2 << " cursor " << f.ps().cursorAddress;
+                        << k / 2 << " cursor " << f.ps().cursor();
                 }
                 before = std::move(after);
                 if (i % 40 == 39) {

@@ -3,8 +3,8 @@
 
 #include "keyboard/keyboard_settings.h"
 #include "keyboard/text_input.h"
-#include "session/settings.h"
 #include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
 
 namespace cedar::test {
 namespace {

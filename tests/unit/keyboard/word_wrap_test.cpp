@@ -33,7 +33,7 @@ TEST_F(WordWrapTest, AWordReachingTheLastColumnMovesToTheNextRow) {
     EXPECT_EQ(f.row(2), " " + std::string(33, 'a'));
     EXPECT_EQ(f.row(3), " hello");
     // The cursor follows the moved word, and insert mode is on.
-    EXPECT_EQ(f.ps().cursorAddress, 126);
+    EXPECT_EQ(f.ps().cursor(), 126);
     EXPECT_TRUE(f.ps().insertMode);
     EXPECT_TRUE(f.modified(80));
     EXPECT_TRUE(f.modified(120));
@@ -45,31 +45,31 @@ TEST_F(WordWrapTest, ABlankInTheLastColumnTakesTheCursorToTheNextRow) {
     f.keys(typed(std::string(38, 'b') + " c"));
     EXPECT_EQ(f.row(2), " " + std::string(38, 'b'));
     EXPECT_EQ(f.row(3), " c");
-    EXPECT_EQ(f.ps().cursorAddress, 122);
+    EXPECT_EQ(f.ps().cursor(), 122);
     EXPECT_FALSE(f.ps().insertMode);
 }
 
 TEST_F(WordWrapTest, NarrowRowsAndSingleRowsNeverWrap) {
-    f.ps().cursorAddress = 1;  // rows 0 and 1: 19 columns
+    f.ps().setCursor(1);  // rows 0 and 1: 19 columns
     f.keys("'aaa bbb ccc ddd eee'");
     EXPECT_EQ(f.row(0), " aaa bbb ccc ddd eee");
     EXPECT_EQ(f.row(1), "");
-    EXPECT_EQ(f.ps().cursorAddress, 20);
+    EXPECT_EQ(f.ps().cursor(), 20);
 
-    f.ps().cursorAddress = 286;  // row 7 has no row below of the same layout
+    f.ps().setCursor(286);  // row 7 has no row below of the same layout
     f.keys("'aaaa bbbb cccc dddd eeee ffff gggg'");
     EXPECT_EQ(f.row(7), " Cmd  aaaa bbbb cccc dddd eeee ffff gggg");
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
     EXPECT_FALSE(f.ps().insertMode);
 }
 
 TEST_F(WordWrapTest, DeletingPullsTheParagraphUp) {
     prefill({{2, "one two"}, {3, "three four"}});
-    f.ps().cursorAddress = 81;
+    f.ps().setCursor(81);
     f.keys("Delete");
     EXPECT_EQ(f.row(2), " ne two three four");
     EXPECT_EQ(f.row(3), "");
-    EXPECT_EQ(f.ps().cursorAddress, 81);
+    EXPECT_EQ(f.ps().cursor(), 81);
     EXPECT_TRUE(f.modified(80));
     EXPECT_TRUE(f.modified(120));
 }
@@ -78,14 +78,14 @@ TEST_F(WordWrapTest, AKeystrokeWhoseTextWouldNotFitIsRefusedWhole) {
     const std::string line = "aaaaaa bbbbbbb ccccccc ddddddd eeeeeee";  // 38 columns
     ASSERT_EQ(line.size(), 38u);
     prefill({{2, line}, {3, line}, {4, line}, {5, line}, {6, line}});
-    f.ps().cursorAddress = 119;  // the last column of row 2
+    f.ps().setCursor(119);  // the last column of row 2
     const PresentationSpace::Image before = f.ps().image();
 
     f.keys("'z'");
 
     EXPECT_EQ(f.status(), SessionStatus::InsertOverflow);
     EXPECT_EQ(f.state.savedStatus, SessionStatus::Unlocked);
-    EXPECT_EQ(f.ps().cursorAddress, 119);
+    EXPECT_EQ(f.ps().cursor(), 119);
     EXPECT_FALSE(f.ps().insertMode);
     EXPECT_TRUE(f.ps().image().characters == before.characters);
     EXPECT_TRUE(f.ps().image().attributes == before.attributes);  // no MDT either
@@ -95,7 +95,7 @@ TEST_F(WordWrapTest, AKeystrokeWhoseTextWouldNotFitIsRefusedWhole) {
 
 TEST_F(WordWrapTest, AWordLongerThanARowIsBrokenNotLost) {
     prefill({{2, "abc d"}, {3, "e f"}, {4, "g h"}, {5, "i j"}, {6, std::string(39, 'x')}});
-    f.ps().cursorAddress = 81;
+    f.ps().setCursor(81);
     f.keys("Delete");
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     EXPECT_EQ(f.row(2), " bc d e f g h i j");
@@ -127,7 +127,7 @@ TEST(WordWrap, NeverWritesIntoAProtectedField) {
     f.keys("WordWrap 'aaaa bbbb cccc dddd eeee fffff'");
     EXPECT_EQ(f.row(1), "aaaa bbbb cccc dddd eeee fffff");
     EXPECT_EQ(f.row(2), "");
-    EXPECT_EQ(f.ps().cursorAddress, 70);
+    EXPECT_EQ(f.ps().cursor(), 70);
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
 }
 

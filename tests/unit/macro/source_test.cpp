@@ -7,6 +7,7 @@
 #include "macro/macro_error.h"
 #include "macro/macro_source.h"
 #include "macro_test_util.h"
+#include "screen/message_titles.h"
 
 namespace cedar {
 namespace {
@@ -100,7 +101,7 @@ TEST(MacroSource, MissingFile) {
     EXPECT_EQ(result.fileName, "logon.mac");
     EXPECT_TRUE(chain.empty());
     EXPECT_EQ(macroFileNotFoundText(result.fileName), "Macro file \"logon.mac\" not found");
-    EXPECT_EQ(kMacroFileErrorTitle, "File Error");
+    EXPECT_EQ(std::string_view(title::kFileError), "File Error");
 }
 
 TEST(MacroSource, FailedPreScanKeepsTheContextForTheReport) {

@@ -34,7 +34,7 @@ TEST_P(AddressForms, EveryPositionRoundTrips) {
     for (const auto& m : models)
         if (m[0] == g.rows && m[1] == g.columns) t.session.options.modelIndex = m[2];
     t.session.applySizeOptions();
-    t.ps().eraseScreen(2, 0);
+    t.ps().eraseScreen(SizeMode::Alternate);
     ASSERT_EQ(t.ps().positions(), g.rows * g.columns);
     for (int p = 0; p < t.ps().positions(); ++p) {
         const auto bytes = t.ps().encodeBufferAddress(p);
@@ -146,9 +146,73 @@ TEST(PresentationSpace, UserSizeOutsideLimitsFallsBackToModelTwo) {
         options.userRows = rows;
         options.userColumns = columns;
         TestSession t({}, options);
-        t.ps().eraseScreen(2, 0);
+        t.ps().eraseScreen(SizeMode::Alternate);
         EXPECT_EQ(t.ps().positions(), 1920) << rows << "x" << columns;
     }
+}
+
+TEST(PresentationSpace, EraseSwitchesSizeAndClearsOrKeepsThePlanes) {
+    struct Case {
+        const char* name;
+        SizeMode size;
+        EraseMode mode;
+        int positions;
+        SizeMode after;
+        bool kept;
+    } cases[] = {
+        {"alternate, cleared", SizeMode::Alternate, EraseMode::Clear, 32 * 80, SizeMode::Alternate,
+         false},
+        {"alternate, kept", SizeMode::Alternate, EraseMode::KeepContents, 32 * 80,
+         SizeMode::Alternate, true},
+        {"default again, cleared", SizeMode::Default, EraseMode::Clear, 24 * 80, SizeMode::Default,
+         false},
+        {"none keeps the size", SizeMode::None, EraseMode::Clear, 24 * 80, SizeMode::Default,
+         false},
+    };
+    for (const auto& c : cases) {
+        ScreenSessionOptions options;
+        options.modelIndex = 1;  // 32 x 80 alternate
+        TestSession t({}, options);
+        t.ps().eraseScreen(SizeMode::Default);
+        t.ps().characters()[100] = 'A';
+        t.ps().setCursor(100);
+        t.ps().eraseScreen(c.size, c.mode);
+        EXPECT_EQ(t.ps().positions(), c.positions) << c.name;
+        EXPECT_EQ(t.ps().sizeMode(), c.after) << c.name;
+        EXPECT_EQ(t.ps().characters()[100], c.kept ? 'A' : 0) << c.name;
+        EXPECT_EQ(t.ps().cursor(), c.kept ? 100 : 0) << c.name;
+    }
+}
+
+struct CursorCounter : ScreenListener {
+    int moves = 0;
+    void cursorMoved() override { ++moves; }
+};
+
+// Every cursor change, by whoever makes it, reaches the listener once; a set
+// to the same position is no change.
+TEST(PresentationSpace, TheListenerHearsOfEveryCursorMove) {
+    TestSession t;
+    CursorCounter counter;
+    t.ps().setListener(&counter);
+    t.ps().setCursor(0);
+    EXPECT_EQ(counter.moves, 0) << "no move";
+    t.ps().setCursor(85);
+    EXPECT_EQ(counter.moves, 1);
+    t.ps().eraseScreen(t.ps().sizeMode());
+    EXPECT_EQ(t.ps().cursor(), 0);
+    EXPECT_EQ(counter.moves, 2) << "an erase homes the cursor";
+
+    // A write that inserts the cursor, and an SSCP-LU string that moves it.
+    counter.moves = 0;
+    t.apply(RecordBuilder(0xF1, 0xC3).sba(400).ic().bytes());
+    EXPECT_EQ(t.ps().cursor(), 400);
+    EXPECT_EQ(counter.moves, 1);
+    const std::vector<std::uint8_t> string = {0xC1, 0xC2};
+    t.apply(string, {.tn3270e = true, .dataType = 7, .sscpLu = true});
+    EXPECT_EQ(t.ps().cursor(), 402);
+    EXPECT_EQ(counter.moves, 3);
+    t.ps().setListener(nullptr);
 }
 
 }  // namespace

@@ -40,8 +40,8 @@ struct Fixture {
 TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     Fixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(80).sf(0x41).text("MDT"));
-    f.ps().replyMode = 2;
-    f.rp().currentAid = 0x7D;
+    f.ps().replyMode = ReplyMode::Character;
+    f.rp().aid().current = 0x7D;
     f.status() = SessionStatus::SysLock;
 
     f.apply(RecordBuilder(cmd::kWrite, 0x00));
@@ -51,8 +51,8 @@ TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     f.apply(RecordBuilder(cmd::kWrite, 0xC3));
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     EXPECT_EQ(f.ps().attributes()[80] & fa::kModified, 0);
-    EXPECT_EQ(f.ps().replyMode, 0);
-    EXPECT_EQ(f.rp().currentAid, kNoAid);
+    EXPECT_EQ(f.ps().replyMode, ReplyMode::Field);
+    EXPECT_EQ(f.rp().aid().current, kNoAid);
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
     EXPECT_EQ(f.t.row(1), " MDT");
 }
@@ -89,7 +89,7 @@ TEST(WriteCommands, EraseWriteBeyondDefaultSizeIsReappliedAsAlternate) {
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sba(40 * 80).text("ROW 41").ic());
     EXPECT_EQ(f.ps().rows(), 43);
     EXPECT_EQ(f.t.row(40), "ROW 41");
-    EXPECT_EQ(f.ps().cursorAddress, 40 * 80 + 6);
+    EXPECT_EQ(f.ps().cursor(), 40 * 80 + 6);
     EXPECT_TRUE(f.hooks.warnings.empty());
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1) << "the aborted pass ends nothing";
 
@@ -119,7 +119,7 @@ TEST(WriteCommands, IgnoreInvalidSbaDefersToTheWriteGuard) {
         Fixture f(s);
         f.apply(RecordBuilder(cmd::kWrite, 0x02).sba14(2000).ic().text("B").sba(0).text("C"));
         EXPECT_EQ(f.t.row(0), "") << "the record stopped at the guard";
-        EXPECT_EQ(f.ps().cursorAddress, 0) << "the cursor never leaves the screen";
+        EXPECT_EQ(f.ps().cursor(), 0) << "the cursor never leaves the screen";
         if (silent) {
             EXPECT_TRUE(f.hooks.warnings.empty());
         } else {
@@ -159,7 +159,7 @@ TEST(ReadCommands, AnswerWithoutUnlockingTheKeyboard) {
     for (const auto& c : cases) {
         Fixture f;
         f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sf(0x41));
-        f.rp().currentAid = c.aid;
+        f.rp().aid().current = c.aid;
         f.status() = SessionStatus::SysLock;
         f.hooks.calls.clear();
         f.apply(RecordBuilder().raw({c.command}));
@@ -176,7 +176,7 @@ TEST(ReadCommands, WangAttentionCommand) {
         ScreenSettings s;
         s.wang = wang;
         Fixture f(s);
-        f.rp().currentAid = 0x7D;
+        f.rp().aid().current = 0x7D;
         f.apply(RecordBuilder().raw({0xA0}));
         EXPECT_EQ(f.hooks.calls,
                   wang ? std::vector<std::string>{"aidAndCursor:7D"} : std::vector<std::string>{})
@@ -196,14 +196,14 @@ TEST(EraseAllUnprotected, ErasesInputRestoresOnceAndTabsToFirstField) {
                     .sba(160)
                     .sf(0x40)
                     .text("MORE"));
-        f.rp().currentAid = 0x7D;
+        f.rp().aid().current = 0x7D;
         f.status() = SessionStatus::SysLock;
         f.apply(RecordBuilder().raw({command}));
         EXPECT_EQ(f.t.row(0), " LABEL");
         EXPECT_EQ(f.t.row(2), "");
         EXPECT_EQ(f.ps().attributes()[6] & fa::kModified, 0);
-        EXPECT_EQ(f.ps().cursorAddress, 7);
-        EXPECT_EQ(f.rp().currentAid, kNoAid);
+        EXPECT_EQ(f.ps().cursor(), 7);
+        EXPECT_EQ(f.rp().aid().current, kNoAid);
         EXPECT_EQ(f.status(), SessionStatus::Unlocked);
         EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
         EXPECT_EQ(f.hooks.count("replayTypeAhead"), 1) << "type-ahead replays once";
@@ -230,7 +230,28 @@ TEST(Orders, StartFieldAndExtendedAttributes) {
     EXPECT_EQ(ps.charsets()[3], 0xF1);
     for (int p = 0; p < 4; ++p)
         EXPECT_EQ(ps.characters()[p], 0x20);
-    EXPECT_EQ(ps.bufferAddress, 4);
+    EXPECT_EQ(f.rp().bufferAddress(), 4);
+}
+
+// Each write starts at the cursor; an erasing write at the top of the screen,
+// wherever the cursor was before.
+TEST(Orders, WritesStartAtTheCursorAndErasingWritesAtTheTop) {
+    struct Case {
+        const char* name;
+        std::uint8_t command;
+        int textAt;
+    } cases[] = {
+        {"Write", 0xF1, 500},
+        {"Erase/Write", 0xF5, 0},
+        {"Erase/Write Alternate", 0x7E, 0},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.apply(RecordBuilder(0xF5, 0xC3).sba(500).ic());
+        f.apply(RecordBuilder(c.command, 0xC3).text("AB"));
+        EXPECT_EQ(f.ps().characters()[c.textAt], 'A') << c.name;
+        EXPECT_EQ(f.rp().bufferAddress(), c.textAt + 2) << c.name;
+    }
 }
 
 TEST(Orders, UnknownPairTypeIsNotConsumed) {
@@ -275,7 +296,7 @@ TEST(Orders, ModifyFieldWithAndWithoutRecolouring) {
         f.apply(RecordBuilder(cmd::kWrite, 0x00).sba(0).mf({0xC0, 0xE8, 0x41, 0xF1}));
         auto& ps = f.ps();
         EXPECT_EQ(ps.attributes()[0], 0xE8);
-        EXPECT_EQ(ps.bufferAddress, 1);
+        EXPECT_EQ(f.rp().bufferAddress(), 1);
         if (recolour) {
             EXPECT_EQ(ps.colors()[0], ps.baseColorOf(0xE8));
             EXPECT_EQ(ps.highlights()[0] & hl::kExplicitColor, 0);
@@ -334,7 +355,7 @@ TEST(Orders, RepeatToAddress) {
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(100).ra(100, ebcdic("*")[0]));
     EXPECT_EQ(f.t.row(0), std::string(80, '*'));
     EXPECT_EQ(f.t.row(23), std::string(80, '*'));
-    EXPECT_EQ(f.ps().bufferAddress, 100);
+    EXPECT_EQ(f.rp().bufferAddress(), 100);
 
     // RA followed by RA: the second address counts; GE characters repeat untranslated.
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00)
@@ -388,7 +409,7 @@ TEST(Orders, EraseUnprotectedToAddress) {
 TEST(Orders, InsertCursorAndGraphicEscape) {
     Fixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(85).ic().ge(0xC5).text("A"));
-    EXPECT_EQ(f.ps().cursorAddress, 85);
+    EXPECT_EQ(f.ps().cursor(), 85);
     EXPECT_EQ(f.ps().characters()[85], 0xC5);
     EXPECT_EQ(f.ps().hostCodes()[85], 0xC5);
     EXPECT_EQ(f.ps().charsets()[85], kGraphicEscapeCharset);
@@ -425,7 +446,7 @@ TEST(Orders, TruncatedOperandsEndTheRecord) {
     // An SBA as the very last byte: the framing IAC EOR decodes to address 0.
     Fixture f;
     f.apply(RecordBuilder(cmd::kWrite, 0x00).sba(40).raw({0x11}));
-    EXPECT_EQ(f.ps().bufferAddress, 0);
+    EXPECT_EQ(f.rp().bufferAddress(), 0);
 }
 
 TEST(SscpLu, CharacterStringsWithFormFeedCarriageReturnAndNewLine) {
@@ -440,7 +461,7 @@ TEST(SscpLu, CharacterStringsWithFormFeedCarriageReturnAndNewLine) {
     f.apply(text, sscp);
     EXPECT_EQ(f.t.row(0), "HELLO");
     EXPECT_EQ(f.t.row(1), "XEXT");
-    EXPECT_EQ(f.ps().cursorAddress, 81);
+    EXPECT_EQ(f.ps().cursor(), 81);
     EXPECT_TRUE(f.hooks.calls.empty()) << "no end-of-write step";
 
     f.apply(std::vector<std::uint8_t>{0x0C, 0xC1}, sscp);
@@ -448,9 +469,9 @@ TEST(SscpLu, CharacterStringsWithFormFeedCarriageReturnAndNewLine) {
     EXPECT_EQ(f.t.row(1), "");
 
     // A new line from the last row wraps to the top.
-    f.ps().cursorAddress = 1919;
+    f.ps().setCursor(1919);
     f.apply(std::vector<std::uint8_t>{0x15}, sscp);
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
 }
 
 TEST(Dispatch, RoutesByTypeAndStatus) {

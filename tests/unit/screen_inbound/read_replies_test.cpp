@@ -261,7 +261,7 @@ TEST(ReadReplies, FixtureScreens) {
         SCOPED_TRACE(c.name);
         InboundFixture f;
         f.apply(c.screen);
-        f.ps().replyMode = static_cast<std::uint8_t>(c.replyMode);
+        f.ps().replyMode = static_cast<ReplyMode>(c.replyMode);
         if (c.tweak) c.tweak(f.ps());
         if (c.read == Read::Modified)
             f.builder.sendReadModified(kEnter);
@@ -321,8 +321,8 @@ TEST(ReadReplies, CharacterModeOutputGrowsToTheWholeLargestScreen) {
         ps.colors()[p] = p % 2 ? 0x12 : 0x21;
         ps.highlights()[p] = p % 2 ? 1 : 2;
     }
-    ps.cursorAddress = 16379;
-    ps.replyMode = 2;
+    ps.setCursor(16379);
+    ps.replyMode = ReplyMode::Character;
     f.builder.sendReadBuffer(kEnter);
     const auto& sent = f.sender.last();
     ASSERT_EQ(sent.record.size(), 3u + 11u * 16380u);
@@ -344,12 +344,12 @@ TEST(ReadReplies, HostReadCommands) {
         const ByteVector fields = concat({{0x11}, address(82), ebcdic("IN")});
         auto& records = f.t.session.records;
 
-        records.currentAid = aid::kPf1;
+        records.aid().current = aid::kPf1;
         f.apply(RecordBuilder().raw({readModified}));
         EXPECT_EQ(hex(f.sender.last().record), hex(concat({{0xF1}, address(90), fields})));
         EXPECT_TRUE(f.sender.last().startsTimer);
 
-        records.currentAid = aid::kPa2;
+        records.aid().current = aid::kPa2;
         f.apply(RecordBuilder().raw({readModified}));
         EXPECT_EQ(hex(f.sender.last().record), hex(concat({{aid::kPa2}, address(90)})));
         EXPECT_FALSE(f.sender.last().startsTimer);
@@ -359,7 +359,7 @@ TEST(ReadReplies, HostReadCommands) {
             << "Read Modified All sends the fields whatever the AID";
         EXPECT_EQ(f.ps().attributes()[81] & fa::kModified, 0) << "and resets the tags";
 
-        records.currentAid = aid::kNone;
+        records.aid().current = aid::kNone;
         f.apply(RecordBuilder().raw({readBuffer}));
         EXPECT_EQ(f.sender.last().record.size(), 3u + 1920u + 1u) << "SF and attribute at 81";
         EXPECT_EQ(f.sender.last().record[0], aid::kNone);
@@ -385,7 +385,7 @@ TEST(ReadReplies, CommandChainingSetsTheReadBufferStart) {
 TEST(ReadReplies, UnknownReplyModeReadsInFieldMode) {
     InboundFixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sba(1918).sf(0x60).text("Z"));
-    f.ps().replyMode = 7;
+    f.ps().replyMode = static_cast<ReplyMode>(7);
     f.builder.sendReadBuffer(kEnter, 1918);
     EXPECT_EQ(hex(f.sender.last().record), hex(concat({head(), {0x1D, 0xE0}, ebcdic("Z")})));
 }

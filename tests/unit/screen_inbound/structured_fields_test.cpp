@@ -4,14 +4,12 @@
 #include "screen/structured_fields.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "inbound_fixture.h"
+#include "recording_remote_actions.h"
 
 namespace cedar {
 namespace {
@@ -163,7 +161,7 @@ TEST(StructuredFields, EraseResetChoosesTheSize) {
     f.apply(wsf({field(sfid::kEraseReset, {0x80})}));
     EXPECT_EQ(f.ps().rows(), 43);
     EXPECT_EQ(f.t.row(0), "");
-    EXPECT_EQ(f.ps().cursorAddress, 0);
+    EXPECT_EQ(f.ps().cursor(), 0);
 
     f.apply(RecordBuilder(cmd::kWrite, 0x02).text("NEW"));
     f.apply(wsf({field(sfid::kEraseReset, {0x00})}));
@@ -178,7 +176,7 @@ TEST(StructuredFields, SetReplyModeDrivesReadBuffer) {
     InboundFixture f;
     f.apply(RecordBuilder(cmd::kEraseWrite, 0x02).sba(1918).sa(0x42, 0xF4).text("CZ"));
     f.apply(wsf({field(sfid::kSetReplyMode, {0x00, 0x02, 0x41, 0x42})}));
-    EXPECT_EQ(f.ps().replyMode, 2);
+    EXPECT_EQ(f.ps().replyMode, ReplyMode::Character);
     EXPECT_EQ(hex(f.fields.replyModeTypes()), "41 42");
     f.apply(RecordBuilder().raw({cmd::kReadBuffer}));
     const ByteVector& record = f.sender.last().record;
@@ -206,9 +204,9 @@ TEST(StructuredFields, SetReplyModeTypeListIsBounded) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         InboundFixture f;
-        f.ps().replyMode = 2;
+        f.ps().replyMode = ReplyMode::Character;
         f.apply(wsf({field(sfid::kSetReplyMode, c.data)}));
-        EXPECT_EQ(f.ps().replyMode, c.mode);
+        EXPECT_EQ(f.ps().replyMode, static_cast<ReplyMode>(c.mode));
         EXPECT_EQ(f.fields.replyModeTypes().size(), c.types);
     }
 }
@@ -220,7 +218,7 @@ TEST(StructuredFields, Outbound3270DsIsProcessedAsARecord) {
         RecordBuilder(cmd::kEraseWrite, 0xC3).sba(80).text("INSIDE").ic().bytes();
     f.apply(wsf({field(sfid::kOutbound3270Ds, concat({{0x00}, write}))}));
     EXPECT_EQ(f.t.row(1), "INSIDE");
-    EXPECT_EQ(f.ps().cursorAddress, 86);
+    EXPECT_EQ(f.ps().cursor(), 86);
     EXPECT_EQ(f.status(), SessionStatus::Unlocked);
     EXPECT_EQ(f.hooks.count("keyboardRestored"), 1);
 
@@ -311,32 +309,6 @@ TEST(StructuredFields, FileTransferFieldsOnlyDuringATransfer) {
     EXPECT_EQ(dft.fields[0], open) << "handed over whole";
 }
 
-class RecordingStore : public RemoteActionStore {
-  public:
-    bool createOk = true;
-    bool appendOk = true;
-    std::vector<std::string> calls;
-    std::string data;
-    bool create(RemoteActionKind kind) override {
-        calls.push_back(std::string("create ") + name(kind));
-        return createOk;
-    }
-    bool append(Bytes bytes, std::string& error) override {
-        calls.emplace_back("append");
-        data.append(bytes.begin(), bytes.end());
-        if (!appendOk) error = "disk full";
-        return appendOk;
-    }
-    void complete(RemoteActionKind kind) override {
-        calls.push_back(std::string("complete ") + name(kind));
-    }
-
-  private:
-    static const char* name(RemoteActionKind kind) {
-        return kind == RemoteActionKind::Macro ? "macro" : "print";
-    }
-};
-
 ByteVector remote(std::uint8_t selector, const char* text) {
     return field(sfid::kRemoteAction, concat({{0x1F, 0x00, 0x00, selector}, ebcdic(text)}));
 }
@@ -350,7 +322,7 @@ struct RemoteFixture {
     }
     InboundFixture f;
     RecordingDft dft;
-    RecordingStore store;
+    test::RecordingRemoteActions store;
     void eraseWrite() { f.apply(RecordBuilder(cmd::kEraseWrite, 0x02)); }
     std::size_t acks() const {
         return static_cast<std::size_t>(
@@ -425,41 +397,9 @@ TEST(RemoteAction, FieldWithoutSelectorIsOnlyAcknowledged) {
     EXPECT_FALSE(r.f.fields.remoteActionPending());
 }
 
-TEST(RemoteAction, SessionFilesAreWrittenAndHandedOn) {
-    namespace fs = std::filesystem;
-    const fs::path folder =
-        fs::temp_directory_path() / ("cedar_remote_" + std::to_string(::getpid()));
-    fs::create_directories(folder / "macros");
-    fs::create_directories(folder / "print");
-    {
-        RemoteActionFiles files((folder / "macros").string(), (folder / "print").string(), 'C');
-        EXPECT_EQ(RemoteActionFiles::fileName(RemoteActionKind::Macro, 'C'), "cdr$C$exec.mac");
-        EXPECT_EQ(RemoteActionFiles::fileName(RemoteActionKind::PcPrint, '7'), "cdr$7$prnt.txt");
-        std::vector<std::string> completed;
-        files.setCompletion([&completed](RemoteActionKind, const std::string& path) {
-            std::ifstream in(path, std::ios::binary);
-            completed.emplace_back(std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>());
-            completed.push_back(path);
-        });
-        InboundFixture f;
-        f.fields.setLinks({nullptr, &files, &f.hooks, &f.hooks});
-        f.apply(wsf({remote(0x98, "TYPE('HI')")}));
-        f.apply(wsf({remote(0x98, " END")}));
-        f.apply(RecordBuilder(cmd::kEraseWrite, 0x02));
-        ASSERT_EQ(completed.size(), 2u);
-        EXPECT_EQ(completed[0], "TYPE('HI') END");
-        EXPECT_EQ(completed[1], (folder / "macros" / "cdr$C$exec.mac").string());
-        EXPECT_TRUE(f.hooks.warnings.empty());
-    }
-    {
-        RemoteActionFiles missing((folder / "absent").string(), (folder / "absent").string(), 'C');
-        EXPECT_FALSE(missing.create(RemoteActionKind::PcPrint));
-        std::string error;
-        EXPECT_FALSE(missing.append(ByteVector{0x41}, error));
-        EXPECT_FALSE(error.empty());
-    }
-    fs::remove_all(folder);
+TEST(RemoteAction, FileNamesCarryTheSessionId) {
+    EXPECT_EQ(remoteActionFileName(RemoteActionKind::Macro, 'C'), "cdr$C$exec.mac");
+    EXPECT_EQ(remoteActionFileName(RemoteActionKind::PcPrint, '7'), "cdr$7$prnt.txt");
 }
 
 }  // namespace

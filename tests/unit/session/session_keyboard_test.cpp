@@ -110,7 +110,7 @@ TEST(SessionKeyboard, UndoReturnsToTheScreenOfTheLastRestore) {
     EXPECT_EQ(h.field(), "XYZ");
     h.key(keys::editKey(keys::Edit::Undo));
     EXPECT_EQ(h.field(), "...") << "the screen as the host restored the keyboard";
-    EXPECT_EQ(h.t.ps().cursorAddress, 6);
+    EXPECT_EQ(h.t.ps().cursor(), 6);
     h.key(keys::editKey(keys::Edit::Undo));
     EXPECT_EQ(h.field(), "XYZ") << "Undo again: the operator's screen";
 
@@ -167,13 +167,13 @@ TEST(SessionKeyboard, LineModeSendsRawTracesAndEchoes) {
     EXPECT_EQ(sent[1], (Bytes_{'i'}));
     EXPECT_EQ(sent[2], (Bytes_{0x0D, 0x0A}));
     EXPECT_EQ(h.t.row(0).substr(0, 2), "hi") << "echoed";
-    EXPECT_EQ(h.t.ps().cursorAddress, 80) << "the echoed CR LF starts the next line";
+    EXPECT_EQ(h.t.ps().cursor(), 80) << "the echoed CR LF starts the next line";
 
     h.connector.receive({kIac, kWill, kOptEcho});  // the host echoes from now on
-    const auto cursor = h.t.ps().cursorAddress;
+    const auto cursor = h.t.ps().cursor();
     h.type('x');
     EXPECT_EQ(h.lastSent(), (Bytes_{'x'}));
-    EXPECT_EQ(h.t.ps().cursorAddress, cursor) << "no local echo";
+    EXPECT_EQ(h.t.ps().cursor(), cursor) << "no local echo";
     trace.stop();
 
     TraceFile file;

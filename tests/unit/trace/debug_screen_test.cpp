@@ -41,7 +41,7 @@ void expectSameScreen(TestSession& a, TestSession& b) {
     EXPECT_EQ(planeOf(a.ps().colors(), n), planeOf(b.ps().colors(), n));
     EXPECT_EQ(planeOf(a.ps().highlights(), n), planeOf(b.ps().highlights(), n));
     EXPECT_EQ(planeOf(a.ps().hostCodes(), n), planeOf(b.ps().hostCodes(), n));
-    EXPECT_EQ(a.ps().cursorAddress, b.ps().cursorAddress);
+    EXPECT_EQ(a.ps().cursor(), b.ps().cursor());
     EXPECT_EQ(a.ps().inputFieldCount, b.ps().inputFieldCount);
 }
 
@@ -97,7 +97,7 @@ TEST(DebugScreen, SaveAndLoadReproducesTheScreen) {
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_TRUE(r.message.empty());
     expectSameScreen(original, replay);
-    EXPECT_EQ(replay.ps().cursorAddress, 81);
+    EXPECT_EQ(replay.ps().cursor(), 81);
     EXPECT_EQ(replay.ps().changed()[0], 1);  // marked for repainting
 }
 

@@ -1,4 +1,4 @@
-#include "session/settings.h"
+#include "sessionfile/settings.h"
 
 #include <algorithm>
 #include <cctype>

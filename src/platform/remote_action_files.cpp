@@ -1,10 +1,10 @@
-#include "screen/remote_action.h"
+#include "platform/remote_action_files.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
-namespace cedar {
+namespace cedar::platform {
 
 RemoteActionFiles::RemoteActionFiles(std::string macroFolder, std::string printFolder,
                                      char sessionId)
@@ -16,15 +16,9 @@ RemoteActionFiles::~RemoteActionFiles() {
     close();
 }
 
-std::string RemoteActionFiles::fileName(RemoteActionKind kind, char sessionId) {
-    std::string name = kind == RemoteActionKind::Macro ? "cdr$x$exec.mac" : "cdr$x$prnt.txt";
-    name[4] = sessionId;
-    return name;
-}
-
 std::string RemoteActionFiles::path(RemoteActionKind kind) const {
     const std::string& folder = kind == RemoteActionKind::Macro ? macroFolder_ : printFolder_;
-    return (std::filesystem::path(folder) / fileName(kind, sessionId_)).string();
+    return (std::filesystem::path(folder) / remoteActionFileName(kind, sessionId_)).string();
 }
 
 void RemoteActionFiles::close() {
@@ -55,4 +49,4 @@ void RemoteActionFiles::complete(RemoteActionKind kind) {
     if (completion_) completion_(kind, path(kind));
 }
 
-}  // namespace cedar
+}  // namespace cedar::platform
