@@ -1,8 +1,11 @@
 #include "display/qt/terminal_view.h"
 
+#include <QAccessible>
 #include <QFocusEvent>
 #include <QPaintEvent>
 #include <QPainter>
+
+#include "display/qt/terminal_accessible.h"
 
 namespace cedar::display::qt {
 
@@ -19,6 +22,7 @@ TerminalView::TerminalView(const PresentationSpace& ps, const ViewOptions& optio
     : QWidget(parent), ps_(ps), options_(options) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    installTerminalAccessibility();
     font_ = std::make_unique<TerminalFont>(QString::fromStdString(options_.trueTypeFace), cell);
     renderer_ = std::make_unique<TerminalRenderer>(*font_);
     renderer_->setPalette(options_.colors.palette());
@@ -83,6 +87,13 @@ void TerminalView::paintIntoBuffer(int first, int last) {
         p.fillRect(toQRect(lines.bottom), renderer_->color(1));
     }
     repaintedRows_ += last - first + 1;
+    announceScreenChange();
+}
+
+void TerminalView::announceScreenChange() {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent event(this, QAccessible::TextUpdated);
+    QAccessible::updateAccessibility(&event);
 }
 
 void TerminalView::repaintAll() {
@@ -175,6 +186,11 @@ void TerminalView::cursorMoved() {
     updateCursorArea(ps_.cursorAddress);
     shownCursor_ = ps_.cursorAddress;
     cursorOn_ = true;
+    if (QAccessible::isActive() && ps_.cursorAddress >= 0 && ps_.cursorAddress < ps_.positions()) {
+        const auto rc = ps_.rowColumnOf(ps_.cursorAddress);
+        QAccessibleTextCursorEvent event(this, rc.row * (ps_.columns() + 1) + rc.column);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void TerminalView::blinkTick(int tick) {

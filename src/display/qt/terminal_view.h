@@ -59,6 +59,7 @@ class TerminalView : public QWidget {
     // Draws the cursor as if the window had the focus (offscreen renders).
     void setDrawAsFocused(bool focused);
 
+    const PresentationSpace& presentationSpace() const { return ps_; }
     const QImage& backBuffer() const { return buffer_; }
     // The cursor rectangle as drawn now (empty when none is shown).
     QRect cursorRectangle() const;
@@ -85,6 +86,7 @@ class TerminalView : public QWidget {
     void drawSelection(QPainter& p);
     void drawLocate(QPainter& p);
     void locateStep();
+    void announceScreenChange();
 
     const PresentationSpace& ps_;
     ViewOptions options_;
