@@ -12,6 +12,10 @@
 #include "recording.h"
 #include "screen/screen_text.h"
 #include "session/session.h"
+#include "sessionfile/standard_session.h"
+#ifdef CEDAR_REPLAY_PNG
+#include "png_output.h"
+#endif
 
 namespace {
 
@@ -23,7 +27,9 @@ const char* const kUsage =
     "  --records K    stop after the K-th record that reached the screen\n"
     "  --country NAME screen country of the country file (default: the base table, 037)\n"
     "  --country-file FILE  the country file (default: the program's country.lst)\n"
-    "  --text-only    print the screen rows only\n";
+    "  --text-only    print the screen rows only\n"
+    "  --png FILE     also render the screen as the terminal widget paints it\n"
+    "  --font-size WxH  the cell size of --png in pixels (default 9x18)\n";
 
 struct Options {
     std::string recording;
@@ -32,6 +38,9 @@ struct Options {
     std::string country;
     std::string countryFile = CEDAR_DEFAULT_COUNTRY_FILE;
     bool textOnly = false;
+    std::string png;
+    int cellWidth = 9;
+    int cellHeight = 18;
 };
 
 bool readFile(const std::string& path, std::string& out) {
@@ -87,6 +96,22 @@ int parseArgs(int argc, char** argv, Options& o) {
             const char* v = value("--country-file");
             if (v == nullptr) return 2;
             o.countryFile = v;
+        } else if (a == "--png") {
+            const char* v = value("--png");
+            if (v == nullptr) return 2;
+            o.png = v;
+        } else if (a == "--font-size") {
+            const char* v = value("--font-size");
+            int w = 0;
+            int h = 0;
+            char extra = 0;
+            if (v == nullptr || std::sscanf(v, "%dx%d%c", &w, &h, &extra) != 2 || w < 2 || w > 64 ||
+                h < 4 || h > 128) {
+                std::fprintf(stderr, "cedar_replay: --font-size takes WxH (2..64 x 4..128)\n");
+                return 2;
+            }
+            o.cellWidth = w;
+            o.cellHeight = h;
         } else if (a == "--text-only") {
             o.textOnly = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -138,6 +163,12 @@ int main(int argc, char** argv) {
 
     cedar::ScreenSessionOptions options;
     options.modelIndex = o.model - 2;
+    // The colour items of the installation's standard session, as a new session has them.
+    const auto standard = cedar::sessionfile::standardSessionOptions();
+    for (int i = 0; i < cedar::sessionfile::kColorItems; ++i) {
+        options.colors.foreground[static_cast<std::size_t>(i)] = standard.itemForeground(i) & 0x0F;
+        options.colors.background[static_cast<std::size_t>(i)] = standard.itemBackground(i) & 0x0F;
+    }
     cedar::Session session({}, options);
     const auto report = cedar::loadCountryText(countryText, cedar::CountryMode::Screen,
                                                {o.country, "ANSI 1252", ""}, session.codePages);
@@ -180,6 +211,19 @@ int main(int argc, char** argv) {
     }
     const long applied = counter.applied;
 
+    if (!o.png.empty()) {
+#ifdef CEDAR_REPLAY_PNG
+        std::string error;
+        if (!cedar::replay::writeScreenPng(session.screen, {o.cellWidth, o.cellHeight}, o.png,
+                                           error)) {
+            std::fprintf(stderr, "cedar_replay: %s\n", error.c_str());
+            return 1;
+        }
+#else
+        std::fprintf(stderr, "cedar_replay: built without the Qt widgets; no --png\n");
+        return 1;
+#endif
+    }
     for (const auto& row : cedar::screenRows(session.screen))
         std::cout << cedar::cp1252ToUtf8(row) << '\n';
     if (o.textOnly) return 0;
