@@ -1,6 +1,6 @@
 // cedar_headless against the loopback test host playing hosts seen in the
 // field: a TN3270 server that withdraws TN3270E with WONT after agreeing to
-// it.
+// it, and an ISPF-like panel drawn with Graphic Escape, read back as text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,6 +94,28 @@ TEST(FieldHosts, ServerWithdrawingTn3270eWithWontGetsThroughToTheLogonPrompt) {
     ASSERT_GE(sent.size(), 3u);
     EXPECT_EQ(sent[0], 0x7D) << "the Enter AID first: no TN3270E header in front";
     EXPECT_TRUE(host.clientMessages().empty());
+    EXPECT_EQ(program.stop(), 0) << program.diagnostics();
+}
+
+// `screen` prints what the operator sees: ISPF's box corners and lines as the
+// UTF-8 box-drawing characters, not their code bytes read as Windows-1252.
+TEST(FieldHosts, ScreenCommandPrintsGraphicEscapeAsBoxDrawing) {
+    ReplayHost host({.records = {test::graphicEscapePanel()}});
+    ASSERT_TRUE(host.start()) << host.error();
+    test::HeadlessProcess program(CEDAR_HEADLESS_PROGRAM, {}, kWait);
+    ASSERT_TRUE(program.start({"--no-tn3270e", "127.0.0.1:" + std::to_string(host.port())}))
+        << program.failure();
+    for (const char* command : {"connect", "wait unlock 10"}) {
+        const auto a = program.command(command);
+        ASSERT_TRUE(a.ok) << command << ": " << a.error;
+    }
+    ASSERT_TRUE(host.waitForSync(kWait));
+    const auto screen = program.command("screen");
+    ASSERT_TRUE(screen.ok) << screen.error;
+    const auto expected = test::graphicEscapePanelText();
+    ASSERT_EQ(screen.lines.size(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r)
+        EXPECT_EQ(trimmed(screen.lines[r]), expected[r]) << "row " << r;
     EXPECT_EQ(program.stop(), 0) << program.diagnostics();
 }
 
