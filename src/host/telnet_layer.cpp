@@ -311,7 +311,12 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
             break;
         case kWont:
             state_.doInForce.reset(opt);
-            if (opt == kOptEcho) {
+            if (opt == kOptTn3270e) {
+                // Some servers withdraw TN3270E with WONT rather than DONT, even
+                // after DEVICE-TYPE IS, and go on as TN3270 (RFC 1576): leave
+                // the mode as for DONT.
+                leaveTn3270e();
+            } else if (opt == kOptEcho) {
                 screen_.echoWithdrawn();
                 reply({kIac, kDont, opt});
             } else if (opt == kOptSuppressGoAhead) {
@@ -320,17 +325,23 @@ void TelnetLayer::option(std::uint8_t verb, std::uint8_t opt) {
             break;
         case kDont:
             state_.willInForce.reset(opt);
-            // Acknowledged only when it changes something: a DONT that answers
-            // our own WONT (after a DEVICE-TYPE REJECT) gets no second WONT
-            // (RFC 854's rule against negotiation loops; RFC 1143).
-            if (opt == kOptTn3270e && state_.tn3270eMode) {
-                state_.tn3270eMode = false;
-                reply({kIac, kWont, opt});
-            }
+            if (opt == kOptTn3270e) leaveTn3270e();
             break;
         default:
             break;
     }
+}
+
+// TN3270E off, acknowledged with WONT only when it changes something: a DONT
+// or WONT that answers our own WONT (after a DEVICE-TYPE REJECT), or that
+// repeats one, gets no second WONT (RFC 854's rule against negotiation loops;
+// RFC 1143). What follows is plain TN3270: records without a header, the
+// terminal type answered again.
+void TelnetLayer::leaveTn3270e() {
+    state_.willInForce.reset(kOptTn3270e);
+    if (!state_.tn3270eMode) return;
+    state_.tn3270eMode = false;
+    reply({kIac, kWont, kOptTn3270e});
 }
 
 void TelnetLayer::subnegotiation() {

@@ -78,6 +78,7 @@ class TelnetLayer {
     void subnegotiation();
     void terminalTypeSubnegotiation();
     void tn3270eSubnegotiation();
+    void leaveTn3270e();
     void endOfRecord();
     void applyHeader(std::vector<std::uint8_t>& record);
     void agree(std::uint8_t verb, std::uint8_t opt);

@@ -141,6 +141,10 @@ bool appendQueryReply(std::uint8_t code, const QueryReplyContext& c,
     }
 }
 
+void appendNullQueryReply(std::vector<std::uint8_t>& out) {
+    Reply r(out, query::kNull);
+}
+
 std::vector<std::uint8_t> fullReplySet(bool withDistributedDataManagement) {
     std::vector<std::uint8_t> codes = {
         query::kUsableArea, query::kImplicitPartition, query::kColor,        query::kHighlight,

@@ -22,6 +22,7 @@ constexpr std::uint8_t kDistributedDataManagement = 0x95;
 constexpr std::uint8_t kAuxiliaryDevice = 0x99;
 constexpr std::uint8_t kImplicitPartition = 0xA6;
 constexpr std::uint8_t kTransparency = 0xA8;
+constexpr std::uint8_t kNull = 0xFF;  // "none of those asked for": never listed below
 
 // Every code that has a reply, in ascending order.
 constexpr std::array<std::uint8_t, 11> kAllCodes = {
@@ -46,6 +47,10 @@ struct QueryReplyContext {
 // data); false, with nothing appended, for a code without a reply.
 bool appendQueryReply(std::uint8_t code, const QueryReplyContext& context,
                       std::vector<std::uint8_t>& out);
+
+// Appends the Null reply (QCODE 0xFF): the answer to a Query List none of
+// whose codes has a reply.
+void appendNullQueryReply(std::vector<std::uint8_t>& out);
 
 // The codes answered to a Query (or a Query List asking for everything), in
 // reply order; the file-transfer buffer reply is included when asked for.

@@ -489,7 +489,7 @@ bool RecordProcessor::applyPair(std::uint8_t type, std::uint8_t value, PairTarge
         case 0xC2:  // field outlining
             return true;
         default:
-            return false;  // not consumed: the bytes from here on are orders and data
+            return false;  // a type we do not know (input control 0xFE, ...)
     }
 }
 
@@ -509,7 +509,9 @@ RecordProcessor::Flow RecordProcessor::startFieldExtended(Cursor& c) {
             ps_.mark(p);
             return Flow::Stop;  // pairs cut off by the end of the record
         }
-        if (!applyPair(c.data[c.pos], c.data[c.pos + 1], PairTarget::StartFieldExtended, p)) break;
+        // A pair of a type we do not know is skipped like any other: the count
+        // says where the order ends, so what follows stays orders and data.
+        applyPair(c.data[c.pos], c.data[c.pos + 1], PairTarget::StartFieldExtended, p);
         c.pos += 2;
     }
     ps_.characters()[p] = 0x20;
@@ -530,7 +532,7 @@ RecordProcessor::Flow RecordProcessor::modifyField(Cursor& c) {
             ps_.mark(p);
             return Flow::Stop;
         }
-        if (!applyPair(c.data[c.pos], c.data[c.pos + 1], PairTarget::ModifyField, p)) break;
+        applyPair(c.data[c.pos], c.data[c.pos + 1], PairTarget::ModifyField, p);  // as in SFE
         c.pos += 2;
     }
     if (ps_.settings().colorModifyField) {
@@ -546,10 +548,9 @@ RecordProcessor::Flow RecordProcessor::modifyField(Cursor& c) {
 
 RecordProcessor::Flow RecordProcessor::setAttribute(Cursor& c) {
     if (c.pos + 2 >= c.length) return Flow::Stop;
-    if (applyPair(c.data[c.pos + 1], c.data[c.pos + 2], PairTarget::SetAttribute, bufferAddress_))
-        c.pos += 3;
-    else
-        c.pos += 1;  // an unknown type is not consumed
+    // Always one pair, whatever its type.
+    applyPair(c.data[c.pos + 1], c.data[c.pos + 2], PairTarget::SetAttribute, bufferAddress_);
+    c.pos += 3;
     afterOrder_ = true;
     return Flow::Continue;
 }

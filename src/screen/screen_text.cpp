@@ -2,10 +2,35 @@
 
 #include <cstdio>
 
+#include "screen/graphic_escape.h"
+
 namespace cedar {
 
-std::vector<std::string> screenRows(const PresentationSpace& ps) {
-    std::vector<std::string> rows;
+namespace {
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Calls shown(p, code) for every position with the display code it shows
+// (0 for a blank: nulls, attribute positions and non-display fields) and
+// endOfRow() after the last position of each row.
+template <typename Shown, typename EndOfRow>
+void forEachShown(const PresentationSpace& ps, Shown shown, EndOfRow endOfRow) {
     const auto& chars = ps.characters();
     const auto& attrs = ps.attributes();
     // The field attribute in force at position 0 is that of the last field on
@@ -17,20 +42,52 @@ std::vector<std::string> screenRows(const PresentationSpace& ps) {
             break;
         }
     }
-    std::string row;
     for (int p = 0; p < ps.positions(); ++p) {
-        char ch = ' ';
-        if (attrs[p] != 0) {
+        std::uint8_t code = 0;
+        if (attrs[p] != 0)
             attribute = attrs[p];
-        } else if (!fa::isNonDisplay(attribute) && chars[p] >= 0x20) {
-            ch = static_cast<char>(chars[p]);
-        }
-        row += ch;
-        if (static_cast<int>(row.size()) == ps.columns()) {
+        else if (!fa::isNonDisplay(attribute))
+            code = chars[p];
+        shown(p, code);
+        if ((p + 1) % ps.columns() == 0) endOfRow();
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> screenRows(const PresentationSpace& ps) {
+    std::vector<std::string> rows;
+    std::string row;
+    forEachShown(
+        ps, [&](int, std::uint8_t code) { row += code >= 0x20 ? static_cast<char>(code) : ' '; },
+        [&] {
             rows.push_back(row);
             row.clear();
-        }
-    }
+        });
+    return rows;
+}
+
+std::vector<std::string> screenRowsUtf8(const PresentationSpace& ps) {
+    std::vector<std::string> rows;
+    std::string row;
+    std::string one(1, ' ');
+    const auto& charsets = ps.charsets();
+    forEachShown(
+        ps,
+        [&](int p, std::uint8_t code) {
+            if (charsets[p] == kGraphicEscapeCharset) {
+                // The position holds the code of the graphic-escape set itself.
+                const char32_t cp = code != 0 ? graphicEscapeToUnicode(code) : 0;
+                appendUtf8(row, cp >= 0x20 ? cp : U' ');
+            } else {
+                one[0] = code >= 0x20 ? static_cast<char>(code) : ' ';
+                row += cp1252ToUtf8(one);
+            }
+        },
+        [&] {
+            rows.push_back(row);
+            row.clear();
+        });
     return rows;
 }
 
@@ -75,16 +132,7 @@ std::string cp1252ToUtf8(const std::string& text) {
     for (unsigned char c : text) {
         char32_t cp = c;
         if (c >= 0x80 && c < 0xA0) cp = kHigh[c - 0x80] != 0 ? kHigh[c - 0x80] : U'?';
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        appendUtf8(out, cp);
     }
     return out;
 }

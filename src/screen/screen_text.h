@@ -27,4 +27,10 @@ std::string describeField(const FieldInfo& field, const PresentationSpace& ps);
 // Windows-1252 display codes to UTF-8 for a terminal.
 std::string cp1252ToUtf8(const std::string& text);
 
+// The rows of screenRows() as UTF-8, as the operator sees them: display codes
+// read as Windows-1252, and characters of the graphic-escape set (Graphic
+// Escape, or character set 0xF1) as their box-drawing or APL characters; a
+// code of that set without a character of its own is a blank.
+std::vector<std::string> screenRowsUtf8(const PresentationSpace& ps);
+
 }  // namespace cedar

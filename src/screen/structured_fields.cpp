@@ -111,11 +111,16 @@ void StructuredFields::sendQueryReplies(std::span<const std::uint8_t> codes) {
     reply_.clear();
     reply_.push_back(aid::kStructuredField);
     std::array<bool, 256> sent{};
+    bool any = false;
     for (std::uint8_t code : codes) {
         if (sent[code]) continue;
         sent[code] = true;
-        appendQueryReply(code, context, reply_);
+        any = appendQueryReply(code, context, reply_) || any;
     }
+    // A reply of no query reply at all is malformed: when nothing asked for
+    // has a reply (or nothing was asked for), the 3270 data stream answers
+    // with the Null reply.
+    if (!any) appendNullQueryReply(reply_);
     sender_.sendRecord(reply_, reply_);
 }
 

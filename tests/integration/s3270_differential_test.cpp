@@ -149,6 +149,8 @@ bool applyPairs(std::string_view list, Cell& cell, bool field, std::string& erro
             case 0x45:
                 cell.background = value;
                 break;
+            case 0xFE:  // input control: s3270 keeps it, nothing on the screen shows it
+                break;
             default:
                 error = "unknown attribute type " + hex2(key);
                 return false;
@@ -636,7 +638,8 @@ bool peerMissing() {
 
 TEST(PeerBufferFormat, TokensBecomePositions) {
     const std::vector<std::string> lines = {
-        "SF(c0=e0,42=f2,45=f4) c8 SA(42=f1,41=f4,45=f6) c1 GE(ad)",
+        // Input control (fe) is kept by s3270 and shows nothing.
+        "SF(c0=e0,42=f2,45=f4) c8 SA(42=f1,41=f4,45=f6,fe=01) c1 GE(ad)",
         "SA(43=f1) c3 SF(c0=c8,41=f2,43=f1) SA(42=00,41=f0,43=00,45=00) 00 00"};
     std::string error;
     const auto screen = parsePeerBuffer(lines, error);
@@ -1017,6 +1020,21 @@ std::vector<CraftedCase> craftedCases() {
              .sfe({0x45, 0xF2, 0xC0, 0x60, 0x46, 0xF0, 0xC1, 0x04, 0xC2, 0x01, 0x42, 0xF5})
              .text("BG")},
         {Rule::BackgroundColorIgnored});
+    // Pairs of a type neither side knows (input control 0xFE, 0x44, 0x99):
+    // skipped, the known pairs around them applied.
+    add("StartFieldExtendedUnknownPairTypes", 2,
+        {R(cmd::kEraseWrite, 0xC3)
+             .sfe({0xFE, 0x01, 0xC0, 0x60, 0x42, 0xF2})
+             .text("A")
+             .sfe({0xC0, 0x40, 0x44, 0xC1, 0x41, 0xF2})
+             .text("B")
+             .sfe({0x99, 0x01})
+             .text("C")
+             .ic()});
+    add("ModifyFieldUnknownPairType", 2,
+        {form(), R(cmd::kWrite, 0xC2).sba(10).mf({0xFE, 0x01, 0xC0, 0x68, 0x42, 0xF6}).text("Q")});
+    add("SetAttributeUnknownType", 2,
+        {R(cmd::kEraseWrite, 0xC3).sa(0xFE, 0x01).text("A").sa(0x42, 0xF2).text("B").ic()});
     add("StartFieldExtendedWithoutAttributeType", 2,
         {R(cmd::kEraseWrite, 0xC3).sfe({0x42, 0xF2}).text("X").sfe({}).text("Y")});
 

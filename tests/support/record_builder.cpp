@@ -72,6 +72,43 @@ RecordBuilder& RecordBuilder::ge(std::uint8_t character) {
     return raw({order::kGraphicEscape, character});
 }
 
+std::vector<std::uint8_t> graphicEscapePanel() {
+    RecordBuilder b(cmd::kEraseWrite, 0xC3);
+    b.sba(0).sf(0x60).text("MENU ").raw({0x51});  // e acute
+    // Corners 0xC5 0xD5 0xC4 0xD4, line 0xA2, bar 0xBF, tees 0xC6 0xD6.
+    auto line = [&](std::uint8_t left, std::uint8_t right) {
+        b.ge(left);
+        for (int i = 0; i < 8; ++i)
+            b.ge(0xA2);
+        b.ge(right);
+    };
+    b.sba(170);
+    line(0xC5, 0xD5);
+    b.sba(250).ge(0xBF).text(" OPTION ").ge(0xBF);
+    b.sba(330);
+    line(0xC6, 0xD6);
+    b.sba(410);
+    line(0xC4, 0xD4);
+    // The same codes as data under character set 0xF1, then 0xC5 as plain data.
+    b.sba(480).sa(0x43, 0xF1).raw({0xC5, 0xA2, 0xD5}).sa(0x43, 0x00).raw({0xC5});
+    b.sba(560).raw({order::kRepeatToAddress}).raw(address(570)).ge(0xA2);
+    b.sba(640).sf(0x4C).ge(0xC5).sf(0x60).ge(0x01).text("X");
+    return b.bytes();
+}
+
+std::vector<std::string> graphicEscapePanelText() {
+    std::vector<std::string> rows(24);
+    rows[0] = " MENU \u00E9";
+    rows[2] = "          \u250C\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2510";
+    rows[3] = "          \u2502 OPTION \u2502";
+    rows[4] = "          \u251C\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2524";
+    rows[5] = "          \u2514\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2518";
+    rows[6] = "\u250C\u2500\u2510E";
+    rows[7] = "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500";
+    rows[8] = "    X";
+    return rows;
+}
+
 TestSession::TestSession(ScreenSettings settings, ScreenSessionOptions options)
     : session(settings, options) {
     const std::string text = readFile(dataDir() + "/country.lst");

@@ -55,6 +55,14 @@ inline constexpr std::string_view kLoopbackTitle = "CEDAR LOOPBACK HOST";
 std::vector<std::uint8_t> loopbackFirstScreen(std::string_view title = kLoopbackTitle,
                                               std::string_view input = {});
 
+// An ISPF-like panel drawn with Graphic Escape (model 2): a box of corners,
+// lines and tees, the same codes under character set 0xF1 and as plain data,
+// a line repeated with RA, a GE character in a non-display field and a GE
+// code without a character of its own. graphicEscapePanelText() is what the
+// operator sees, as UTF-8 rows without trailing blanks (rows 9 to 23 blank).
+std::vector<std::uint8_t> graphicEscapePanel();
+std::vector<std::string> graphicEscapePanelText();
+
 // A session with the program's country.lst loaded (code page 037 base table).
 struct TestSession {
     explicit TestSession(ScreenSettings settings = {}, ScreenSessionOptions options = {});

@@ -352,6 +352,16 @@ struct ReplayHost::Connection {
             return;
         }
         if (phase != Phase::Functions) return;
+        if (t.withdrawAfterFunctionsRequest) {
+            // WONT for an option only the client had agreed to: the host means
+            // "no TN3270E at all"; the client's WONT in answer needs no reply.
+            send({kIac, kWont, kOptTn3270e});
+            client[kOptTn3270e] = OptionState::No;
+            tn3270e = false;
+            update([](ReplayHost& h) { h.negotiated_.withdrawn = true; });
+            beginTn3270();
+            return;
+        }
         std::vector<std::uint8_t> answer;
         bool agree = false;
         if (t.functionsMode == Functions::Request) {

@@ -9,7 +9,10 @@
 //    with CONNECT (the device name the client asked for, or one the host
 //    assigns) or DEVICE-TYPE REJECT with a reason code; then the FUNCTIONS
 //    sub-negotiation (agreed with IS, countered with REQUEST, or left
-//    unanswered). A client that answers WONT TN3270E is served TN3270.
+//    unanswered). A client that answers WONT TN3270E is served TN3270. The
+//    host can also withdraw TN3270E itself once the client's FUNCTIONS
+//    REQUEST is in, with WONT TN3270E (as a z/OS server was recorded doing),
+//    and go on with the TN3270 negotiation.
 //
 // Each record goes out with 0xFF doubled and IAC EOR appended; in TN3270E
 // with its 5-byte header (data type, request and response flags, sequence
@@ -74,6 +77,9 @@ class ReplayHost {
         std::optional<std::uint8_t> rejectReason;  // set: DEVICE-TYPE REJECT REASON code
         bool rejectWithoutReason = false;  // with rejectReason: REJECT without the REASON part
         Functions functionsMode = Functions::Agree;
+        // Set: the FUNCTIONS REQUEST is answered with WONT TN3270E (not DONT),
+        // then DO TERMINAL-TYPE and the rest of TN3270; records without headers.
+        bool withdrawAfterFunctionsRequest = false;
         std::vector<std::uint8_t> functions = {kFunctionBindImage, kFunctionResponses,
                                                kFunctionSysreq};
         std::uint16_t firstSequence = 0;          // of the first record the host sends
@@ -132,6 +138,7 @@ class ReplayHost {
         bool tn3270e = false;                          // DEVICE-TYPE IS was sent
         bool rejected = false;                         // DEVICE-TYPE REJECT was sent
         bool clientDeclined = false;                   // the client answered DO TN3270E with WONT
+        bool withdrawn = false;                        // the host sent WONT TN3270E after IS
         std::string deviceType;                        // of the client's DEVICE-TYPE REQUEST
         std::string requestedDevice;                   // its CONNECT name, if any
         std::string assignedDevice;                    // the CONNECT name of DEVICE-TYPE IS

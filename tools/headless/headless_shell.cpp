@@ -478,8 +478,8 @@ std::string Shell::type(const std::string& line) {
 std::string Shell::screen() {
     loop_.runOnce(0);  // take in what has arrived
     std::string out;
-    for (const auto& row : screenRows(session_.screen))
-        out += cp1252ToUtf8(row) + "\n";
+    for (const auto& row : screenRowsUtf8(session_.screen))
+        out += row + "\n";
     return answer(out);
 }
 

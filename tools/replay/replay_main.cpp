@@ -224,8 +224,8 @@ int main(int argc, char** argv) {
         return 1;
 #endif
     }
-    for (const auto& row : cedar::screenRows(session.screen))
-        std::cout << cedar::cp1252ToUtf8(row) << '\n';
+    for (const auto& row : cedar::screenRowsUtf8(session.screen))
+        std::cout << row << '\n';
     if (o.textOnly) return 0;
     const auto& ps = session.screen;
     std::cout << "-- " << ps.rows() << "x" << ps.columns() << ", " << applied

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "record_builder.h"
@@ -254,18 +255,82 @@ TEST(Orders, WritesStartAtTheCursorAndErasingWritesAtTheTop) {
     }
 }
 
-TEST(Orders, UnknownPairTypeIsNotConsumed) {
-    Fixture f;
-    // SFE with 2 pairs, the first of an unknown type 0x44: the bytes from
-    // there on are data.
-    f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).raw({0x29, 0x02, 0x44, 0xC1, 0xC0, 0x60}));
-    auto& ps = f.ps();
-    EXPECT_EQ(ps.attributes()[0], 0x80);
-    EXPECT_EQ(ps.hostCodes()[1], 0x44);
-    EXPECT_EQ(ps.characters()[2], 'A');
-    EXPECT_EQ(ps.attributes()[3], 0) << "the second pair is data too";
-    EXPECT_EQ(ps.hostCodes()[3], 0xC0);
-    EXPECT_EQ(ps.hostCodes()[4], 0x60);
+// Hosts send attribute pairs of types this terminal does not know (input
+// control 0xFE to newer terminals, ...). Every pair is two bytes and the
+// count of SFE and MF (SA has one pair) says where the order ends: an unknown
+// pair is skipped wherever it stands, the known ones still apply, and what
+// follows lands where it belongs.
+TEST(Orders, UnknownPairTypesAreSkipped) {
+    struct Case {
+        const char* name;
+        std::vector<RecordBuilder> records;
+        std::string row0;
+        int field;               // a position that holds a field attribute, or -1
+        std::uint8_t attribute;  // its attribute, marker included
+        int red;                 // a position coloured red by a known pair, or -1
+        int cursor;
+    };
+    using R = RecordBuilder;
+    const Case cases[] = {
+        {"SFE, unknown pair first",
+         {R(cmd::kEraseWrite, 0x00).sfe({0xFE, 0x01, 0xC0, 0x60, 0x42, 0xF2}).text("AB").ic()},
+         " AB",
+         0,
+         0xE0,
+         0,
+         3},
+        {"SFE, unknown pair between and after known ones",
+         {R(cmd::kEraseWrite, 0x00)
+              .sfe({0xC0, 0x60, 0x44, 0xC1, 0x42, 0xF2, 0xFE, 0x40})
+              .text("AB")
+              .ic()},
+         " AB",
+         0,
+         0xE0,
+         0,
+         3},
+        {"SFE, unknown pairs only",
+         {R(cmd::kEraseWrite, 0x00).sba(5).sfe({0xFE, 0x01, 0x99, 0xC1}).text("AB").ic()},
+         "      AB",
+         5,
+         0x80,
+         -1,
+         8},
+        {"MF, unknown pair first",
+         {R(cmd::kEraseWrite, 0x00).sf(0x40).text("XY"),
+          R(cmd::kWrite, 0x00).mf({0xFE, 0x01, 0xC0, 0x60, 0x42, 0xF2}).text("AB").ic()},
+         " AB",
+         0,
+         0xE0,
+         0,
+         3},
+        {"SA, unknown type, then a known one",
+         {R(cmd::kEraseWrite, 0x00).sa(0xFE, 0x01).text("A").sa(0x42, 0xF2).text("B").ic()},
+         "AB",
+         -1,
+         0,
+         1,
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        for (const auto& r : c.records)
+            f.apply(r);
+        auto& ps = f.ps();
+        EXPECT_EQ(f.t.row(0), c.row0);
+        EXPECT_EQ(f.t.row(1), "") << "nothing of the order spills over as data";
+        if (c.field >= 0) {
+            EXPECT_EQ(ps.attributes()[c.field], c.attribute);
+        }
+        const int attributes = static_cast<int>(std::count_if(
+            ps.attributes().begin(), ps.attributes().begin() + 80, [](auto a) { return a != 0; }));
+        EXPECT_EQ(attributes, c.field >= 0 ? 1 : 0);
+        const auto red = f.t.session.options.colors.colorByte(2);
+        for (int p = 0; p < 10; ++p)
+            EXPECT_EQ(ps.colors()[p] == red, p == c.red) << "position " << p;
+        EXPECT_EQ(ps.cursorAddress, c.cursor);
+    }
 }
 
 TEST(Orders, SetAttributeAppliesToFollowingCharacters) {

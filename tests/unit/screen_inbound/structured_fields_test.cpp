@@ -131,7 +131,14 @@ TEST(ReadPartition, QueryList) {
          true,
          {0x81, 0x86}},
         {"summary and transparency", queryList(0x00, {0x80, 0xA8}), true, {0x80, 0xA8}},
-        {"empty list", queryList(0x00), true, {}},
+        // None of the codes asked for has a reply: the Null reply alone.
+        {"empty list", queryList(0x00), true, {0xFF}},
+        {"only RPQ Names, which we lack", queryList(0x00, {0xA1}), true, {0xFF}},
+        {"several we lack, the Null code among them",
+         queryList(0x40, {0xA1, 0x42, 0xFF, 0xA1}),
+         true,
+         {0xFF}},
+        {"a mix: only the ones we have", queryList(0x00, {0xA1, 0x86, 0xFF}), true, {0x86}},
         {"everything", queryList(0x80), true, kFullSet},
         {"everything, codes ignored", queryList(0xBF, {0x81}), true, kFullSet},
         {"nothing", queryList(0xC0, {0x81}), false, {}},
@@ -148,6 +155,9 @@ TEST(ReadPartition, QueryList) {
         ASSERT_EQ(f.sender.sent.size(), c.answered ? 1u : 0u);
         if (c.answered) {
             EXPECT_EQ(hex(replyCodes(f.sender.last().record)), hex(c.replies));
+            if (c.replies == ByteVector{0xFF}) {
+                EXPECT_EQ(hex(f.sender.last().record), "88 00 04 81 FF") << "AID, the Null reply";
+            }
         }
         EXPECT_EQ(f.status(), SessionStatus::SysLock) << "locked in every case";
     }

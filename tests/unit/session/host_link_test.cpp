@@ -180,6 +180,94 @@ TEST(HostLink, ARecordDroppedForItsSizeIsNotedInTheTrace) {
     EXPECT_GE(records, 1);
 }
 
+// A z/OS TN3270 server seen in the field agrees to TN3270E and then
+// withdraws it with WONT TN3270E (not DONT) and goes on as plain TN3270 with
+// the TSO logon screen. The session leaves TN3270E, says WONT TN3270E once,
+// answers the terminal type, shows the screen unlocked and sends its records
+// without a TN3270E header. The same when the WONT comes before DEVICE-TYPE.
+TEST(HostLink, AServerWithdrawingTn3270eWithWontIsServedAsTn3270) {
+    auto cat = [](std::initializer_list<Bytes_> parts) {
+        Bytes_ out;
+        for (const auto& p : parts)
+            out.insert(out.end(), p.begin(), p.end());
+        return out;
+    };
+    auto text = [](const std::string& t) { return Bytes_(t.begin(), t.end()); };
+    const std::string type = "IBM-3278-2-E";
+    struct Step {
+        Bytes_ host;
+        Bytes_ reply;  // the replies to the host's block, as sent
+    };
+    const std::vector<Step> deviceType = {
+        {{kIac, kSb, kOptTn3270e, kTnSend, kTnDeviceType, kIac, kSe},
+         cat({{kIac, kSb, kOptTn3270e, kTnDeviceType, kTnRequest},
+              text(type),
+              {kTnConnect},
+              text("TSO00042"),
+              {kIac, kSe}})},
+        {cat({{kIac, kSb, kOptTn3270e, kTnDeviceType, kTnIs},
+              text(type),
+              {kTnConnect},
+              text("TSO00042"),
+              {kIac, kSe}}),
+         {kIac, kSb, kOptTn3270e, kTnFunctions, kTnRequest, kFnBindImage, kFnResponses, kFnSysreq,
+          kIac, kSe}},
+    };
+    const std::vector<Step> tn3270 = {
+        {{kIac, kWont, kOptTn3270e, kIac, kDo, kOptTerminalType},
+         {kIac, kWont, kOptTn3270e, kIac, kWill, kOptTerminalType}},
+        {{kIac, kSb, kOptTerminalType, kTtSend, kIac, kSe},
+         cat({{kIac, kSb, kOptTerminalType, kTtIs}, text(type + "@TSO00042"), {kIac, kSe}})},
+        {{kIac, kDo, kOptEndOfRecord, kIac, kWill, kOptEndOfRecord, kIac, kDo, kOptBinary, kIac,
+          kWill, kOptBinary},
+         {kIac, kWill, kOptEndOfRecord, kIac, kDo, kOptEndOfRecord, kIac, kWill, kOptBinary, kIac,
+          kDo, kOptBinary}},
+        // A repeated WONT changes nothing and is not answered again.
+        {{kIac, kWont, kOptTn3270e}, {}},
+    };
+    const struct {
+        const char* name;
+        bool afterFunctions;
+    } cases[] = {{"after the FUNCTIONS REQUEST", true}, {"before DEVICE-TYPE", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        ConnectionOptions options;
+        options.host = "host";
+        h.link.connect(options, {true, "TSO00042"});
+        h.connector.up();
+        std::vector<Step> steps = {{{kIac, kDo, kOptTn3270e}, {kIac, kWill, kOptTn3270e}}};
+        if (c.afterFunctions) steps.insert(steps.end(), deviceType.begin(), deviceType.end());
+        steps.insert(steps.end(), tn3270.begin(), tn3270.end());
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            SCOPED_TRACE("step " + std::to_string(i));
+            auto& sent = h.connector.current->sent;
+            sent.clear();
+            h.connector.receive(steps[i].host);
+            EXPECT_EQ(sent.empty() ? Bytes_{} : sent.front(), steps[i].reply);
+            EXPECT_LE(sent.size(), 1u);
+        }
+        EXPECT_FALSE(h.link.protocol().tn3270eMode);
+
+        // The logon screen, with no header in front.
+        auto logon = test::RecordBuilder(0xF5, 0xC3)
+                         .sf(0x60)
+                         .text("IKJ56700A ENTER USERID -")
+                         .sba(80)
+                         .sf(0x40)
+                         .ic()
+                         .bytes();
+        logon.insert(logon.end(), {kIac, kEor});
+        h.connector.receive(logon);
+        EXPECT_EQ(h.t.row(0), " IKJ56700A ENTER USERID -");
+        EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
+        EXPECT_EQ(h.t.ps().cursorAddress, 81);
+
+        h.link.sender().sendAid(Bytes_{0x7D, 0x40, 0xD2});
+        EXPECT_EQ(h.connector.current->sent.back(), (Bytes_{0x7D, 0x40, 0xD2, kIac, kEor}));
+    }
+}
+
 TEST(HostLink, FailuresReachTheUserWithTheirTitles) {
     Harness h;
     h.connect();
