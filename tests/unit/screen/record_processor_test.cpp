@@ -329,7 +329,7 @@ TEST(Orders, UnknownPairTypesAreSkipped) {
         const auto red = f.t.session.options.colors.colorByte(2);
         for (int p = 0; p < 10; ++p)
             EXPECT_EQ(ps.colors()[p] == red, p == c.red) << "position " << p;
-        EXPECT_EQ(ps.cursorAddress, c.cursor);
+        EXPECT_EQ(ps.cursor(), c.cursor);
     }
 }
 

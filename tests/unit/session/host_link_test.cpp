@@ -261,7 +261,7 @@ TEST(HostLink, AServerWithdrawingTn3270eWithWontIsServedAsTn3270) {
         h.connector.receive(logon);
         EXPECT_EQ(h.t.row(0), " IKJ56700A ENTER USERID -");
         EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
-        EXPECT_EQ(h.t.ps().cursorAddress, 81);
+        EXPECT_EQ(h.t.ps().cursor(), 81);
 
         h.link.sender().sendAid(Bytes_{0x7D, 0x40, 0xD2});
         EXPECT_EQ(h.connector.current->sent.back(), (Bytes_{0x7D, 0x40, 0xD2, kIac, kEor}));
