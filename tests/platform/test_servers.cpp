@@ -95,6 +95,10 @@ void RecordingEvents::hostClosed() {
     log.push_back("closed");
 }
 
+void RecordingEvents::sendFailed(int error) {
+    log.push_back("sendFailed: " + std::to_string(error));
+}
+
 void RecordingEvents::connectFailed(const std::string& message) {
     log.push_back("connectFailed: " + message);
 }

@@ -40,12 +40,13 @@ class CountingLoop : public EventLoop {
 };
 
 // Records events in order as short texts: "up", "data", "closed",
-// "connectFailed: <text>", "tlsFailed: <text>".
+// "connectFailed: <text>", "tlsFailed: <text>", "sendFailed: <error>".
 class RecordingEvents : public ConnectionEvents {
   public:
     void connectionUp(const ConnectionInfo& info) override;
     void dataReceived(std::span<const std::uint8_t> block) override;
     void hostClosed() override;
+    void sendFailed(int error) override;
     void connectFailed(const std::string& message) override;
     void tlsFailed(const std::string& message) override;
 
