@@ -30,7 +30,9 @@ using Block = ConnectionChannel::Block;
 
 static_assert(TcpConnector::kBlockSize == ConnectionChannel::kBlockSize);
 
-// Blocks read before they are queued for the session thread in one go.
+// Blocks read before they are queued for the session thread in one go; then
+// the thread looks at what there is to write (a reply waits at most this long
+// behind a flooding host).
 constexpr std::size_t kBlocksPerPush = 16;
 // The largest piece handed to SSL_write at once (a retry repeats it).
 constexpr std::size_t kTlsWriteChunk = std::size_t{1} << 20;
@@ -53,6 +55,7 @@ std::string formatText(const char* pattern, const std::string& host, Numbers... 
 // What one round of writing or reading came to.
 struct Io {
     short wait = 0;      // POLLIN/POLLOUT the socket must give before going on
+    bool more = false;   // stopped with more to do at once
     bool ended = false;  // the connection is over
     int sendError = 0;   // writing failed with this socket_error number
     bool progress = false;
@@ -344,6 +347,7 @@ void TcpConnection::pump() {
             return;
         }
         wait |= r.wait;
+        more = more || r.more;
 
         int timeout = -1;
         if (offset < out.size()) {
@@ -425,7 +429,10 @@ Io TcpConnection::readSome() {
     };
     for (;;) {
         if (cancelled()) break;
-        if (readBlocks_.size() >= kBlocksPerPush) push();
+        if (readBlocks_.size() >= kBlocksPerPush) {
+            io.more = true;
+            break;
+        }
         // The session is behind: read nothing until a drain makes room
         // (and wakes this thread).
         if (!channel_->hasRoom(pending)) break;
