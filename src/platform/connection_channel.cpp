@@ -50,7 +50,8 @@ void ConnectionChannel::cancel() {
         cancelled_.store(true, std::memory_order_release);
         writable_ = false;
         sendError_ = socket_error::kNotSocket;
-        outgoing_.clear();
+        // outgoing_ stays: the thread writes what the socket takes at once
+        // before it closes.
     }
     wake();
 }
@@ -183,7 +184,16 @@ void ConnectionChannel::drain() {
         }
     }
     if (wakeReader) wake();
-    if (last && !cancelled()) last(*events_);
+    if (last) {
+        {
+            // Until now the session, still working through what came before
+            // the end, saw a connection; from now on sends fail at once.
+            std::lock_guard lock(mutex_);
+            writable_ = false;
+            outgoing_.clear();
+        }
+        if (!cancelled()) last(*events_);
+    }
     if (again) scheduler_.post([self = shared_from_this()] { self->drain(); });
 }
 

@@ -56,7 +56,9 @@ class ConnectionChannel : public std::enable_shared_from_this<ConnectionChannel>
     void clearWakes();
 
     // --- session thread ---
-    // No event is delivered after this; the connection's thread is woken.
+    // No event is delivered after this; the connection's thread is woken
+    // (and writes what was sent before, as far as the socket takes it at
+    // once, before it closes).
     void cancel();
     bool cancelled() const { return cancelled_.load(std::memory_order_acquire); }
     // Queues `data` for the connection's thread. Not up, ended or cancelled:
@@ -81,7 +83,9 @@ class ConnectionChannel : public std::enable_shared_from_this<ConnectionChannel>
     void pushBlocks(std::vector<Block>& blocks);
     // Runs `event` on the session thread before any block is queued.
     void post(Event event);
-    // Runs `event` on the session thread after every queued block.
+    // Runs `event` on the session thread after every queued block. Sends
+    // are taken (and dropped) until then, so that the session sees the
+    // connection end where the host ended it, not earlier.
     void finish(Event event);
 
   private:

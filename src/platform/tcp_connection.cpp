@@ -146,7 +146,6 @@ void TcpConnection::threadMain() {
     try {
         run(up);
     } catch (const std::exception& e) {
-        channel_->setWritable(false);
         closeSocket();
         if (up)
             channel_->finish([](ConnectionEvents& events) { events.hostClosed(); });
@@ -313,6 +312,15 @@ void TcpConnection::pump() {
     std::int64_t lastProgress = 0;
     for (;;) {
         if (cancelled()) {
+            // Closed by the session: what it sent before still goes out as
+            // far as the socket takes it without waiting.
+            for (int pass = 0; pass < 2; ++pass) {
+                if (offset < out.size() && writeSome(out, offset).sendError != 0) break;
+                if (offset < out.size()) break;
+                out.clear();
+                offset = 0;
+                if (!channel_->takeOutgoing(out)) break;
+            }
             closeSocket();
             return;
         }
@@ -340,7 +348,6 @@ void TcpConnection::pump() {
 
         const Io r = readSome();
         if (r.ended) {
-            channel_->setWritable(false);
             closeSocket();
             if (!cancelled())
                 channel_->finish([](ConnectionEvents& events) { events.hostClosed(); });
