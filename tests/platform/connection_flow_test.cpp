@@ -78,7 +78,7 @@ class ConnectionFlow : public ::testing::TestWithParam<bool> {
 
     void TearDown() override {
         connection.reset();
-        EXPECT_EQ(threadsNamed(TcpConnector::kThreadName), 0);
+        EXPECT_EQ(threadsNamedAfterExit(TcpConnector::kThreadName), 0);
     }
 
     // Connects (through stunnel for TLS) and accepts; the session has seen

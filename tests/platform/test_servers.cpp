@@ -249,6 +249,18 @@ int threadsNamed(const std::string& name) {
     return count;
 }
 
+int threadsNamedAfterExit(const std::string& name) {
+    // A joined thread can still be listed for a moment: join() returns when
+    // the thread has cleared its id, a little before the kernel removes it.
+    const std::int64_t deadline = nowMs() + 1000;
+    int count = threadsNamed(name);
+    while (count != 0 && nowMs() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        count = threadsNamed(name);
+    }
+    return count;
+}
+
 std::uint16_t unusedPort() {
     Listener listener;
     return listener.port();  // released when `listener` goes

@@ -108,6 +108,8 @@ class Listener {
 
 // The number of threads of this process named `name` (/proc/self/task/*/comm).
 int threadsNamed(const std::string& name);
+// The same once the threads that were joined have gone (bounded wait).
+int threadsNamedAfterExit(const std::string& name);
 
 // A loopback port on which nothing listens (bound, then released).
 std::uint16_t unusedPort();
