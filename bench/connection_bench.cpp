@@ -8,9 +8,11 @@
 //    unlocked again); the host answers every record at once. The first
 //    round trip of a connection and the later ones are shown apart.
 //
-//   build/conn/bench/cedar_bench_connection [--quick] [--round-trip]
+//   build/default/bench/cedar_bench_connection [--quick] [--round-trip]
+//                                              [--rounds N] [--verbose]
 //
-// --round-trip measures the attention key round trip alone.
+// --round-trip measures the attention key round trip alone; --rounds sets
+// how often each throughput row is measured (15), --verbose shows every round.
 //
 // Both clients are timed by the host with TN3270 timing marks (RFC 860): a
 // client answers DO TIMING-MARK only after it has processed every byte
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -397,20 +400,29 @@ void printRoundTrips(bool quick) {
 int main(int argc, char** argv) {
     bool quick = false;
     bool roundTripOnly = false;
+    bool verbose = false;
+    int rounds = 15;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             quick = true;
         } else if (std::strcmp(argv[i], "--round-trip") == 0) {
             roundTripOnly = true;
+        } else if (std::strcmp(argv[i], "--verbose") == 0) {
+            verbose = true;
+        } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
         } else {
-            std::fprintf(stderr, "usage: %s [--quick] [--round-trip]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--quick] [--round-trip] [--rounds N] [--verbose]\n",
+                         argv[0]);
             return 2;
         }
     }
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::printf("Command: %s%s%s\n", length > 0 ? self : argv[0], quick ? " --quick" : "",
-                roundTripOnly ? " --round-trip" : "");
+    std::printf("Command: %s", length > 0 ? self : argv[0]);
+    for (int i = 1; i < argc; ++i)
+        std::printf(" %s", argv[i]);
+    std::printf("\n");
     std::printf(
         "Cedar TN3270 connection benchmark: our client (HostLink + TcpConnector, in process) "
         "against s3270, timed by the loopback test host with timing marks (RFC 860).\n\n");
@@ -433,43 +445,74 @@ int main(int argc, char** argv) {
         "bytes each)\nright after the first screen; from the answer to the timing mark after "
         "the first screen\nto the answer to the one after the last record.\n\n",
         recordBytes);
-    const int repeats = quick ? 1 : 5;
-    std::printf("  each measured %d time%s; the median run (and the best) shown.\n\n", repeats,
-                repeats == 1 ? "" : "s");
-    std::printf("  %6s  %-6s  %10s  %12s  %12s  %9s\n", "N", "client", "seconds", "records/s",
-                "best rec/s", "MB/s");
+    const int repeats = quick ? 1 : rounds;
+    std::printf(
+        "  each measured %d time%s (rounds alternate between the clients); the median round, "
+        "the best,\n  and the drift: the median of the last third of the rounds over the "
+        "median of the first third.\n\n",
+        repeats, repeats == 1 ? "" : "s");
+    std::printf("  %6s  %-6s  %10s  %12s  %12s  %9s  %7s\n", "N", "client", "seconds", "records/s",
+                "best rec/s", "MB/s", "drift");
     for (int n : counts) {
         const std::vector<Bytes> bulk(all.begin(), all.begin() + n);
         const double megabytes = static_cast<double>(recordBytes) * n / 1e6;
-        auto measure = [&](const char* name, auto once) -> std::optional<double> {
-            std::vector<double> runs;
-            for (int r = 0; r < repeats; ++r) {
-                const Throughput t = once(bulk);
-                if (!t.ok) {
-                    std::printf("  %6d  %-6s  failed: %s\n", n, name, t.failure.c_str());
-                    return std::nullopt;
-                }
-                runs.push_back(t.seconds);
-            }
-            const double mid = median(runs);
-            const double best = *std::min_element(runs.begin(), runs.end());
-            std::printf("  %6d  %-6s  %10.3f  %12.0f  %12.0f  %9.1f\n", n, name, mid, n / mid,
-                        n / best, megabytes / mid);
-            std::fflush(stdout);
-            return mid;
+        struct Runs {
+            const char* name;
+            Throughput (*once)(const std::vector<Bytes>&);
+            std::vector<double> seconds;
+            std::string failure;
         };
-        const auto ours = measure("cedar", ourThroughput);
-        const auto peer = havePeer ? measure("s3270", peerThroughput) : std::nullopt;
-        if (ours && peer)
+        std::vector<Runs> clients = {{"cedar", ourThroughput, {}, {}}};
+        if (havePeer) clients.push_back({"s3270", peerThroughput, {}, {}});
+        // Alternating rounds: a machine that slows down or speeds up during
+        // the run affects both clients alike.
+        for (int r = 0; r < repeats; ++r) {
+            for (Runs& c : clients) {
+                if (!c.failure.empty()) continue;
+                const Throughput t = c.once(bulk);
+                if (t.ok)
+                    c.seconds.push_back(t.seconds);
+                else
+                    c.failure = t.failure;
+            }
+        }
+        std::vector<std::optional<double>> medians;
+        for (const Runs& c : clients) {
+            if (!c.failure.empty()) {
+                std::printf("  %6d  %-6s  failed: %s\n", n, c.name, c.failure.c_str());
+                medians.push_back(std::nullopt);
+                continue;
+            }
+            const double mid = median(c.seconds);
+            const double best = *std::min_element(c.seconds.begin(), c.seconds.end());
+            const std::size_t third = std::max<std::size_t>(1, c.seconds.size() / 3);
+            const double early =
+                median(std::vector<double>(c.seconds.begin(), c.seconds.begin() + third));
+            const double late =
+                median(std::vector<double>(c.seconds.end() - third, c.seconds.end()));
+            std::printf("  %6d  %-6s  %10.4f  %12.0f  %12.0f  %9.1f  %6.2fx\n", n, c.name, mid,
+                        n / mid, n / best, megabytes / mid, late / early);
+            medians.push_back(mid);
+        }
+        if (verbose) {
+            for (const Runs& c : clients) {
+                std::printf("  %6d  %-6s  rounds (ms):", n, c.name);
+                for (double t : c.seconds)
+                    std::printf(" %.1f", t * 1000);
+                std::printf("\n");
+            }
+        }
+        if (medians.size() == 2 && medians[0] && medians[1])
             std::printf("  %6d  ratio   cedar records/s : s3270 records/s = %.2f\n", n,
-                        *peer / *ours);
+                        *medians[1] / *medians[0]);
+        std::fflush(stdout);
     }
     std::fflush(stdout);
 
     printRoundTrips(quick);
 
     // Connect to first screen.
-    const int rounds = quick ? 3 : 15;
+    const int connects = quick ? 3 : 15;
     std::printf(
         "\nConnect to first screen: from the connect call (s3270: its Connect() action) "
         "to the\nanswer to the timing mark after the first screen.\n\n");
@@ -482,11 +525,11 @@ int main(int argc, char** argv) {
         cedar::ConnectionOptions options;
         options.host = "127.0.0.1";
         options.port = static_cast<std::uint16_t>(host.port());
-        printConnect("plain, cedar", ourConnects(host, options, rounds));
+        printConnect("plain, cedar", ourConnects(host, options, connects));
         if (havePeer)
             printConnect(
                 "plain, s3270",
-                peerConnects(host, "127.0.0.1:" + std::to_string(host.port()), "", rounds));
+                peerConnects(host, "127.0.0.1:" + std::to_string(host.port()), "", connects));
 
         cedar::test::TestCertificates certs;
         cedar::test::Stunnel stunnel;
@@ -503,11 +546,11 @@ int main(int argc, char** argv) {
             tls.port = static_cast<std::uint16_t>(stunnel.port());
             tls.encryption = cedar::Encryption::Highest;
             tls.caFile = certs.caCert;
-            printConnect("TLS (stunnel, verified), cedar", ourConnects(host, tls, rounds));
+            printConnect("TLS (stunnel, verified), cedar", ourConnects(host, tls, connects));
             if (havePeer)
                 printConnect("TLS (stunnel, verified), s3270",
                              peerConnects(host, "L:localhost:" + std::to_string(stunnel.port()),
-                                          certs.caCert, rounds));
+                                          certs.caCert, connects));
         }
     }
     return 0;

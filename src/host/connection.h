@@ -54,10 +54,14 @@ class ConnectionEvents {
   public:
     virtual ~ConnectionEvents() = default;
     virtual void connectionUp(const ConnectionInfo& info) = 0;
-    // One received block; the connection waits until this returns.
+    // One received block, in the order the host sent them.
     virtual void dataReceived(std::span<const std::uint8_t> block) = 0;
-    // The host closed the connection, a read failed or a send failed hard.
+    // The host closed the connection or a read failed. The connection is over.
     virtual void hostClosed() = 0;
+    // Queued bytes could not be sent: the connection broke (`error` a
+    // socket_error number) or the host took none of them for the send
+    // time-out (kTimedOut). The connection is over; no hostClosed follows.
+    virtual void sendFailed(int error) = 0;
     // Name resolution or TCP connect failed ("Connection Error 2").
     virtual void connectFailed(const std::string& message) = 0;
     // TLS set-up, handshake or certificate check failed ("Connection Error 6").
@@ -88,7 +92,10 @@ struct SendResult {
 class Connection {
   public:
     virtual ~Connection() = default;
-    // Session thread. Writes all of `data` (through TLS when active).
+    // Session thread. Queues `data` to be written (through TLS when active)
+    // after everything sent before, and returns at once. Fails here only when
+    // there is no connection to send on (kNotSocket, or the error it broke
+    // with); a failure while writing is reported by events.sendFailed.
     virtual SendResult send(std::span<const std::uint8_t> data) = 0;
     // Session thread. Ends the connection quietly: no event follows.
     virtual void close() = 0;

@@ -80,21 +80,25 @@ bool HostSender::sendRaw(std::span<const std::uint8_t> data) {
 }
 
 bool HostSender::transmit(std::span<const std::uint8_t> frame, bool quiet) {
+    lastWasKeepAlive_ = quiet;
     SendResult result{false, socket_error::kNotSocket};
     if (connection_ != nullptr) result = connection_->send(frame);
     if (result.ok) return true;
-    if (connectionWanted_) {
-        // The connection is gone or broken: no send can succeed on it again,
-        // so take the host-closed path instead of leaving the keyboard locked.
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "Error sending data to host, code=%d\nPress Ok when you are ready to try to "
-                      "reconnect",
-                      result.error);
-        connectionWanted_ = false;
-        events_.sendFailed(result.error, quiet ? std::string() : std::string(text));
-    }
+    report(result.error, quiet);
     return false;
+}
+
+void HostSender::report(int error, bool quiet) {
+    if (!connectionWanted_) return;
+    // The connection is gone or broken: no send can succeed on it again, so
+    // take the host-closed path instead of leaving the keyboard locked.
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Error sending data to host, code=%d\nPress Ok when you are ready to try to "
+                  "reconnect",
+                  error);
+    connectionWanted_ = false;
+    events_.sendFailed(error, quiet ? std::string() : std::string(text));
 }
 
 bool HostSender::sendHexString(const std::string& hex) {

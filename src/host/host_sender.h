@@ -46,6 +46,10 @@ class HostSender {
     void connectionStarted();
     // No connection is wanted any more: failures are no longer reported.
     void connectionEnded() { connectionWanted_ = false; }
+    // The connection could not send what was queued on it (`error` a
+    // socket_error number): reported like a send that failed at once, without
+    // a message when the last thing sent was a keep-alive.
+    void queuedSendFailed(int error) { report(error, lastWasKeepAlive_); }
 
     // `traceCopy`, when given, is what the trace shows instead of `data` (the
     // same record with the characters of non-display fields masked).
@@ -73,6 +77,7 @@ class HostSender {
                                     std::uint16_t sequence) const;
     // Sends; a failure ends the connection (once). `quiet`: without a message.
     bool transmit(std::span<const std::uint8_t> frame, bool quiet = false);
+    void report(int error, bool quiet);
 
     const ProtocolState& state_;
     Scheduler& scheduler_;
@@ -80,6 +85,7 @@ class HostSender {
     SenderSettings settings_;
     Connection* connection_ = nullptr;
     bool connectionWanted_ = false;
+    bool lastWasKeepAlive_ = false;
     std::uint16_t sendSequence_ = 0;
     std::vector<std::uint8_t> lastSent_;
     std::int64_t transactionStart_ = 0;

@@ -1,6 +1,5 @@
 #include "platform/tcp_connection.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <openssl/err.h>
 #include <poll.h>
@@ -9,17 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
-#include <mutex>
 #include <thread>
 #include <utility>
 
+#include "platform/connection_channel.h"
 #include "platform/socket_util.h"
 #include "platform/tls_client.h"
 
@@ -27,15 +23,19 @@ namespace cedar {
 
 namespace {
 
+using platform::ConnectionChannel;
 using platform::SslCtxPtr;
 using platform::SslPtr;
+using Block = ConnectionChannel::Block;
 
-// A send that cannot get rid of its bytes for this long reports a timeout
-// rather than freezing the session thread for good.
-constexpr int kSendTimeoutMs = 60'000;
-// How long send() waits for the reader to take in a record that OpenSSL
-// wants before writing (TLS 1.2 renegotiation) before trying again.
-constexpr int kSendReadRetryMs = 50;
+static_assert(TcpConnector::kBlockSize == ConnectionChannel::kBlockSize);
+
+// Blocks read before they are queued for the session thread in one go; then
+// the thread looks at what there is to write (a reply waits at most this long
+// behind a flooding host).
+constexpr std::size_t kBlocksPerPush = 16;
+// The largest piece handed to SSL_write at once (a retry repeats it).
+constexpr std::size_t kTlsWriteChunk = std::size_t{1} << 20;
 
 std::int64_t monotonicMs() {
     using namespace std::chrono;
@@ -52,38 +52,19 @@ std::string formatText(const char* pattern, const std::string& host, Numbers... 
     return text;
 }
 
-// Waits for `events` on `fd` (not the wake pipe); false on timeout.
-bool pollSocket(int fd, short events, int timeoutMs) {
-    const std::int64_t deadline = monotonicMs() + timeoutMs;
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const auto left = static_cast<int>(std::max<std::int64_t>(0, deadline - monotonicMs()));
-        const int n = ::poll(&entry, 1, left);
-        if (n > 0) return true;
-        if (n == 0) return false;
-        if (errno != EINTR) return true;  // let the next I/O call report the problem
-    }
-}
-
-// What a connection shares with its thread and with the tasks it posts. A
-// task may run after the connection is closed or gone; it then does nothing.
-struct Shared {
-    explicit Shared(ConnectionEvents& e) : events(&e) {}
-
-    ConnectionEvents* events;  // used on the session thread, only while !cancelled
-    // Set on the session thread (close, destructor) under `mutex`.
-    std::atomic<bool> cancelled{false};
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool blockDone = false;  // guarded by `mutex`
-    std::size_t blockLength = 0;
-    // Written by the reader only while no block is being handed off.
-    std::array<std::uint8_t, TcpConnector::kBlockSize> block{};
+// What one round of writing or reading came to.
+struct Io {
+    short wait = 0;      // POLLIN/POLLOUT the socket must give before going on
+    bool more = false;   // stopped with more to do at once
+    bool ended = false;  // the connection is over
+    int sendError = 0;   // writing failed with this socket_error number
+    bool progress = false;
 };
 
 class TcpConnection final : public Connection {
   public:
-    TcpConnection(const ConnectionOptions& options, ConnectionEvents& events, Scheduler& scheduler);
+    TcpConnection(const ConnectionOptions& options, const TcpConnector::Limits& limits,
+                  ConnectionEvents& events, Scheduler& scheduler);
     ~TcpConnection() override;
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
@@ -99,118 +80,62 @@ class TcpConnection final : public Connection {
     bool connectSocket(std::string& error);
     void closeSocket();
     bool startTls(ConnectionInfo& info, std::string& error);
-    bool receivePlain();
-    bool receiveTls();
-    bool handOff(std::size_t length);
+    void pump();
+    Io writeSome(const Block& out, std::size_t& offset);
+    Io readSome();
     Wait waitFor(short events);
-    void kick();
-    bool cancelled() const { return shared_->cancelled.load(); }
-
-    template <typename F>
-    void notify(F call) {
-        scheduler_.post([shared = shared_, call = std::move(call)] {
-            if (!shared->cancelled.load()) call(*shared->events);
-        });
-    }
+    bool cancelled() const { return channel_->cancelled(); }
 
     const ConnectionOptions options_;
+    const TcpConnector::Limits limits_;
     std::string host_;  // options_.host without brackets
-    Scheduler& scheduler_;
-    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<ConnectionChannel> channel_;
     bool closed_ = false;  // session thread only
 
-    // The wake pipe: close() and send() write a byte to make the thread look
-    // again at the cancel flag and at the TLS connection.
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-
-    // sendMutex_ is held by send() for its whole call and by the thread when
-    // it publishes or closes the socket, so send() never writes to a closed or
-    // reused descriptor. ioMutex_ serialises every call on the SSL object
-    // and close()'s shutdown() against the thread's close(). Order: sendMutex_
-    // before ioMutex_; neither is held while anything blocks, except send()
-    // holding sendMutex_ while it waits for the socket to drain.
-    std::mutex sendMutex_;
-    std::mutex ioMutex_;
-    int fd_ = -1;             // written by the thread under both mutexes
-    bool writable_ = false;   // up and usable by send(); under both mutexes
-    bool tlsActive_ = false;  // handshake done, no fatal error; under ioMutex_
-    SslCtxPtr ctx_;           // under ioMutex_
-    SslPtr ssl_;              // under ioMutex_
+    // The connection's thread alone uses these once it has started.
+    int fd_ = -1;
+    bool tlsActive_ = false;  // handshake done, no fatal error since
+    SslCtxPtr ctx_;
+    SslPtr ssl_;
+    std::vector<Block> readBlocks_;
+    Block next_;  // the buffer the next read goes to
 
     std::thread thread_;  // last: started once everything above exists
 };
 
-TcpConnection::TcpConnection(const ConnectionOptions& options, ConnectionEvents& events,
-                             Scheduler& scheduler)
+TcpConnection::TcpConnection(const ConnectionOptions& options, const TcpConnector::Limits& limits,
+                             ConnectionEvents& events, Scheduler& scheduler)
     : options_(options),
+      limits_(limits),
       host_(options.host),
-      scheduler_(scheduler),
-      shared_(std::make_shared<Shared>(events)) {
+      channel_(std::make_shared<ConnectionChannel>(events, scheduler, limits.maxQueuedBytes)) {
     if (host_.size() >= 2 && host_.front() == '[' && host_.back() == ']')
         host_ = host_.substr(1, host_.size() - 2);
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wakeRead_ = fds[0];
-        wakeWrite_ = fds[1];
-    }
-    // Without a pipe (descriptors exhausted) shutdown() still wakes the thread
-    // once it has a socket; poll() ignores the negative descriptor.
-    try {
-        thread_ = std::thread([this] { threadMain(); });
-    } catch (...) {
-        if (wakeRead_ >= 0) ::close(wakeRead_);
-        if (wakeWrite_ >= 0) ::close(wakeWrite_);
-        throw;
-    }
+    thread_ = std::thread([this] { threadMain(); });
 }
 
 TcpConnection::~TcpConnection() {
     close();
-    if (wakeRead_ >= 0) ::close(wakeRead_);
-    if (wakeWrite_ >= 0) ::close(wakeWrite_);
 }
 
 void TcpConnection::close() {
     if (closed_) return;
     closed_ = true;
-    {
-        std::lock_guard lock(shared_->mutex);
-        shared_->cancelled.store(true);
-    }
-    shared_->cv.notify_all();
-    {
-        std::lock_guard lock(ioMutex_);
-        if (tlsActive_) {
-            // Best effort close_notify; the socket is non-blocking.
-            ERR_clear_error();
-            SSL_shutdown(ssl_.get());
-            tlsActive_ = false;
-        }
-        if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
-    }
-    kick();
+    channel_->cancel();
     if (thread_.joinable()) thread_.join();
 }
 
-void TcpConnection::kick() {
-    if (wakeWrite_ < 0) return;
-    const char byte = 0;
-    // A full pipe already holds a wake-up.
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
+SendResult TcpConnection::send(std::span<const std::uint8_t> data) {
+    return channel_->queueSend(data);
 }
 
 TcpConnection::Wait TcpConnection::waitFor(short events) {
     for (;;) {
-        pollfd fds[2] = {{fd_, events, 0}, {wakeRead_, POLLIN, 0}};
+        pollfd fds[2] = {{fd_, events, 0}, {channel_->wakeFd(), POLLIN, 0}};
         const int n = ::poll(fds, 2, -1);
         if (n < 0 && errno == EINTR) continue;
         if (cancelled()) return Wait::Cancelled;
-        if (n > 0 && (fds[1].revents & POLLIN) != 0) {
-            char drain[64];
-            while (::read(wakeRead_, drain, sizeof drain) > 0) {
-            }
-        }
+        if (n > 0 && (fds[1].revents & POLLIN) != 0) channel_->clearWakes();
         return Wait::Ready;  // the caller's next I/O call tells what happened
     }
 }
@@ -223,9 +148,9 @@ void TcpConnection::threadMain() {
     } catch (const std::exception& e) {
         closeSocket();
         if (up)
-            notify([](ConnectionEvents& events) { events.hostClosed(); });
+            channel_->finish([](ConnectionEvents& events) { events.hostClosed(); });
         else
-            notify([message = std::string(e.what())](ConnectionEvents& events) {
+            channel_->post([message = std::string(e.what())](ConnectionEvents& events) {
                 events.connectFailed(message);
             });
     }
@@ -233,10 +158,17 @@ void TcpConnection::threadMain() {
 
 void TcpConnection::run(bool& up) {
     std::string error;
+    if (channel_->wakeFd() < 0) {
+        // Without the wake pipe the thread could not be reached once it waits.
+        channel_->post([error = formatText("Error connecting to hostname %s, port %d, rc=%d", host_,
+                                           options_.port, platform::socketErrorFromErrno(EMFILE))](
+                           ConnectionEvents& events) { events.connectFailed(error); });
+        return;
+    }
     if (!connectSocket(error)) {
         closeSocket();
         if (!error.empty())
-            notify([error](ConnectionEvents& events) { events.connectFailed(error); });
+            channel_->post([error](ConnectionEvents& events) { events.connectFailed(error); });
         return;
     }
 
@@ -253,20 +185,15 @@ void TcpConnection::run(bool& up) {
 
     if (options_.encryption != Encryption::None && !startTls(info, error)) {
         closeSocket();
-        if (!error.empty()) notify([error](ConnectionEvents& events) { events.tlsFailed(error); });
+        if (!error.empty())
+            channel_->post([error](ConnectionEvents& events) { events.tlsFailed(error); });
         return;
     }
 
-    {
-        std::scoped_lock lock(sendMutex_, ioMutex_);
-        writable_ = true;
-    }
+    channel_->setWritable(true);
     up = true;
-    notify([info](ConnectionEvents& events) { events.connectionUp(info); });
-
-    const bool hostEnded = options_.encryption == Encryption::None ? receivePlain() : receiveTls();
-    closeSocket();
-    if (hostEnded) notify([](ConnectionEvents& events) { events.hostClosed(); });
+    channel_->post([info](ConnectionEvents& events) { events.connectionUp(info); });
+    pump();
 }
 
 bool TcpConnection::connectSocket(std::string& error) {
@@ -295,14 +222,7 @@ bool TcpConnection::connectSocket(std::string& error) {
             continue;
         }
         platform::configureSocket(s, options_.setSockOpt);  // a refused option is no reason to fail
-        {
-            std::scoped_lock lock(sendMutex_, ioMutex_);
-            if (cancelled()) {
-                ::close(s);
-                return false;
-            }
-            fd_ = s;
-        }
+        fd_ = s;
         int err = 0;
         if (::connect(s, a->ai_addr, a->ai_addrlen) != 0) {
             err = errno;
@@ -326,8 +246,11 @@ bool TcpConnection::connectSocket(std::string& error) {
 }
 
 void TcpConnection::closeSocket() {
-    std::scoped_lock lock(sendMutex_, ioMutex_);
-    writable_ = false;
+    if (tlsActive_ && cancelled()) {
+        // Closed by the session: a best-effort close_notify (non-blocking).
+        ERR_clear_error();
+        SSL_shutdown(ssl_.get());
+    }
     tlsActive_ = false;
     ssl_.reset();
     ctx_.reset();
@@ -344,35 +267,26 @@ bool TcpConnection::startTls(ConnectionInfo& info, std::string& error) {
         return false;
     }
     info.tlsNote = context.note;
-    SslPtr ssl(SSL_new(context.ctx.get()));
-    if (!ssl || SSL_set_fd(ssl.get(), fd_) != 1) {
+    ctx_ = std::move(context.ctx);
+    ssl_.reset(SSL_new(ctx_.get()));
+    if (!ssl_ || SSL_set_fd(ssl_.get(), fd_) != 1) {
         error = "Error creating the OpenSSL connection";
         return false;
     }
     // Server Name Indication carries host names only (RFC 6066, section 3).
     // SSL_set_tlsext_host_name() spelled out: the macro's C cast trips -Wold-style-cast.
     if (!platform::isIpLiteral(host_) &&
-        SSL_ctrl(ssl.get(), SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+        SSL_ctrl(ssl_.get(), SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
                  const_cast<char*>(host_.c_str())) != 1) {
         error = "Error creating the OpenSSL connection";
         return false;
     }
-    {
-        std::lock_guard lock(ioMutex_);
-        ctx_ = std::move(context.ctx);
-        ssl_ = std::move(ssl);
-    }
 
     for (;;) {
-        int result = 0;
-        int kind = 0;
-        {
-            std::lock_guard lock(ioMutex_);
-            ERR_clear_error();
-            result = SSL_connect(ssl_.get());
-            kind = SSL_get_error(ssl_.get(), result);
-        }
+        ERR_clear_error();
+        const int result = SSL_connect(ssl_.get());
         if (result == 1) break;
+        const int kind = SSL_get_error(ssl_.get(), result);
         if (cancelled()) return false;
         if (kind == SSL_ERROR_WANT_READ || kind == SSL_ERROR_WANT_WRITE) {
             if (waitFor(kind == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT) == Wait::Cancelled)
@@ -383,168 +297,196 @@ bool TcpConnection::startTls(ConnectionInfo& info, std::string& error) {
         return false;
     }
 
-    // Only this thread uses the SSL object until writable_ is set.
     error = platform::checkHostCertificate(ssl_.get(), host_, options_);
     if (!error.empty()) return false;
     platform::describeTls(ssl_.get(), info);
-    std::lock_guard lock(ioMutex_);
     tlsActive_ = true;
     return true;
 }
 
-bool TcpConnection::receivePlain() {
+// The connection's I/O until it ends: write what is queued, read while the
+// session has room, then wait in poll() for the socket or the wake pipe.
+void TcpConnection::pump() {
+    Block out;
+    std::size_t offset = 0;
+    std::int64_t lastProgress = 0;
     for (;;) {
-        if (cancelled()) return false;
-        const ssize_t n = ::recv(fd_, shared_->block.data(), shared_->block.size(), 0);
-        if (n > 0) {
-            if (!handOff(static_cast<std::size_t>(n))) return false;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (waitFor(POLLIN) == Wait::Cancelled) return false;
-            continue;
-        }
-        // 0: the host closed; -1: the connection broke. Either way it is over.
-        return !cancelled();
-    }
-}
-
-bool TcpConnection::receiveTls() {
-    for (;;) {
-        if (cancelled()) return false;
-        int result = 0;
-        int kind = 0;
-        {
-            std::lock_guard lock(ioMutex_);
-            ERR_clear_error();
-            result = SSL_read(ssl_.get(), shared_->block.data(),
-                              static_cast<int>(shared_->block.size()));
-            kind = SSL_get_error(ssl_.get(), result);
-            if (result <= 0) {
-                if (kind == SSL_ERROR_ZERO_RETURN) {
-                    SSL_shutdown(ssl_.get());  // answer the host's close_notify
-                    tlsActive_ = false;
-                } else if (kind != SSL_ERROR_WANT_READ && kind != SSL_ERROR_WANT_WRITE) {
-                    tlsActive_ = false;  // no SSL_shutdown after a fatal error
-                }
+        if (cancelled()) {
+            // Closed by the session: what it sent before still goes out as
+            // far as the socket takes it without waiting.
+            for (int pass = 0; pass < 2; ++pass) {
+                if (offset < out.size() && writeSome(out, offset).sendError != 0) break;
+                if (offset < out.size()) break;
+                out.clear();
+                offset = 0;
+                if (!channel_->takeOutgoing(out)) break;
             }
+            closeSocket();
+            return;
         }
-        if (result > 0) {
-            if (!handOff(static_cast<std::size_t>(result))) return false;
-            continue;
-        }
-        if (kind == SSL_ERROR_WANT_READ || kind == SSL_ERROR_WANT_WRITE) {
-            if (waitFor(kind == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT) == Wait::Cancelled)
-                return false;
-            continue;
-        }
-        return !cancelled();
-    }
-}
+        short wait = 0;
+        bool more = false;  // there may be more to do at once
 
-bool TcpConnection::handOff(std::size_t length) {
-    {
-        std::lock_guard lock(shared_->mutex);
-        shared_->blockDone = false;
-        shared_->blockLength = length;
-    }
-    scheduler_.post([shared = shared_] {
-        if (shared->cancelled.load()) return;
-        std::size_t size = 0;
-        {
-            std::lock_guard lock(shared->mutex);
-            size = shared->blockLength;
+        if (offset == out.size()) {
+            out.clear();
+            offset = 0;
+            if (channel_->takeOutgoing(out)) lastProgress = monotonicMs();
         }
-        // Release the reader however dataReceived ends.
-        struct Done {
-            Shared& s;
-            ~Done() {
-                {
-                    std::lock_guard lock(s.mutex);
-                    s.blockDone = true;
-                }
-                s.cv.notify_all();
+        if (offset < out.size()) {
+            const Io w = writeSome(out, offset);
+            if (w.sendError != 0) {
+                channel_->setSendError(w.sendError);
+                closeSocket();
+                channel_->finish(
+                    [error = w.sendError](ConnectionEvents& events) { events.sendFailed(error); });
+                return;
             }
-        } done{*shared};
-        shared->events->dataReceived(std::span<const std::uint8_t>(shared->block.data(), size));
-    });
-    std::unique_lock lock(shared_->mutex);
-    shared_->cv.wait(lock, [this] { return shared_->blockDone || shared_->cancelled.load(); });
-    return !shared_->cancelled.load();
+            if (w.progress) lastProgress = monotonicMs();
+            wait |= w.wait;
+            more = offset == out.size();
+        }
+
+        const Io r = readSome();
+        if (r.ended) {
+            closeSocket();
+            if (!cancelled())
+                channel_->finish([](ConnectionEvents& events) { events.hostClosed(); });
+            return;
+        }
+        wait |= r.wait;
+        more = more || r.more;
+
+        int timeout = -1;
+        if (offset < out.size()) {
+            const std::int64_t left = lastProgress + limits_.sendTimeoutMs - monotonicMs();
+            if (left <= 0) {
+                channel_->setSendError(socket_error::kTimedOut);
+                closeSocket();
+                channel_->finish(
+                    [](ConnectionEvents& events) { events.sendFailed(socket_error::kTimedOut); });
+                return;
+            }
+            timeout = static_cast<int>(left);
+        }
+        if (more) timeout = 0;
+        // Nothing wanted from the socket (the session is behind, nothing to
+        // write): only the wake pipe counts, not a hang-up the next read sees.
+        pollfd fds[2] = {{wait != 0 ? fd_ : -1, wait, 0}, {channel_->wakeFd(), POLLIN, 0}};
+        const int n = ::poll(fds, 2, timeout);
+        if (n > 0 && (fds[1].revents & POLLIN) != 0) channel_->clearWakes();
+    }
 }
 
-SendResult TcpConnection::send(std::span<const std::uint8_t> data) {
-    std::lock_guard sendLock(sendMutex_);
-    if (!writable_ || fd_ < 0) return {false, socket_error::kNotSocket};
-    const std::int64_t deadline = monotonicMs() + kSendTimeoutMs;
-    auto left = [deadline] {
-        return static_cast<int>(std::max<std::int64_t>(0, deadline - monotonicMs()));
-    };
-    std::size_t done = 0;
-
+Io TcpConnection::writeSome(const Block& out, std::size_t& offset) {
+    Io io;
     if (!ssl_) {
-        while (done < data.size()) {
-            const ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        while (offset < out.size()) {
+            const ssize_t n = ::send(fd_, out.data() + offset, out.size() - offset, MSG_NOSIGNAL);
             if (n > 0) {
-                done += static_cast<std::size_t>(n);
+                offset += static_cast<std::size_t>(n);
+                io.progress = true;
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                if (!pollSocket(fd_, POLLOUT, left())) return {false, socket_error::kTimedOut};
-                continue;
+                io.wait = POLLOUT;
+                return io;
             }
-            return {false, platform::socketErrorFromErrno(n < 0 ? errno : EPIPE)};
+            io.sendError = platform::socketErrorFromErrno(n < 0 ? errno : EPIPE);
+            return io;
         }
-        return {};
+        return io;
     }
+    while (offset < out.size()) {
+        if (!tlsActive_) {
+            io.sendError = socket_error::kConnReset;
+            return io;
+        }
+        // A retry after WANT_READ/WANT_WRITE repeats the same arguments.
+        const std::size_t chunk = std::min(out.size() - offset, kTlsWriteChunk);
+        ERR_clear_error();
+        errno = 0;
+        const int written = SSL_write(ssl_.get(), out.data() + offset, static_cast<int>(chunk));
+        if (written > 0) {
+            offset += static_cast<std::size_t>(written);
+            io.progress = true;
+            continue;
+        }
+        const int kind = SSL_get_error(ssl_.get(), written);
+        const int sysError = errno;
+        if (kind == SSL_ERROR_WANT_WRITE || kind == SSL_ERROR_WANT_READ) {
+            io.wait = kind == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN;
+            return io;
+        }
+        tlsActive_ = false;  // no SSL_shutdown after a fatal error
+        io.sendError = kind == SSL_ERROR_SYSCALL && sysError != 0
+                           ? platform::socketErrorFromErrno(sysError)
+                           : socket_error::kConnReset;
+        return io;
+    }
+    return io;
+}
 
-    bool pending = false;
-    SendResult result;
-    while (done < data.size()) {
-        const std::size_t chunk = std::min<std::size_t>(data.size() - done, 1U << 30);
-        int written = 0;
-        int kind = 0;
-        int sysError = 0;
-        {
-            std::lock_guard lock(ioMutex_);
+Io TcpConnection::readSome() {
+    Io io;
+    std::size_t pending = 0;
+    auto push = [&] {
+        channel_->pushBlocks(readBlocks_);
+        pending = 0;
+    };
+    for (;;) {
+        if (cancelled()) break;
+        if (readBlocks_.size() >= kBlocksPerPush) {
+            io.more = true;
+            break;
+        }
+        // The session is behind: read nothing until a drain makes room
+        // (and wakes this thread).
+        if (!channel_->hasRoom(pending)) break;
+        if (next_.size() != ConnectionChannel::kBlockSize) next_ = channel_->freeBlock();
+        Block& block = next_;
+        int n = 0;
+        if (!ssl_) {
+            const ssize_t got = ::recv(fd_, block.data(), block.size(), 0);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                io.wait = POLLIN;
+                break;
+            }
+            // 0: the host closed; -1: the connection broke. Either way it is over.
+            if (got <= 0) {
+                io.ended = true;
+                break;
+            }
+            n = static_cast<int>(got);
+        } else {
             if (!tlsActive_) {
-                result = {false, socket_error::kConnReset};
+                io.ended = true;
                 break;
             }
             ERR_clear_error();
-            errno = 0;
-            written = SSL_write(ssl_.get(), data.data() + done, static_cast<int>(chunk));
-            kind = SSL_get_error(ssl_.get(), written);
-            sysError = errno;
-            if (written <= 0 && kind != SSL_ERROR_WANT_READ && kind != SSL_ERROR_WANT_WRITE)
+            const int got = SSL_read(ssl_.get(), block.data(), static_cast<int>(block.size()));
+            if (got <= 0) {
+                const int kind = SSL_get_error(ssl_.get(), got);
+                if (kind == SSL_ERROR_WANT_READ || kind == SSL_ERROR_WANT_WRITE) {
+                    io.wait = kind == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT;
+                    break;
+                }
+                if (kind == SSL_ERROR_ZERO_RETURN) SSL_shutdown(ssl_.get());  // answer close_notify
                 tlsActive_ = false;  // no SSL_shutdown after a fatal error
-            pending = SSL_has_pending(ssl_.get()) == 1;
-        }
-        if (written > 0) {
-            done += static_cast<std::size_t>(written);
-            continue;
-        }
-        if (kind == SSL_ERROR_WANT_WRITE || kind == SSL_ERROR_WANT_READ) {
-            if (left() == 0) {
-                result = {false, socket_error::kTimedOut};
+                io.ended = true;
                 break;
             }
-            if (kind == SSL_ERROR_WANT_WRITE)
-                pollSocket(fd_, POLLOUT, left());
-            else
-                pollSocket(fd_, POLLIN, std::min(left(), kSendReadRetryMs));
-            continue;
+            n = got;
         }
-        result = {false, kind == SSL_ERROR_SYSCALL && sysError != 0
-                             ? platform::socketErrorFromErrno(sysError)
-                             : socket_error::kConnReset};
-        break;
+        block.resize(static_cast<std::size_t>(n));
+        pending += block.size();
+        readBlocks_.push_back(std::move(block));
+        next_.clear();
+        io.progress = true;
     }
-    // SSL_write may have read records from the socket; let the reader see them.
-    if (pending || !result.ok) kick();
-    return result;
+    push();
+    return io;
 }
 
 }  // namespace
@@ -552,7 +494,7 @@ SendResult TcpConnection::send(std::span<const std::uint8_t> data) {
 std::unique_ptr<Connection> TcpConnector::connect(const ConnectionOptions& options,
                                                   ConnectionEvents& events, Scheduler& scheduler) {
     platform::ignoreSigpipeOnce();
-    return std::make_unique<TcpConnection>(options, events, scheduler);
+    return std::make_unique<TcpConnection>(options, limits_, events, scheduler);
 }
 
 }  // namespace cedar

@@ -4,16 +4,18 @@
 //   cedar::TcpConnector connector;
 //   auto connection = connector.connect(options, events, scheduler);
 //   ...                      // events arrive on the scheduler's thread
-//   connection->send(bytes);  // from that thread
+//   connection->send(bytes);  // from that thread; returns at once
 //   connection->close();      // or destroy it: no event follows
 //
 // Each connect() starts one thread that resolves the name (getaddrinfo), tries
-// the addresses in the resolver's order, runs the TLS handshake and then reads
-// blocks of up to kBlockSize bytes. Every block is handed to the scheduler's
-// thread and the reader waits until events.dataReceived() has returned or the
-// connection was closed. close() and the destructor wake the thread wherever
-// it waits and join it; only while getaddrinfo() runs can that take as long as
-// the resolver does.
+// the addresses in the resolver's order, runs the TLS handshake and then does
+// all of the connection's I/O on a non-blocking socket: it writes what send()
+// queued and reads blocks of up to kBlockSize bytes, which it queues for the
+// scheduler's thread without waiting for them to be processed (up to
+// Limits::maxQueuedBytes; then it stops reading until the session catches
+// up). The SSL object is used by that thread alone. close() and the
+// destructor wake the thread out of poll() and join it; only while
+// getaddrinfo() runs can that take as long as the resolver does.
 #pragma once
 
 #include <cstddef>
@@ -29,8 +31,22 @@ class TcpConnector : public Connector {
     // The name of each connection's thread (as ps and debuggers show it).
     static constexpr const char* kThreadName = "cedar-connect";
 
+    struct Limits {
+        // Queued bytes that the host takes none of for this long end the
+        // connection with events.sendFailed(kTimedOut).
+        int sendTimeoutMs = 60'000;
+        // Received bytes waiting for the session thread, at most.
+        std::size_t maxQueuedBytes = std::size_t{1} << 20;
+    };
+
+    TcpConnector() = default;
+    explicit TcpConnector(const Limits& limits) : limits_(limits) {}
+
     std::unique_ptr<Connection> connect(const ConnectionOptions& options, ConnectionEvents& events,
                                         Scheduler& scheduler) override;
+
+  private:
+    Limits limits_;
 };
 
 }  // namespace cedar

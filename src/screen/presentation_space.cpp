@@ -1,6 +1,7 @@
 #include "screen/presentation_space.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace cedar {
@@ -219,9 +220,13 @@ void PresentationSpace::fieldStatistics() {
     for (; p + 8 <= positions_; p += 8) {
         std::uint64_t word;
         std::memcpy(&word, attrs + p, sizeof word);
-        if (word == 0) continue;
-        for (int k = 0; k < 8; ++k)
+        // Only the bytes that are attributes: typically one in a word.
+        while (word != 0) {
+            const int bit = std::countr_zero(word);
+            const int k = std::endian::native == std::endian::little ? bit / 8 : 7 - bit / 8;
             countAt(p + k);
+            word &= ~(std::uint64_t{0xFF} << (bit / 8 * 8));
+        }
     }
     for (; p < positions_; ++p)
         countAt(p);

@@ -50,18 +50,56 @@ bool isShortReadAid(std::uint8_t aid) {
 }
 
 // memset for the short runs between orders costs more in the call than in
-// the work: runs up to a row or two are filled eight bytes at a time.
-inline void setBytes(std::uint8_t* dst, std::uint8_t value, std::size_t n) {
-    if (n > 256) {
-        std::memset(dst, value, n);
+// the work (and so does the "rep stos" the compiler turns a fill loop into):
+// runs up to a few rows are filled eight bytes at a time, every plane of the
+// run in one pass.
+#if defined(__GNUC__) && !defined(__clang__)
+#define CEDAR_PLAIN_STORES __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#else
+#define CEDAR_PLAIN_STORES
+#endif
+
+struct RunPlanes {
+    std::uint8_t* attributes;
+    std::uint8_t* colors;
+    std::uint8_t* highlights;
+    std::uint8_t* charsets;
+    std::uint8_t* changed;
+};
+
+CEDAR_PLAIN_STORES void fillRun(const RunPlanes& planes, std::uint8_t color, std::uint8_t highlight,
+                                std::uint8_t charset, std::size_t n) {
+    // Local copies: a store through one plane could otherwise alias `planes`.
+    std::uint8_t* const attributes = planes.attributes;
+    std::uint8_t* const colors = planes.colors;
+    std::uint8_t* const highlights = planes.highlights;
+    std::uint8_t* const charsets = planes.charsets;
+    std::uint8_t* const changed = planes.changed;
+    if (n > 512 || n < 8) {
+        std::memset(attributes, 0, n);
+        std::memset(colors, color, n);
+        std::memset(highlights, highlight, n);
+        std::memset(charsets, charset, n);
+        std::memset(changed, 1, n);
         return;
     }
-    const std::uint64_t pattern = 0x0101010101010101ULL * value;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8)
-        std::memcpy(dst + i, &pattern, 8);
-    for (; i < n; ++i)
-        dst[i] = value;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t zero = 0;
+    const std::uint64_t colorWord = kOnes * color;
+    const std::uint64_t highlightWord = kOnes * highlight;
+    const std::uint64_t charsetWord = kOnes * charset;
+    auto storeAt = [&](std::size_t i) {
+        std::memcpy(attributes + i, &zero, 8);
+        std::memcpy(colors + i, &colorWord, 8);
+        std::memcpy(highlights + i, &highlightWord, 8);
+        std::memcpy(charsets + i, &charsetWord, 8);
+        std::memcpy(changed + i, &kOnes, 8);
+    };
+    for (std::size_t i = 0; i + 8 <= n; i += 8)
+        storeAt(i);
+    // The last eight again, overlapping: every byte of the run takes the
+    // same values.
+    storeAt(n - 8);
 }
 
 const ByteTable& identityTable() {
@@ -354,15 +392,20 @@ RecordProcessor::Flow RecordProcessor::dataRun(Cursor& c) {
         std::uint8_t* chars = img.characters.data() + p;
         std::size_t n = 0;
         // Eight at a time while all eight are 0x40 or above: every order
-        // code is below 0x40, and so is little else in text.
+        // code is below 0x40, and so is little else in text. The eight
+        // translations are gathered in a register and stored at once.
         while (n + 8 <= limit) {
             std::uint64_t word;
             std::memcpy(&word, src + n, sizeof word);
             constexpr std::uint64_t kTop = 0x8080808080808080ULL;
             if (((word | (word << 1)) & kTop) != kTop) break;
             std::memcpy(hostCodes + n, &word, sizeof word);
-            for (int k = 0; k < 8; ++k)
-                chars[n + k] = table[src[n + k]];
+            auto at = [&](int shift) {
+                return std::uint64_t{table[(word >> shift) & 0xFF]} << shift;
+            };
+            const std::uint64_t shown =
+                at(0) | at(8) | at(16) | at(24) | at(32) | at(40) | at(48) | at(56);
+            std::memcpy(chars + n, &shown, sizeof shown);
             n += 8;
         }
         while (n < limit && !order::isOrder(src[n])) {
@@ -371,11 +414,9 @@ RecordProcessor::Flow RecordProcessor::dataRun(Cursor& c) {
             chars[n] = table[b];
             ++n;
         }
-        setBytes(img.attributes.data() + p, 0, n);
-        setBytes(img.colors.data() + p, currentColor_, n);
-        setBytes(img.highlights.data() + p, currentHighlight_, n);
-        setBytes(img.charsets.data() + p, currentCharset_, n);
-        setBytes(changed.data() + p, 1, n);
+        fillRun({img.attributes.data() + p, img.colors.data() + p, img.highlights.data() + p,
+                 img.charsets.data() + p, changed.data() + p},
+                currentColor_, currentHighlight_, currentCharset_, n);
         c.pos += n;
         const int next = p + static_cast<int>(n);
         bufferAddress_ = next >= ps_.positions() ? 0 : next;

@@ -97,6 +97,13 @@ void HostLink::tlsFailed(const std::string& message) {
     ui_.tlsFailed(message);
 }
 
+void HostLink::sendFailed(int error) {
+    // Reported like a send that failed at once: the message, then the
+    // host-closed path (through sendFailed(int, message) below).
+    sender_.queuedSendFailed(error);
+    if (connection_) hostClosed();
+}
+
 void HostLink::sendRaw(std::span<const std::uint8_t> bytes) {
     sender_.sendRaw(bytes);
     traceRawSent(bytes);

@@ -91,6 +91,7 @@ class HostLink : private ConnectionEvents,
     void hostClosed() override;
     void connectFailed(const std::string& message) override;
     void tlsFailed(const std::string& message) override;
+    void sendFailed(int error) override;
     // TelnetEvents
     void sendRaw(std::span<const std::uint8_t> bytes) override;
     void firstRecord() override;

@@ -53,7 +53,7 @@ class PlainConnection : public ::testing::Test {
     // Every connection's thread has been joined by the end of a test.
     void TearDown() override {
         connection.reset();
-        EXPECT_EQ(threadsNamed(TcpConnector::kThreadName), 0);
+        EXPECT_EQ(threadsNamedAfterExit(TcpConnector::kThreadName), 0);
     }
 
     CountingLoop loop;

@@ -95,6 +95,10 @@ void RecordingEvents::hostClosed() {
     log.push_back("closed");
 }
 
+void RecordingEvents::sendFailed(int error) {
+    log.push_back("sendFailed: " + std::to_string(error));
+}
+
 void RecordingEvents::connectFailed(const std::string& message) {
     log.push_back("connectFailed: " + message);
 }
@@ -241,6 +245,18 @@ int threadsNamed(const std::string& name) {
         std::ifstream comm(it->path() / "comm");
         std::string line;
         if (std::getline(comm, line) && line == name) ++count;
+    }
+    return count;
+}
+
+int threadsNamedAfterExit(const std::string& name) {
+    // A joined thread can still be listed for a moment: join() returns when
+    // the thread has cleared its id, a little before the kernel removes it.
+    const std::int64_t deadline = nowMs() + 1000;
+    int count = threadsNamed(name);
+    while (count != 0 && nowMs() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        count = threadsNamed(name);
     }
     return count;
 }

@@ -40,12 +40,13 @@ class CountingLoop : public EventLoop {
 };
 
 // Records events in order as short texts: "up", "data", "closed",
-// "connectFailed: <text>", "tlsFailed: <text>".
+// "connectFailed: <text>", "tlsFailed: <text>", "sendFailed: <error>".
 class RecordingEvents : public ConnectionEvents {
   public:
     void connectionUp(const ConnectionInfo& info) override;
     void dataReceived(std::span<const std::uint8_t> block) override;
     void hostClosed() override;
+    void sendFailed(int error) override;
     void connectFailed(const std::string& message) override;
     void tlsFailed(const std::string& message) override;
 
@@ -107,6 +108,8 @@ class Listener {
 
 // The number of threads of this process named `name` (/proc/self/task/*/comm).
 int threadsNamed(const std::string& name);
+// The same once the threads that were joined have gone (bounded wait).
+int threadsNamedAfterExit(const std::string& name);
 
 // A loopback port on which nothing listens (bound, then released).
 std::uint16_t unusedPort();

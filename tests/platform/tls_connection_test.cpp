@@ -40,7 +40,7 @@ class TlsConnection : public ::testing::Test {
     // Every connection's thread has been joined by the end of a test.
     void TearDown() override {
         connection.reset();
-        EXPECT_EQ(threadsNamed(TcpConnector::kThreadName), 0);
+        EXPECT_EQ(threadsNamedAfterExit(TcpConnector::kThreadName), 0);
     }
 
     static const Certificates& certs() { return certificates(); }

@@ -52,6 +52,8 @@ class FakeConnector : public Connector {
     }
     void receive(const std::vector<std::uint8_t>& bytes) { current->events->dataReceived(bytes); }
     void hostCloses() { current->events->hostClosed(); }
+    // What was queued on the connection could not be sent.
+    void queuedSendFails(int error) { current->events->sendFailed(error); }
 };
 
 }  // namespace cedar::test

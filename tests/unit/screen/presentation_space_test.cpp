@@ -123,6 +123,24 @@ TEST(PresentationSpace, FieldStatisticsCountsInputFieldsAndBlankness) {
     }
 }
 
+// Field attributes are found a word of eight positions at a time: adjacent
+// fields across a word boundary, at every byte of a word, and at the last
+// position all count.
+TEST(PresentationSpace, FieldStatisticsCountsAdjacentFieldsAtEveryByteOfAWord) {
+    TestSession t;
+    RecordBuilder b(0xF5, 0x02);
+    int inputs = 0;
+    for (int p = 13; p < 30; ++p) {
+        const bool input = p % 3 != 0;
+        b.sba(p).sf(input ? 0x40 : 0x60);
+        inputs += input ? 1 : 0;
+    }
+    b.sba(1919).sf(0x40);
+    t.apply(b);
+    EXPECT_EQ(t.ps().inputFieldCount, inputs + 1);
+    EXPECT_TRUE(t.ps().screenFormatted);
+}
+
 TEST(PresentationSpace, TabFindsTheNextNonEmptyInputField) {
     TestSession t;
     auto& ps = t.ps();

@@ -318,6 +318,52 @@ TEST(HostLink, AFailedKeepAliveEndsTheConnectionWithoutAMessage) {
     EXPECT_FALSE(h.link.connected());
 }
 
+// The connection reports a failure of what it had queued later, on its own:
+// the same message and host-closed path as a send that failed at once, quiet
+// when the keep-alive was the last thing sent.
+TEST(HostLink, AQueuedSendThatFailsLaterTakesTheSendErrorPath) {
+    struct Case {
+        const char* name;
+        bool keepAliveLast;
+        int error;
+        const char* message;  // "" = none
+    };
+    const Case cases[] = {
+        {"Enter timed out", false, socket_error::kTimedOut,
+         "Send Error: Error sending data to host, code=10060\nPress Ok when you are ready to try "
+         "to reconnect"},
+        {"Enter reset", false, socket_error::kConnReset,
+         "Send Error: Error sending data to host, code=10054\nPress Ok when you are ready to try "
+         "to reconnect"},
+        {"keep-alive last", true, socket_error::kTimedOut, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        SenderSettings s;
+        s.keepAliveTime = 1;
+        h.link.sender().setSettings(s);
+        h.connect();
+        h.connector.up();
+        h.t.session.status = SessionStatus::SysLock;
+        h.link.sender().sendAid(Bytes_{0x7D, 0x40, 0x40});
+        if (c.keepAliveLast) h.link.sender().secondTick(true);
+        ASSERT_TRUE(h.ui.errors.empty());
+        h.connector.queuedSendFails(c.error);
+        if (*c.message == '\0')
+            EXPECT_TRUE(h.ui.errors.empty());
+        else
+            EXPECT_EQ(h.ui.errors, std::vector<std::string>{c.message});
+        EXPECT_EQ(h.ui.closed, 1);
+        EXPECT_EQ(h.t.session.status, SessionStatus::NotConnected);
+        EXPECT_FALSE(h.link.connected());
+        // The next send is the not-connected case, which is not reported twice.
+        h.link.sender().sendAid(Bytes_{0x7D, 0x40, 0x40});
+        EXPECT_EQ(h.ui.closed, 1);
+        EXPECT_LE(h.ui.errors.size(), 1u);
+    }
+}
+
 TEST(HostLink, ReconnectStartsFresh) {
     Harness h;
     h.connect();
