@@ -131,7 +131,12 @@ int PresentationSpace::findField(int position) {
 
 void PresentationSpace::eraseScreen(SizeMode size, EraseMode mode) {
     if (mode != EraseMode::KeepContents) {
-        const auto n = static_cast<std::size_t>(positions_);
+        // A larger size to come is cleared whole: positions beyond the
+        // current size may still hold what an earlier larger screen left.
+        int clear = positions_;
+        if (size == SizeMode::Default || size == SizeMode::Alternate)
+            clear = std::max(clear, sizeRows(size) * sizeColumns(size));
+        const auto n = static_cast<std::size_t>(clear);
         std::fill_n(image_->characters.begin(), n, std::uint8_t{0});
         std::fill_n(image_->attributes.begin(), n, std::uint8_t{0});
         std::fill_n(image_->colors.begin(), n, std::uint8_t{0});

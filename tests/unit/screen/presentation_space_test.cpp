@@ -202,6 +202,21 @@ TEST(PresentationSpace, EraseSwitchesSizeAndClearsOrKeepsThePlanes) {
     }
 }
 
+// What a larger screen held is never shown again by a later erase to that
+// size, even when the smaller screen in between kept its contents.
+TEST(PresentationSpace, AnEraseToALargerSizeClearsItWhole) {
+    ScreenSessionOptions options;
+    options.modelIndex = 1;  // 32 x 80 alternate
+    TestSession t({}, options);
+    t.ps().eraseScreen(SizeMode::Alternate);
+    t.ps().characters()[31 * 80] = 'Z';  // a row the default size does not have
+    t.ps().colors()[31 * 80] = 0x20;
+    t.ps().eraseScreen(SizeMode::Default, EraseMode::KeepContents);
+    t.ps().eraseScreen(SizeMode::Alternate);
+    EXPECT_EQ(t.ps().characters()[31 * 80], 0);
+    EXPECT_EQ(t.ps().colors()[31 * 80], 0);
+}
+
 struct CursorCounter : ScreenListener {
     int moves = 0;
     void cursorMoved() override { ++moves; }
