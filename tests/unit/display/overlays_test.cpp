@@ -91,9 +91,9 @@ TEST(CursorPaint, ModesAndColourBytesOutsideTheItemTable) {
     }
     EXPECT_EQ(cursorPaint(3, 0, colors, palette).background, (Rgb{255, 255, 255}));
     EXPECT_EQ(cursorPaint(4, 0, colors, palette).text, (Rgb{255, 255, 255}));
-    const auto spec = cursorPaint(5, 0, colors, palette);
-    EXPECT_EQ(spec.kind, CursorPaint::Kind::Xor);
-    EXPECT_EQ(spec.xorIndex, 11);
+    const auto paint = cursorPaint(5, 0, colors, palette);
+    EXPECT_EQ(paint.kind, CursorPaint::Kind::Xor);
+    EXPECT_EQ(paint.xorIndex, 11);
     EXPECT_EQ(cursorPaint(0, 0, colors, palette).kind, CursorPaint::Kind::Invert);
 }
 
