@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -227,6 +228,25 @@ std::optional<std::string> SystemEnvironment::variable(const std::string& name) 
 
 std::optional<std::string> SystemEnvironment::userDirsFile() const {
     return readFile(configHomeFolder(*this) + "/user-dirs.dirs");
+}
+
+std::vector<std::string> filesWithExtension(const std::string& folder,
+                                            const std::string& extension) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        const std::string name = it->path().filename().string();
+        if (name.size() <= extension.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < extension.size() && same; ++i)
+            same = std::tolower(
+                       static_cast<unsigned char>(name[name.size() - extension.size() + i])) ==
+                   std::tolower(static_cast<unsigned char>(extension[i]));
+        if (same) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string programDataFolder(const std::string& buildTreeData) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "session/folders.h"
 
@@ -35,6 +36,10 @@ std::optional<std::string> resolveFile(const std::string& folder, const std::str
                                        std::string& error);
 
 bool isFile(const std::string& path);
+// The names of the regular files in `folder` whose names end in `extension`
+// (".ses", compared without regard to case), sorted; none when it cannot be read.
+std::vector<std::string> filesWithExtension(const std::string& folder,
+                                            const std::string& extension);
 bool isDirectory(const std::string& path);
 bool makeDirectories(const std::string& path);
 

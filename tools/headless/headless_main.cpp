@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "headless_files.h"
 #include "headless_shell.h"
 #include "keyboard/key_list.h"
+#include "platform/appdata_files.h"
 #include "platform/files.h"
 #include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
 
     // The session file through the store the driver saves it with: a start
     // that fails here never writes it.
-    cedar::headless::AppDataFolderFiles files(folders.appData);
+    cedar::platform::AppDataFolderFiles files(folders.appData);
     cedar::ProfileSettingsStore settingsStore(
         [iniPath] { return cedar::platform::readFile(iniPath); },
         [iniPath](const std::function<std::string(const std::string&)>& edit) {
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     cedar::SessionDriver::Start start;
     if (!options.sessionFile.empty()) {
         std::string lookupError;
-        if (!cedar::headless::locateSessionFile(options.sessionFile, files, start.sessionFile,
+        if (!cedar::platform::locateSessionFile(options.sessionFile, files, start.sessionFile,
                                                 lookupError)) {
             std::fprintf(stderr, "cedar_headless: %s\n", lookupError.c_str());
             return kStartupFailure;

@@ -1,4 +1,4 @@
-#include "headless_files.h"
+#include "platform/appdata_files.h"
 
 #include <cctype>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include "platform/files.h"
 #include "sessionfile/session_file.h"
 
-namespace cedar::headless {
+namespace cedar::platform {
 
 namespace {
 
@@ -33,12 +33,12 @@ void AppDataFolderFiles::mapName(std::string name, std::string path) {
 std::string AppDataFolderFiles::pathOf(const std::string& name) const {
     if (!mappedName_.empty() && sameName(name, mappedName_)) return mappedPath_;
     std::string error;
-    if (const auto found = platform::resolveFile(folder_, name, error)) return *found;
+    if (const auto found = resolveFile(folder_, name, error)) return *found;
     return folder_ + "/" + name;
 }
 
 std::optional<std::vector<std::uint8_t>> AppDataFolderFiles::read(const std::string& name) {
-    const auto text = platform::readFile(pathOf(name));
+    const auto text = readFile(pathOf(name));
     if (!text) return std::nullopt;
     return std::vector<std::uint8_t>(text->begin(), text->end());
 }
@@ -47,7 +47,7 @@ bool AppDataFolderFiles::write(const std::string& name, std::span<const std::uin
                                int& error) {
     std::string message;
     errno = 0;
-    if (platform::writeFileAtomic(pathOf(name), std::string(bytes.begin(), bytes.end()), message))
+    if (writeFileAtomic(pathOf(name), std::string(bytes.begin(), bytes.end()), message))
         return true;
     error = errno != 0 ? errno : EIO;
     return false;
@@ -55,8 +55,8 @@ bool AppDataFolderFiles::write(const std::string& name, std::span<const std::uin
 
 bool locateSessionFile(const std::string& given, AppDataFolderFiles& files, std::string& name,
                        std::string& error) {
-    if (given.find('/') != std::string::npos || platform::isFile(given)) {
-        if (!platform::isFile(given)) {
+    if (given.find('/') != std::string::npos || isFile(given)) {
+        if (!isFile(given)) {
             error = sessionfile::notFoundMessage(given, files.folder());
             return false;
         }
@@ -65,7 +65,7 @@ bool locateSessionFile(const std::string& given, AppDataFolderFiles& files, std:
         return true;
     }
     const std::string wanted = sessionfile::withSesExtension(given);
-    const auto found = platform::resolveFile(files.folder(), wanted, error);
+    const auto found = resolveFile(files.folder(), wanted, error);
     if (!found) {
         if (error.empty()) error = sessionfile::notFoundMessage(wanted, files.folder());
         return false;
@@ -74,4 +74,4 @@ bool locateSessionFile(const std::string& given, AppDataFolderFiles& files, std:
     return true;
 }
 
-}  // namespace cedar::headless
+}  // namespace cedar::platform

@@ -1,5 +1,5 @@
-// cedar_headless's files: the AppData folder as the session file store sees
-// it, with a session file given by path standing in for a name there.
+// The AppData folder's files as the session file store sees them,
+// with a session file given by path standing in for a name there.
 #pragma once
 
 #include <optional>
@@ -7,7 +7,7 @@
 
 #include "session/driver_stores.h"
 
-namespace cedar::headless {
+namespace cedar::platform {
 
 // Files of the AppData folder by name, found without regard to letter case.
 // One name may stand for a file elsewhere (the session file the command line
@@ -40,4 +40,4 @@ class AppDataFolderFiles : public AppDataFiles {
 bool locateSessionFile(const std::string& given, AppDataFolderFiles& files, std::string& name,
                        std::string& error);
 
-}  // namespace cedar::headless
+}  // namespace cedar::platform

@@ -1,0 +1,76 @@
+// Everything one running session consists of, in the order the main window's
+// creation builds it: what start-up settled (folders, settings, the key list,
+// the session file), the session itself, the connection, the keyboard and
+// the session driver. The main window owns it and is its user interface.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "keyboard/key_list.h"
+#include "keyboard/layout_file.h"
+#include "platform/appdata_files.h"
+#include "platform/tcp_connection.h"
+#include "session/command_line.h"
+#include "session/command_line_effects.h"
+#include "session/driver_stores.h"
+#include "session/folders.h"
+#include "session/host_link_control.h"
+#include "session/session.h"
+#include "session/session_driver.h"
+#include "session/session_keyboard.h"
+#include "sessionfile/host_list.h"
+#include "sessionfile/session_file.h"
+#include "sessionfile/settings.h"
+
+namespace cedar::app {
+
+// The session's id until sessions share a common area: the /I letter, or
+// "A", claimed from nobody and released to nobody.
+class StandInIdentity : public SessionIdentity {
+  public:
+    explicit StandInIdentity(int index) : index_(index) {}
+    int index() const override { return index_; }
+
+  private:
+    int index_;
+};
+
+// "A".."Z", "0".."9": the index of an id letter, or nothing.
+std::optional<int> sessionIndexOf(const std::string& letter);
+
+struct AppCore {
+    CommandLine line;
+    bool commandLineValid = true;
+    std::string commandLineMessage;
+
+    std::string programData;
+    Folders folders;
+    std::string iniPath;
+    keys::KeyList keyList;
+    Settings settings;
+    sessionfile::HostList hosts;
+
+    std::unique_ptr<platform::AppDataFolderFiles> files;
+    std::unique_ptr<ProfileSettingsStore> settingsStore;
+    std::unique_ptr<FolderSessionStore> store;
+    sessionfile::SessionFile file;
+    std::string sessionFile;          // the name the driver starts with ("" = ask)
+    bool sessionLoaded = false;       // the end of the session may save it
+    bool givenOnCommandLine = false;  // connect at once, without the SESSION dialog
+    CommandLineEffects effects;
+
+    std::unique_ptr<Session> session;
+    std::string countryText;
+    keys::LayoutBlock keyboardMap{keys::LayoutType::Keyboard};
+
+    std::unique_ptr<StandInIdentity> identity;
+    MacroRunner macros;  // no macro system yet: every request reports none
+    TcpConnector connector;
+    std::unique_ptr<HostLinkControl> control;
+    std::unique_ptr<SessionKeyboard> keyboard;
+    std::unique_ptr<SessionDriver> driver;
+};
+
+}  // namespace cedar::app

@@ -1,0 +1,319 @@
+// The main window's creation: the session built step by step in a fixed
+// order. A step that stops shows its message and ends the program; nothing
+// a stop leaves behind changes the user's files (the session file is only
+// saved once it was loaded, the host list only once it was read).
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <span>
+
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "platform/files.h"
+#include "platform/startup_folders.h"
+#include "screen/message_titles.h"
+#include "session/connection_plan.h"
+#include "sessionfile/session_file.h"
+
+namespace cedar::app {
+
+namespace {
+
+constexpr int kNoSessionFileExit = 8;
+constexpr const char* kIdLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Reads layout files from the key data folder, then the program data folder.
+class FolderLayoutSource : public keys::LayoutFileSource {
+  public:
+    FolderLayoutSource(std::string keyData, std::string programData)
+        : keyData_(std::move(keyData)), programData_(std::move(programData)) {}
+    std::optional<std::vector<std::uint8_t>> read(const std::string& name) override {
+        for (const std::string* folder : {&keyData_, &programData_}) {
+            std::string error;
+            if (const auto path = platform::resolveFile(*folder, name, error))
+                if (const auto text = platform::readFile(*path))
+                    return std::vector<std::uint8_t>(text->begin(), text->end());
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::string keyData_;
+    std::string programData_;
+};
+
+}  // namespace
+
+std::optional<int> sessionIndexOf(const std::string& letter) {
+    if (letter.size() != 1) return std::nullopt;
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+    const char* at = std::strchr(kIdLetters, c);
+    if (c == '\0' || at == nullptr) return std::nullopt;
+    return static_cast<int>(at - kIdLetters);
+}
+
+int MainWindow::create() {
+    AppCore& c = *core_;
+    int exitCode = 1;
+    // Each step returns false to stop; `exitCode` is then the program's.
+    const std::vector<std::pair<const char*, std::function<bool()>>> steps = {
+        {"folders",
+         [&] {
+             platform::SystemEnvironment env;
+             const auto start = platform::settleStartupFolders(
+                 c.programData, c.line.has(Opt::AppData), c.line.value(Opt::FilesIni), env);
+             if (!start.ok) {
+                 askNow(this, "Cedar TN3270 Error", start.error);
+                 return false;
+             }
+             c.folders = start.folders;
+             if (!c.folders.documents.empty())
+                 QDir::setCurrent(QString::fromStdString(c.folders.documents));
+             return true;
+         }},
+        {"command line",
+         [&] {
+             // An invalid option is shown, and the start goes on.
+             if (!c.commandLineValid) askNow(this, kCommandLineErrorTitle, c.commandLineMessage);
+             const std::string name = c.line.value(Opt::Settings);
+             c.iniPath = name.empty() ? c.folders.appData + "/cedar.ini"
+                                      : buildPath(c.folders.appData, name, "");
+             return true;
+         }},
+        {"key list", [&] { return loadKeyList(); }},
+        {"settings", [&] { return readSettings(); }},
+        {"session file",
+         [&] {
+             if (loadSessionFile()) return true;
+             exitCode = kNoSessionFileExit;
+             return false;
+         }},
+        {"command-line connection options",
+         [&] {
+             applyCommandLine();
+             return true;
+         }},
+        {"screen and country",
+         [&] {
+             buildSession();
+             return loadCountry();
+         }},
+        {"keyboard map", [&] { return loadKeyboardMap(); }},
+        {"session id",
+         [&] {
+             // The /I letter, or A; until sessions share a common area
+             // nobody else holds one.
+             const int index = sessionIndexOf(c.line.value(Opt::Id)).value_or(0);
+             c.identity = std::make_unique<StandInIdentity>(index);
+             return true;
+         }},
+        {"connection and driver",
+         [&] {
+             const auto& hosts = c.hosts;
+             const auto& settings = c.settings;
+             const std::string certs = c.folders.certs;
+             c.control = std::make_unique<HostLinkControl>(
+                 *c.session, c.connector, scheduler_,
+                 [&hosts, &settings, certs](const sessionfile::SessionOptions& record) {
+                     return planFromSession(record, hosts, settings, certs);
+                 },
+                 static_cast<LinkUi*>(this));
+             SenderSettings s;
+             s.keepAliveTime = c.settings.keepAliveTime;
+             s.keepAliveTimeDisable = c.settings.keepAliveTimeDisable;
+             s.keepAliveCommand = c.settings.keepAlive;
+             c.control->link().sender().setSettings(s);
+             c.keyboard = std::make_unique<SessionKeyboard>(
+                 *c.session, c.control->link(),
+                 keys::KeyboardServices{
+                     .ui = static_cast<keys::KeyboardUi*>(this),
+                     .deferred = static_cast<keys::DeferredKeyFunctions*>(this)});
+             SessionDriver::Start start;
+             start.sessionFile = c.sessionFile;
+             start.sessionLoaded = c.sessionLoaded;
+             start.startupMacro = c.line.value(Opt::Macro);
+             c.driver = std::make_unique<SessionDriver>(
+                 SessionDriver::Parts{*c.session, c.file, c.settings, scheduler_, *c.control, *this,
+                                      *c.store, *c.settingsStore, c.macros, *c.identity},
+                 start);
+             return true;
+         }},
+        {"window",
+         [&] {
+             c.session->screen.setListener(this);
+             view_ = new display::qt::TerminalView(c.session->screen,
+                                                   display::ViewOptions::load(c.file.options),
+                                                   display::kFallbackCell, this);
+             view_->setFocusPolicy(Qt::NoFocus);
+             view_->move(0, 0);
+             fitFontToWindow();
+             checkSavedPosition();
+             setWindowTitle(QString::fromStdString(titleText()));
+             return true;
+         }},
+    };
+    for (const auto& [name, run] : steps) {
+        if (!run()) return exitCode;
+    }
+    created_ = true;
+    return 0;
+}
+
+bool MainWindow::loadKeyList() {
+    AppCore& c = *core_;
+    const auto bytes = platform::readFile(c.programData + "/key.lst");
+    const auto message =
+        bytes ? c.keyList.load(bytesOf(*bytes)) : std::optional(keys::keyListNotFoundMessage());
+    if (!message) return true;
+    askNow(this, message->title, message->text);
+    return false;
+}
+
+bool MainWindow::readSettings() {
+    AppCore& c = *core_;
+    const std::string ini = platform::readFile(c.iniPath).value_or("");
+    c.settings = cedar::readSettings(ini);
+    std::vector<sessionfile::HostListMessage> warnings;
+    c.hosts = sessionfile::HostList::parse(ini, &warnings);
+    for (const auto& w : warnings)
+        askNow(this, w.title, w.text);
+    const std::string iniPath = c.iniPath;
+    c.settingsStore = std::make_unique<ProfileSettingsStore>(
+        [iniPath] { return platform::readFile(iniPath); },
+        [iniPath](const std::function<std::string(const std::string&)>& edit) {
+            std::string error;
+            return platform::editFileLocked(iniPath, edit, error);
+        });
+    c.files = std::make_unique<platform::AppDataFolderFiles>(c.folders.appData);
+    c.store = std::make_unique<FolderSessionStore>(
+        *c.files, c.settings, *c.settingsStore, sessionfile::LoadContext{c.folders.documents},
+        [this](const DriverMessage& m) {
+            // Before the driver runs, at once; then in turn with its own.
+            if (core_->driver)
+                core_->driver->notify(m);
+            else
+                askNow(this, m.title, m.text, m.icon);
+        },
+        [this] {
+            // Before the screen exists (a save of the command line's
+            // options) the file keeps the default size's window.
+            if (!core_->session) return sessionfile::ScreenGeometry{};
+            const auto& ps = core_->session->screen;
+            const auto cell = view_ ? view_->cellSize() : display::CellSize{};
+            return sessionfile::ScreenGeometry{ps.rows(), ps.columns(), cell.width, cell.height};
+        });
+    return true;
+}
+
+bool MainWindow::loadSessionFile() {
+    AppCore& c = *core_;
+    std::string name;
+    if (c.line.has(Opt::Session)) {
+        const std::string given = c.line.value(Opt::Session);
+        std::string error;
+        if (platform::locateSessionFile(given, *c.files, name, error)) {
+            c.givenOnCommandLine = true;
+        } else {
+            askNow(this, title::kFileNotFound, error);
+            name = sessionfile::withSesExtension(given);
+        }
+    } else {
+        name = sessionfile::withSesExtension(c.settings.lastSession.empty()
+                                                 ? std::string(sessionfile::kStandardSessionFile)
+                                                 : c.settings.lastSession);
+    }
+    // A file that cannot be loaded gives way to standard.ses, once.
+    for (;;) {
+        if (c.store->load(name, c.file)) break;
+        if (sessionfile::isStandardSessionFile(name)) return false;
+        name = std::string(sessionfile::kStandardSessionFile);
+    }
+    c.sessionFile = name;
+    c.sessionLoaded = true;
+    return true;
+}
+
+void MainWindow::applyCommandLine() {
+    AppCore& c = *core_;
+    c.effects = applyConnectionOptions(c.line, c.file.options, c.hosts);
+    if (c.effects.givenOnCommandLine) c.givenOnCommandLine = true;
+    for (const auto& m : c.effects.messages)
+        askNow(this, m.title, m.text);
+    if (c.effects.saveHostList) {
+        const auto& hosts = c.hosts;
+        std::string error;
+        if (!platform::editFileLocked(
+                c.iniPath, [&hosts](const std::string& text) { return hosts.store(text); }, error))
+            askNow(this, "Cedar TN3270 Error", error);
+    }
+    if (c.effects.saveSession) c.store->save(c.file, sessionfile::SaveMode::Save, true);
+}
+
+void MainWindow::buildSession() {
+    AppCore& c = *core_;
+    const auto plan = planFromSession(c.file.options, c.hosts, c.settings, c.folders.certs);
+    ScreenSessionOptions screenOptions;
+    screenOptions.modelIndex = plan.modelIndex;
+    screenOptions.userRows = plan.userRows;
+    screenOptions.userColumns = plan.userColumns;
+    c.session = std::make_unique<Session>(c.settings.screenSettings(), screenOptions);
+    for (std::size_t i = 0; i < c.session->models.size(); ++i)
+        c.session->models[i].terminalType = c.settings.termTypes[i];
+    // The default size of the session's model, the size mode still open.
+    c.session->applySizeOptions();
+    c.session->applyKeyboardSettings(c.file.options, c.settings);
+}
+
+bool MainWindow::loadCountry() {
+    AppCore& c = *core_;
+    // The user's own copy first, then the program's.
+    auto text = platform::readFile(c.folders.appData + "/country.lst");
+    if (!text) text = platform::readFile(c.programData + "/country.lst");
+    if (!text) {
+        askNow(this, title::kFileNotFound,
+               "File \"country.lst\" was not found.\nYou may need to re-install Cedar.");
+        return false;
+    }
+    c.countryText = *text;
+    const CountrySelection selection{c.file.options.text(sessionfile::Field::Screen),
+                                     c.file.options.text(sessionfile::Field::PcCodePage),
+                                     c.file.options.text(sessionfile::Field::Keyboard)};
+    const auto report =
+        loadCountryText(c.countryText, CountryMode::Screen, selection, c.session->codePages);
+    if (report.screenTableShort) {
+        askNow(this, "Cedar TN3270 Installation Error",
+               "The country file \"country.lst\" is damaged: its screen table has " +
+                   std::to_string(report.screenValues) +
+                   " of 256 values.\nYou may need to re-install Cedar.");
+        return false;
+    }
+    loadCountryText(c.countryText, CountryMode::Keyboard, selection, c.session->codePages);
+    return true;
+}
+
+bool MainWindow::loadKeyboardMap() {
+    AppCore& c = *core_;
+    FolderLayoutSource source(c.folders.keyData, c.programData);
+    std::string name = c.file.options.text(sessionfile::Field::EditKeyboard);
+    if (name.empty()) name = std::string(keys::defaultLayoutName(keys::LayoutType::Keyboard));
+    keys::LayoutLoadOptions options;
+    options.additionalKeys = c.settings.additionalKeys != 0;
+    const auto outcome = keys::loadLayoutByName(c.keyboardMap, name, source, options);
+    for (const auto& m : outcome.messages)
+        askNow(this, m.title, m.text);
+    if (!outcome.loaded) return false;
+    if (outcome.newFileName) {
+        c.file.options.setText(sessionfile::Field::EditKeyboard, *outcome.newFileName);
+        c.store->save(c.file, sessionfile::SaveMode::Save, true);
+    }
+    return true;
+}
+
+}  // namespace cedar::app

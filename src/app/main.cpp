@@ -1,0 +1,46 @@
+// cedar_tn3270: one terminal session in a window.
+#include <QApplication>
+#include <QGuiApplication>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_core.h"
+#include "app/main_window.h"
+#include "platform/files.h"
+#include "session/command_line.h"
+
+int main(int argc, char** argv) {
+    // Moving and raising windows needs X11; prefer it where an X display is.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = cedar::parseArguments(
+        args, [](const std::string& path) { return cedar::platform::isFile(path); });
+    if (parsed.options.help) {
+        std::fputs(cedar::kCommandLineUsage, stdout);
+        return 0;
+    }
+    if (parsed.options.version) {
+        std::puts("cedar_tn3270 1.30");
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Cedar TN3270");
+    QGuiApplication::setDesktopFileName("cedar-tn3270");
+
+    auto core = std::make_unique<cedar::app::AppCore>();
+    core->line = parsed.options;
+    core->commandLineValid = parsed.ok;
+    core->commandLineMessage = parsed.message;
+    core->programData = cedar::platform::programDataFolder(CEDAR_DATA_DIR);
+
+    cedar::app::MainWindow window(std::move(core));
+    if (const int stop = window.create(); stop != 0) return stop;
+    window.showAsSaved();
+    const int code = QApplication::exec();
+    return window.exitCode().value_or(code);
+}

@@ -1,0 +1,398 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWheelEvent>
+#include <QWindow>
+#include <span>
+
+#include "app/message_boxes.h"
+#include "app/qt_key_router.h"
+#include "app/session_dialog_flow.h"
+#include "platform/files.h"
+#include "screen/code_pages.h"
+#include "screen/session_status.h"
+
+namespace cedar::app {
+
+namespace {
+
+constexpr int kFitDelayMs = 200;         // after the last resize event
+constexpr int kActivationClickMs = 300;  // a press this soon after activation activated
+constexpr const char* kInitialTitle = "Cedar 3270 Terminal Emulator";
+constexpr QSize kSmallestWindow{200, 150};  // a saved size below this is not used
+constexpr display::CellSize kDefaultCell{12, 24};
+
+BoxButtons buttonsOf(MessageButtons b) {
+    switch (b) {
+        case MessageButtons::OkCancel:
+            return BoxButtons::OkCancel;
+        case MessageButtons::RetryCancel:
+            return BoxButtons::RetryCancel;
+        case MessageButtons::Ok:
+            break;
+    }
+    return BoxButtons::Ok;
+}
+
+MessageAnswer driverAnswer(BoxAnswer a) {
+    switch (a) {
+        case BoxAnswer::Ok:
+        case BoxAnswer::Yes:
+            return MessageAnswer::Ok;
+        case BoxAnswer::Retry:
+            return MessageAnswer::Retry;
+        default:
+            return MessageAnswer::Cancel;
+    }
+}
+
+}  // namespace
+
+MainWindow::MainWindow(std::unique_ptr<AppCore> core) : core_(std::move(core)) {
+    setWindowTitle(kInitialTitle);
+    setAttribute(Qt::WA_InputMethodEnabled, false);  // dead keys arrive composed by the system
+    setFocusPolicy(Qt::StrongFocus);
+    // The bands around the terminal area take the screen's background.
+    QPalette band = palette();
+    band.setColor(QPalette::Window, Qt::black);
+    setPalette(band);
+    setAutoFillBackground(true);
+    fitTimer_.setSingleShot(true);
+    fitTimer_.setInterval(kFitDelayMs);
+    connect(&fitTimer_, &QTimer::timeout, this, [this] { fitWindowToFont(); });
+}
+
+MainWindow::~MainWindow() {
+    // The driver and the link report to this window: they go first.
+    if (core_) {
+        core_->driver.reset();
+        core_->keyboard.reset();
+        core_->control.reset();
+        if (core_->session) core_->session->screen.setListener(nullptr);
+    }
+}
+
+void MainWindow::showAsSaved() {
+    const auto& o = core_->file.options;
+    if (o.number(sessionfile::Field::WindowState) == 2)
+        showMaximized();
+    else
+        show();
+    activateWindow();
+    raise();
+}
+
+// The window.
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!created_ || firstPaintDone_) return;
+    firstPaintDone_ = true;
+    // The first connection, once the window shows: the session given on the
+    // command line (or a session file of a real host) connects at once, any
+    // other start asks through the SESSION dialog.
+    scheduler_.post([this] {
+        if (core_->driver) core_->driver->connect(ConnectMode::User);
+    });
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (!created_ || !core_->driver) return;
+    const auto words = keyWordsFor(*event, core_->keyboardMap);
+    if (words.empty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    for (const keys::KeyWord word : words)
+        performKey(word);
+    event->accept();
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+}
+
+bool MainWindow::focusNextPrevChild(bool) {
+    return false;  // Tab and Backtab are the terminal's keys
+}
+
+bool MainWindow::performKey(keys::KeyWord word) {
+    const auto outcome = core_->keyboard->performKey(word, keys::KeySource::Keyboard);
+    refreshScreen();
+    statusChanged();
+    return outcome != keys::KeyOutcome::Refused;
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event) {
+    // The wheel runs macro statements; without a macro system it scrolls nothing.
+    event->accept();
+}
+
+void MainWindow::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (!created_) return;
+    activatedAtMs_ = scheduler_.nowMs();
+    if (core_->file.options.number(sessionfile::Field::MoveCursorOnActivate) == 0)
+        ignoreNextClick_ = true;
+    view_->update();
+}
+
+void MainWindow::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (!created_) return;
+    view_->update();
+    // Options changed in this session are kept (automatic save).
+    if (core_->sessionLoaded && core_->file.changed())
+        core_->store->save(core_->file, sessionfile::SaveMode::SaveIfChanged, false);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // On X11 a click on the frame is not seen: a press soon after the window
+    // was activated is the click that activated it.
+    if (ignoreNextClick_ && activatedAtMs_ >= 0 &&
+        scheduler_.nowMs() - activatedAtMs_ <= kActivationClickMs) {
+        ignoreNextClick_ = false;
+        event->accept();
+        return;
+    }
+    ignoreNextClick_ = false;
+    QWidget::mousePressEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!created_) return;
+    fitFontToWindow();
+    // Once the user stops dragging, the window takes the font's size.
+    if (!isMaximized() && !isFullScreen()) fitTimer_.start();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!created_ || !firstPaintDone_ || isMaximized() || isMinimized()) return;
+    auto& o = core_->file.options;
+    o.setNumber(sessionfile::Field::WindowLeft, frameGeometry().x());
+    o.setNumber(sessionfile::Field::WindowTop, frameGeometry().y());
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (created_ && event->type() == QEvent::WindowStateChange)
+        core_->file.options.setNumber(sessionfile::Field::WindowState, isMaximized() ? 2 : 0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The session driver decides (the close question, the save, the end).
+    event->ignore();
+    if (!created_ || !core_->driver) {
+        quit(0);
+        return;
+    }
+    if (!closing_) scheduler_.post([this] { core_->driver->close(); });
+}
+
+// Sizes.
+
+const PresentationSpace& MainWindow::ps() const {
+    return core_->session->screen;
+}
+
+display::WindowMetrics MainWindow::windowMetrics() const {
+    display::WindowMetrics window;
+    window.windowWidth = width();
+    window.windowHeight = height();
+    window.clientWidth = width();
+    window.clientHeight = height();
+    window.toolBarHeight = 0;  // no tool bar yet
+    window.menuBarShown = false;
+    window.maximized = isMaximized();
+    return window;
+}
+
+display::LayoutRequest MainWindow::layoutRequest(bool sizeWindowToFont) const {
+    const auto& o = core_->file.options;
+    display::LayoutRequest request;
+    request.cell = view_->cellSize();
+    request.columns = ps().columns();
+    request.rows = ps().rows();
+    request.sizeWindowToFont = sizeWindowToFont;
+    request.scalable = true;
+    request.borderSize = static_cast<int>(o.number(sessionfile::Field::BorderSize));
+    return request;
+}
+
+void MainWindow::fitFontToWindow() {
+    const display::WindowMetrics window = windowMetrics();
+    display::CellRequest request;
+    request.columns = ps().columns();
+    request.rows = ps().rows();
+    request.borderSize = layoutRequest(false).borderSize;
+    request.fixedCell = view_->options().fixedCell;
+    display::CellSize cell;
+    if (request.fixedCell)
+        cell = *request.fixedCell;
+    else if (width() < kSmallestWindow.width() || height() < kSmallestWindow.height())
+        cell = display::kFallbackCell;  // not laid out yet
+    else
+        cell = display::chooseScalableCell(window, request, std::nullopt, display::FontLimits{});
+    if (cell != view_->cellSize()) view_->setCellSize(cell);
+    const auto layout = display::layoutWindow(window, {}, layoutRequest(false));
+    view_->setGeometry(layout.terminal.x, layout.terminal.y, layout.terminalWidth,
+                       layout.terminalHeight);
+    statusArea_ = QRect(layout.statusBar.x, layout.statusBar.y, layout.statusBar.width,
+                        layout.statusBar.height);
+}
+
+void MainWindow::fitWindowToFont() {
+    if (isMaximized() || isFullScreen()) return;
+    if (core_->file.options.number(sessionfile::Field::SizeWindowToFont) == 0) return;
+    const auto layout = display::layoutWindow(windowMetrics(), {}, layoutRequest(true));
+    if (!layout.windowSize) return;
+    const QSize wanted(layout.windowSize->width, layout.windowSize->height);
+    if (wanted != size()) resize(wanted);
+}
+
+void MainWindow::checkSavedPosition() {
+    auto& o = core_->file.options;
+    const int x = static_cast<int>(o.number(sessionfile::Field::WindowLeft));
+    const int y = static_cast<int>(o.number(sessionfile::Field::WindowTop));
+    const int w = static_cast<int>(o.number(sessionfile::Field::WindowWidth));
+    const int h = static_cast<int>(o.number(sessionfile::Field::WindowHeight));
+    QScreen* screen = QGuiApplication::screenAt(QPoint(x + w / 2, y + h / 2));
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->geometry();
+    QPoint at(x, y);
+    if (!area.contains(at)) {
+        // Off every screen: 22 pixels in from the nearest screen's corner.
+        at = area.topLeft() + QPoint(22, 22);
+        o.setNumber(sessionfile::Field::WindowLeft, at.x());
+        o.setNumber(sessionfile::Field::WindowTop, at.y());
+        if (core_->sessionLoaded)
+            core_->store->save(core_->file, sessionfile::SaveMode::Save, true);
+    }
+    move(at);
+    // The saved size, or a comfortable one the font is then fitted to.
+    if (w >= kSmallestWindow.width() && h >= kSmallestWindow.height())
+        resize(w, h);
+    else
+        resize(kDefaultCell.width * ps().columns(), kDefaultCell.height * (ps().rows() + 1));
+}
+
+// The screen.
+
+void MainWindow::refreshScreen() {
+    auto& ps = core_->session->screen;
+    view_->repaintDirtyRows(ps.changed());
+    ps.changed().fill(0);
+}
+
+void MainWindow::cursorMoved() {
+    if (view_) view_->cursorMoved();
+}
+
+void MainWindow::sizeChanged(SizeMode, SizeMode) {
+    if (!view_) return;
+    view_->repaintAll();
+    fitFontToWindow();
+    fitWindowToFont();
+}
+
+void MainWindow::invalidateAll() {
+    if (view_) view_->repaintAll();
+}
+
+// What the session driver asks of the window.
+
+void MainWindow::showMessage(const DriverMessage& message) {
+    askLater(this, message.title, message.text, message.icon, buttonsOf(message.buttons),
+             [this](BoxAnswer answer) {
+                 if (core_->driver) core_->driver->answer(driverAnswer(answer));
+             });
+}
+
+void MainWindow::openSessionDialog(const std::string& rememberedSessionFile) {
+    runSessionDialog(
+        this, *core_, rememberedSessionFile,
+        [this](bool connect, const std::string& file) { sessionDialogDone(connect, file); });
+}
+
+void MainWindow::sessionDialogDone(bool connect, const std::string& sessionFile) {
+    if (connect) {
+        // A new session file may ask for another screen size.
+        core_->session->applySizeOptions();
+        view_->setOptions(display::ViewOptions::load(core_->file.options));
+    }
+    core_->driver->sessionDialogClosed(connect, sessionFile);
+}
+
+void MainWindow::statusChanged() {
+    repaintStatusLine();
+}
+
+void MainWindow::screenChanged() {
+    refreshScreen();
+}
+
+void MainWindow::connectionRequested() {
+    fitFontToWindow();
+    setWindowTitle(QString::fromStdString(titleText()));
+}
+
+void MainWindow::showWindow() {
+    if (!isVisible()) showAsSaved();
+}
+
+void MainWindow::tick(int tickOfSecond) {
+    if (view_) view_->blinkTick(tickOfSecond);
+}
+
+void MainWindow::refreshTitle() {
+    const QString title = QString::fromStdString(titleText());
+    if (title != windowTitle()) setWindowTitle(title);
+}
+
+void MainWindow::requestClose() {
+    scheduler_.post([this] {
+        if (core_->driver) core_->driver->close();
+    });
+}
+
+void MainWindow::destroyWindow() {
+    // The driver ends the session next, after the staggered delay.
+    closing_ = true;
+    hide();
+}
+
+void MainWindow::quit(int code) {
+    exitCode_ = code;
+    QApplication::exit(code);
+}
+
+void MainWindow::connected(const ConnectionInfo& info) {
+    connection_ = info;
+}
+
+void MainWindow::repaintStatusLine() {
+    // The status line under the screen comes with its own widget; until then
+    // the status shows in the title.
+}
+
+void MainWindow::edit(keys::Edit, bool) {}
+
+void MainWindow::oper(std::uint8_t) {}
+
+std::string MainWindow::titleText() const {
+    // "Cedar TN3270 &WINDOWID - &HOSTNAME" with the session's values.
+    const int index = core_->identity ? core_->identity->index() : 0;
+    const std::string id(1, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[index % 36]);
+    std::string host = core_->file.options.text(sessionfile::Field::HostName);
+    return "Cedar TN3270 " + id + " - " + host;
+}
+
+}  // namespace cedar::app

@@ -1,0 +1,124 @@
+// The main window: the session's frame. It builds the session in creation
+// order (create()), connects on its first paint, shows the driver's messages
+// and the SESSION dialog, routes keys and the wheel to the keyboard, follows
+// focus, sizing and moves, and ends the session through the session driver.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_core.h"
+#include "app/qt_scheduler.h"
+#include "display/cell_size.h"
+#include "display/qt/terminal_view.h"
+#include "keyboard/keyboard_services.h"
+#include "screen/presentation_space.h"
+#include "session/driver_interfaces.h"
+#include "session/host_link.h"
+
+namespace cedar::app {
+
+class MainWindow : public QWidget,
+                   private DriverUi,
+                   private LinkUi,
+                   private ScreenListener,
+                   private keys::KeyboardUi,
+                   private keys::DeferredKeyFunctions {
+  public:
+    explicit MainWindow(std::unique_ptr<AppCore> core);
+    ~MainWindow() override;
+
+    // The creation steps, in order; 0 when the window may be shown, else the
+    // program's exit code after a stop (its message has been shown).
+    int create();
+    // Shows the window as the session's saved state asks.
+    void showAsSaved();
+
+    AppCore& core() { return *core_; }
+    display::qt::TerminalView* terminal() const { return view_; }
+    // The exit code once the session has ended.
+    std::optional<int> exitCode() const { return exitCode_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+  private:
+    // Creation steps (creation.cpp).
+    bool loadKeyList();
+    bool readSettings();
+    bool loadSessionFile();
+    void applyCommandLine();
+    bool loadCountry();
+    bool loadKeyboardMap();
+    void buildSession();
+    void checkSavedPosition();
+
+    // DriverUi
+    void showMessage(const DriverMessage& message) override;
+    void openSessionDialog(const std::string& rememberedSessionFile) override;
+    void statusChanged() override;
+    void screenChanged() override;
+    void connectionRequested() override;
+    void showWindow() override;
+    void tick(int tick) override;
+    void refreshTitle() override;
+    void requestClose() override;
+    void destroyWindow() override;
+    void quit(int code) override;
+    // LinkUi (the display's share of the host link's reports)
+    void connected(const ConnectionInfo& info) override;
+    // ScreenListener
+    void cursorMoved() override;
+    void sizeChanged(SizeMode oldMode, SizeMode newMode) override;
+    void invalidateAll() override;
+    // KeyboardUi
+    void repaintStatusLine() override;
+    // DeferredKeyFunctions: Undo's partner functions that need the
+    // clipboard, selection or find come later; operator functions and
+    // macro keys are reported in the status text.
+    void edit(keys::Edit code, bool selectionExisted) override;
+    void oper(std::uint8_t code) override;
+
+    // The screen's changed rows painted, the marks cleared.
+    void refreshScreen();
+    // The cell size for the window's client area, then the view sized to it.
+    void fitFontToWindow();
+    // The window sized to hold the screen at the current cell size.
+    void fitWindowToFont();
+    const PresentationSpace& ps() const;
+    display::WindowMetrics windowMetrics() const;
+    display::LayoutRequest layoutRequest(bool sizeWindowToFont) const;
+    void sessionDialogDone(bool connect, const std::string& sessionFile);
+    bool performKey(keys::KeyWord word);
+    std::string titleText() const;
+
+    std::unique_ptr<AppCore> core_;
+    QtScheduler scheduler_;
+    display::qt::TerminalView* view_ = nullptr;
+    QTimer fitTimer_;   // the fit 200 ms after the last resize
+    QRect statusArea_;  // where the status line goes, under the screen
+    bool created_ = false;
+    bool firstPaintDone_ = false;
+    bool closing_ = false;
+    bool ignoreNextClick_ = false;
+    std::int64_t activatedAtMs_ = -1;
+    std::optional<ConnectionInfo> connection_;
+    std::optional<int> exitCode_;
+};
+
+}  // namespace cedar::app
