@@ -5,18 +5,26 @@
 #   bash scripts/run.sh HOST[:PORT]     a real host
 #   bash scripts/run.sh RECORDING [--model N] ...   replays a recorded session
 #
-# Until the window exists, the session runs in cedar_headless: the script
-# connects, prints the host's first screen and then passes what you type to
-# it, one command a line (screen, type TEXT, key Enter, key PF3, status, quit;
-# see the README).
+# With a display the session opens in the cedar_tn3270 window; the demo
+# host is stopped when the window closes. Without one the session runs in
+# cedar_headless: the script connects, prints the host's first screen and
+# then passes what you type to it, one command a line (screen, type TEXT,
+# key Enter, key PF3, status, quit; see the README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-[ -f build/default/build.ninja ] || cmake --preset default >/dev/null
-cmake --build --preset default --target cedar_headless cedar_demo_host cedar_replay
+# CEDAR_BUILD_DIR: programs already built there (the tests of this script);
+# nothing is installed or built then.
+build="${CEDAR_BUILD_DIR:-build/default}"
+if [ -z "${CEDAR_BUILD_DIR:-}" ]; then
+  bash scripts/install-deps.sh
+  [ -f build/default/build.ninja ] || cmake --preset default >/dev/null
+  targets=(cedar_headless cedar_demo_host cedar_replay)
+  [ -n "${DISPLAY:-}" ] && targets+=(cedar_tn3270)
+  cmake --build --preset default --target "${targets[@]}"
+fi
 
 if [ $# -gt 0 ] && [ -f "$1" ]; then
-  exec ./build/default/tools/replay/cedar_replay "$@"
+  exec "$build"/tools/replay/cedar_replay "$@"
 fi
 
 demo_pid=""
@@ -31,24 +39,29 @@ else
   # its own in the build tree, so the demo never enters your host list or
   # session files.
   out=$(mktemp)
-  ./build/default/tools/demo_host/cedar_demo_host --port 0 >"$out" 2>&1 &
+  "$build"/tools/demo_host/cedar_demo_host --port 0 >"$out" 2>&1 &
   demo_pid=$!
   for _ in $(seq 50); do grep -q "listening on" "$out" && break; sleep 0.1; done
   target=$(sed -n 's/.*listening on \([0-9.:]*\).*/\1/p' "$out")
   rm -f "$out"
   [ -n "$target" ] || { echo "the demo host did not start"; exit 1; }
-  home="$PWD/build/demo-home"
+  home="${CEDAR_DEMO_HOME:-$PWD/build/demo-home}"
   mkdir -p "$home"
   echo "Demo host on $target (log on with any user id)."
 fi
 
-if [ -z "${DISPLAY:-}" ]; then
-  echo "No display: the session runs without a window (cedar_headless)."
-else
-  echo "The window is not built yet: the session runs in cedar_headless."
+if [ -n "${DISPLAY:-}" ]; then
+  host="${target%:*}"
+  port="${target##*:}"
+  [ "$host" = "$target" ] && port=23
+  # Not exec: the trap stops the demo host once the window has closed.
+  HOME="$home" "$build"/src/app/cedar_tn3270 --host "$host" --port "$port"
+  exit $?
 fi
+
+echo "No display: the session runs without a window (cedar_headless); the window needs a display."
 echo "Commands: screen, type TEXT, key Enter, key Tab, key PF3, status, quit."
 {
   printf 'connect\nwait unlock 15\nscreen\n'
   if [ -t 0 ]; then cat; else printf 'quit\n'; fi
-} | HOME="$home" ./build/default/tools/headless/cedar_headless --no-reconnect "$target"
+} | HOME="$home" "$build"/tools/headless/cedar_headless --no-reconnect "$target"

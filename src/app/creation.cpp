@@ -158,6 +158,11 @@ int MainWindow::create() {
              setWindowTitle(QString::fromStdString(titleText()));
              return true;
          }},
+        {"command-line choices kept",
+         [&] {
+             keepCommandLineChoices();
+             return true;
+         }},
     };
     for (const auto& [name, run] : steps) {
         if (!run()) return exitCode;
@@ -246,6 +251,12 @@ void MainWindow::applyCommandLine() {
     if (c.effects.givenOnCommandLine) c.givenOnCommandLine = true;
     for (const auto& m : c.effects.messages)
         askNow(this, m.title, m.text);
+}
+
+void MainWindow::keepCommandLineChoices() {
+    // Written only once nothing can stop the start any more, so that a start
+    // that fails leaves the user's files as they were.
+    AppCore& c = *core_;
     if (c.effects.saveHostList) {
         const auto& hosts = c.hosts;
         std::string error;
@@ -287,7 +298,8 @@ bool MainWindow::loadCountry() {
                                      c.file.options.text(sessionfile::Field::Keyboard)};
     const auto report =
         loadCountryText(c.countryText, CountryMode::Screen, selection, c.session->codePages);
-    if (report.screenTableShort) {
+    // Without a whole base screen table every host character would be wrong.
+    if (report.screenValues < 256) {
         askNow(this, "Cedar TN3270 Installation Error",
                "The country file \"country.lst\" is damaged: its screen table has " +
                    std::to_string(report.screenValues) +

@@ -167,6 +167,11 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!created_) return;
+    if (!isMaximized() && !isMinimized() && firstPaintDone_) {
+        auto& o = core_->file.options;
+        o.setNumber(sessionfile::Field::WindowWidth, frameGeometry().width());
+        o.setNumber(sessionfile::Field::WindowHeight, frameGeometry().height());
+    }
     fitFontToWindow();
     // Once the user stops dragging, the window takes the font's size.
     if (!isMaximized() && !isFullScreen()) fitTimer_.start();

@@ -63,6 +63,7 @@ class MainWindow : public QWidget,
     bool readSettings();
     bool loadSessionFile();
     void applyCommandLine();
+    void keepCommandLineChoices();
     bool loadCountry();
     bool loadKeyboardMap();
     void buildSession();
