@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "keyboard/key_list.h"
 #include "keyboard/layout_file.h"
@@ -72,5 +73,10 @@ struct AppCore {
     std::unique_ptr<SessionKeyboard> keyboard;
     std::unique_ptr<SessionDriver> driver;
 };
+
+// The start of a session from the program's arguments (without the program
+// name) and its data folder: the parsed command line, nothing else yet.
+std::unique_ptr<AppCore> coreFromArguments(const std::vector<std::string>& args,
+                                           const std::string& programData);
 
 }  // namespace cedar::app

@@ -59,6 +59,18 @@ std::optional<int> sessionIndexOf(const std::string& letter) {
     return static_cast<int>(at - kIdLetters);
 }
 
+std::unique_ptr<AppCore> coreFromArguments(const std::vector<std::string>& args,
+                                           const std::string& programData) {
+    auto core = std::make_unique<AppCore>();
+    const auto parsed =
+        parseArguments(args, [](const std::string& path) { return platform::isFile(path); });
+    core->line = parsed.options;
+    core->commandLineValid = parsed.ok;
+    core->commandLineMessage = parsed.message;
+    core->programData = programData;
+    return core;
+}
+
 int MainWindow::create() {
     AppCore& c = *core_;
     int exitCode = 1;

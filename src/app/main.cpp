@@ -17,13 +17,14 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const auto parsed = cedar::parseArguments(
-        args, [](const std::string& path) { return cedar::platform::isFile(path); });
-    if (parsed.options.help) {
+    auto core =
+        cedar::app::coreFromArguments(args, cedar::platform::programDataFolder(CEDAR_DATA_DIR));
+    // --help and --version answer without a window.
+    if (core->line.help) {
         std::fputs(cedar::kCommandLineUsage, stdout);
         return 0;
     }
-    if (parsed.options.version) {
+    if (core->line.version) {
         std::puts("cedar_tn3270 1.30");
         return 0;
     }
@@ -31,12 +32,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Cedar TN3270");
     QGuiApplication::setDesktopFileName("cedar-tn3270");
-
-    auto core = std::make_unique<cedar::app::AppCore>();
-    core->line = parsed.options;
-    core->commandLineValid = parsed.ok;
-    core->commandLineMessage = parsed.message;
-    core->programData = cedar::platform::programDataFolder(CEDAR_DATA_DIR);
 
     cedar::app::MainWindow window(std::move(core));
     if (const int stop = window.create(); stop != 0) return stop;
