@@ -164,6 +164,10 @@ int MainWindow::create() {
                                                    display::ViewOptions::load(c.file.options),
                                                    display::kFallbackCell, this);
              view_->setFocusPolicy(Qt::NoFocus);
+             if (qEnvironmentVariableIsSet("CEDAR_TIMING")) {
+                 firstScreenPending_ = true;
+                 view_->installEventFilter(this);
+             }
              view_->move(0, 0);
              fitFontToWindow();
              checkSavedPosition();

@@ -8,6 +8,9 @@
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <span>
 
 #include "app/message_boxes.h"
@@ -290,6 +293,32 @@ void MainWindow::checkSavedPosition() {
 }
 
 // The screen.
+
+bool MainWindow::hostScreenShown() const {
+    const auto status = core_->session->status;
+    if (status < SessionStatus::Connected || status == SessionStatus::Rejected) return false;
+    const auto& chars = ps().characters();
+    return std::any_of(chars.begin(), chars.begin() + ps().positions(),
+                       [](std::uint8_t c) { return c != 0 && c != ' '; });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // CEDAR_TIMING: the wall-clock time at which the first host screen was
+    // painted, for the start-up benchmark (bench/startup_bench.sh).
+    if (watched == view_ && event->type() == QEvent::Paint && firstScreenPending_ &&
+        hostScreenShown()) {
+        firstScreenPending_ = false;
+        view_->removeEventFilter(this);
+        QTimer::singleShot(0, this, [] {
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            std::fprintf(stderr, "timing: first host screen painted at %lld us\n",
+                         static_cast<long long>(
+                             std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
+            std::fflush(stderr);
+        });
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void MainWindow::refreshScreen() {
     auto& ps = core_->session->screen;

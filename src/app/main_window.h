@@ -56,6 +56,7 @@ class MainWindow : public QWidget,
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Creation steps (creation.cpp).
@@ -106,6 +107,7 @@ class MainWindow : public QWidget,
     display::LayoutRequest layoutRequest(bool sizeWindowToFont) const;
     void sessionDialogDone(bool connect, const std::string& sessionFile);
     bool performKey(keys::KeyWord word);
+    bool hostScreenShown() const;
     std::string titleText() const;
 
     std::unique_ptr<AppCore> core_;
@@ -116,6 +118,7 @@ class MainWindow : public QWidget,
     bool created_ = false;
     bool firstPaintDone_ = false;
     bool closing_ = false;
+    bool firstScreenPending_ = false;  // CEDAR_TIMING: report the first painted host screen
     bool ignoreNextClick_ = false;
     std::int64_t activatedAtMs_ = -1;
     std::optional<ConnectionInfo> connection_;
