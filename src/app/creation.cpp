@@ -148,7 +148,11 @@ int MainWindow::create() {
                      .ui = static_cast<keys::KeyboardUi*>(this),
                      .deferred = static_cast<keys::DeferredKeyFunctions*>(this)});
              SessionDriver::Start start;
-             start.sessionFile = c.sessionFile;
+             // A start without a session of its own (or with the shipped
+             // sample host still in it) asks through the SESSION dialog.
+             const bool sampleHost =
+                 c.file.options.text(sessionfile::Field::HostName) == sessionfile::kSampleHostName;
+             start.sessionFile = c.givenOnCommandLine && !sampleHost ? c.sessionFile : "";
              start.sessionLoaded = c.sessionLoaded;
              start.startupMacro = c.line.value(Opt::Macro);
              c.driver = std::make_unique<SessionDriver>(
