@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "host/trace.h"
 #include "keyboard/key_list.h"
 #include "keyboard/layout_file.h"
 #include "platform/appdata_files.h"
 #include "platform/tcp_connection.h"
+#include "platform/trace_files.h"
 #include "session/command_line.h"
 #include "session/command_line_effects.h"
 #include "session/driver_stores.h"
@@ -69,6 +71,9 @@ struct AppCore {
     std::unique_ptr<StandInIdentity> identity;
     MacroRunner macros;  // no macro system yet: every request reports none
     TcpConnector connector;
+    std::unique_ptr<platform::FolderTraceSink> traceSink;
+    platform::LocalTraceClock traceClock;
+    std::unique_ptr<Trace> trace;
     std::unique_ptr<HostLinkControl> control;
     std::unique_ptr<SessionKeyboard> keyboard;
     std::unique_ptr<SessionDriver> driver;

@@ -137,6 +137,13 @@ int MainWindow::create() {
                      return planFromSession(record, hosts, settings, certs);
                  },
                  static_cast<LinkUi*>(this));
+             // The session's trace file ("sessionA.trc" in the AppData
+             // folder), started at once with /T.
+             const char id = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[c.identity->index() % 36];
+             c.traceSink = std::make_unique<platform::FolderTraceSink>(c.folders.appData);
+             c.trace = std::make_unique<Trace>(*c.traceSink, c.traceClock, id);
+             c.control->link().setTrace(c.trace.get());
+             if (c.line.has(Opt::Trace)) c.trace->start();
              SenderSettings s;
              s.keepAliveTime = c.settings.keepAliveTime;
              s.keepAliveTimeDisable = c.settings.keepAliveTimeDisable;
