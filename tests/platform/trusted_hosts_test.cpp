@@ -19,8 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::loadTrustFile;
-using platform::trustFilePath;
 using platform::TrustedHostsFile;
+using platform::trustFilePath;
 
 std::string readText(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

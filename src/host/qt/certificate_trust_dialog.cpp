@@ -1,4 +1,4 @@
-#include "sessionfile/qt/certificate_trust_dialog.h"
+#include "host/qt/certificate_trust_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>

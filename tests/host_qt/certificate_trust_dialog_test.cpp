@@ -1,6 +1,6 @@
 // The trust question's dialog offscreen: it shows what the user trusts,
 // Enter does not trust, and ask() answers once by the button pressed.
-#include "sessionfile/qt/certificate_trust_dialog.h"
+#include "host/qt/certificate_trust_dialog.h"
 
 #include <gtest/gtest.h>
 
