@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "host/certificate_trust.h"
 #include "host/scheduler.h"
 
 namespace cedar {
@@ -34,6 +35,10 @@ struct ConnectionOptions {
     int setSockOpt = 3;        // bit 0 SO_KEEPALIVE, bit 1 SO_OOBINLINE
     std::string cipherList;    // TLS 1.2 and below
     std::string cipherSuites;  // TLS 1.3
+    // The trusted fingerprints (certificate_trust.h; "" = none): a host and
+    // port listed there must present exactly that certificate, and then
+    // needs no other verification.
+    std::string trustFile;
 };
 
 // What a connection found out once it was up.
@@ -66,6 +71,12 @@ class ConnectionEvents {
     virtual void connectFailed(const std::string& message) = 0;
     // TLS set-up, handshake or certificate check failed ("Connection Error 6").
     virtual void tlsFailed(const std::string& message) = 0;
+    // The host certificate failed verification and may be trusted by the
+    // user for this host and port from now on (a new connection then).
+    virtual void certificateFailed(const std::string& message,
+                                   const CertificateDetails& /*details*/) {
+        tlsFailed(message);
+    }
 };
 
 // Windows Sockets error numbers, which users and documentation know; the

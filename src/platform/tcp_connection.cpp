@@ -12,12 +12,14 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "platform/connection_channel.h"
 #include "platform/socket_util.h"
 #include "platform/tls_client.h"
+#include "platform/trusted_hosts.h"
 
 namespace cedar {
 
@@ -97,6 +99,8 @@ class TcpConnection final : public Connection {
     bool tlsActive_ = false;  // handshake done, no fatal error since
     SslCtxPtr ctx_;
     SslPtr ssl_;
+    // The host certificate failed verification and may be trusted.
+    std::optional<CertificateDetails> trustable_;
     std::vector<Block> readBlocks_;
     Block next_;  // the buffer the next read goes to
 
@@ -185,7 +189,11 @@ void TcpConnection::run(bool& up) {
 
     if (options_.encryption != Encryption::None && !startTls(info, error)) {
         closeSocket();
-        if (!error.empty())
+        if (trustable_)
+            channel_->post([error, details = *trustable_](ConnectionEvents& events) {
+                events.certificateFailed(error, details);
+            });
+        else if (!error.empty())
             channel_->post([error](ConnectionEvents& events) { events.tlsFailed(error); });
         return;
     }
@@ -297,8 +305,13 @@ bool TcpConnection::startTls(ConnectionInfo& info, std::string& error) {
         return false;
     }
 
-    error = platform::checkHostCertificate(ssl_.get(), host_, options_);
-    if (!error.empty()) return false;
+    platform::CertificateVerdict verdict =
+        platform::verifyHostCertificate(ssl_.get(), host_, options_);
+    if (!verdict.error.empty()) {
+        error = verdict.error;
+        trustable_ = std::move(verdict.trustable);
+        return false;
+    }
     platform::describeTls(ssl_.get(), info);
     tlsActive_ = true;
     return true;

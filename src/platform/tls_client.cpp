@@ -3,9 +3,12 @@
 #include <arpa/inet.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
+#include <openssl/evp.h>
 #include <openssl/x509v3.h>
 
 #include <cstdio>
+#include <span>
+#include <string_view>
 
 #include "platform/socket_util.h"
 
@@ -51,6 +54,22 @@ std::string nameText(const X509_NAME* name) {
     const long length = BIO_get_mem_data(bio.get(), &data);
     if (length <= 0 || data == nullptr) return {};
     return std::string(data, static_cast<std::size_t>(length));
+}
+
+// RFC 5280 times; OpenSSL's own text for anything else.
+std::string timeText(const ASN1_TIME* time) {
+    if (time == nullptr) return {};
+    const int type = ASN1_STRING_type(time);
+    const std::string_view raw(reinterpret_cast<const char*>(ASN1_STRING_get0_data(time)),
+                               static_cast<std::size_t>(ASN1_STRING_length(time)));
+    if (type == V_ASN1_UTCTIME || type == V_ASN1_GENERALIZEDTIME)
+        if (auto text = certificateTimeText(raw, type == V_ASN1_GENERALIZEDTIME)) return *text;
+    std::unique_ptr<BIO, BioFree> bio(BIO_new(BIO_s_mem()));
+    if (!bio || ASN1_TIME_print(bio.get(), time) != 1) return std::string(raw);
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return length > 0 && data != nullptr ? std::string(data, static_cast<std::size_t>(length))
+                                         : std::string(raw);
 }
 
 std::string withoutZone(const std::string& host) {
@@ -248,6 +267,48 @@ std::string checkHostCertificate(SSL* ssl, const std::string& host,
         return text;
     }
     return {};
+}
+
+std::string sha256Fingerprint(X509* cert) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (cert == nullptr || X509_digest(cert, EVP_sha256(), digest, &length) != 1) return {};
+    return fingerprintText(std::span<const std::uint8_t>(digest, length));
+}
+
+CertificateDetails certificateDetails(X509* cert, const std::string& host, std::uint16_t port) {
+    CertificateDetails d;
+    d.host = host.find(':') != std::string::npos && host.front() != '[' ? "[" + host + "]" : host;
+    d.port = port;
+    if (cert == nullptr) return d;
+    d.subject = nameText(X509_get_subject_name(cert));
+    d.issuer = nameText(X509_get_issuer_name(cert));
+    GeneralNamesPtr names(static_cast<GENERAL_NAMES*>(
+        X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
+    for (int i = 0; names && i < sk_GENERAL_NAME_num(names.get()); ++i) {
+        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(names.get(), i);
+        switch (entry->type) {
+            case GEN_DNS:
+                d.subjectAltNames.push_back("DNS:" + asn1Text(entry->d.dNSName));
+                break;
+            case GEN_IPADD:
+                d.subjectAltNames.push_back("IP:" + ipText(entry->d.iPAddress));
+                break;
+            case GEN_EMAIL:
+                d.subjectAltNames.push_back("email:" + asn1Text(entry->d.rfc822Name));
+                break;
+            case GEN_URI:
+                d.subjectAltNames.push_back("URI:" + asn1Text(entry->d.uniformResourceIdentifier));
+                break;
+            default:
+                d.subjectAltNames.push_back("other");
+                break;
+        }
+    }
+    d.notBefore = timeText(X509_get0_notBefore(cert));
+    d.notAfter = timeText(X509_get0_notAfter(cert));
+    d.fingerprint = sha256Fingerprint(cert);
+    return d;
 }
 
 void describeTls(SSL* ssl, ConnectionInfo& info) {

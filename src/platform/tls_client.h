@@ -6,6 +6,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,13 @@ bool certificateMatchesHost(X509* cert, const std::string& host);
 // subjectAltName, else its first IP address entry, else its subject CN,
 // else "unknown".
 std::string certificateName(X509* cert);
+
+// What the user is shown of `cert` before trusting it for `host` and `port`
+// (`problem` left empty).
+CertificateDetails certificateDetails(X509* cert, const std::string& host, std::uint16_t port);
+
+// The SHA-256 fingerprint of `cert`'s DER form, "AB:CD:...".
+std::string sha256Fingerprint(X509* cert);
 
 // Protocol, cipher, bits, subject and issuer of an established connection.
 void describeTls(SSL* ssl, ConnectionInfo& info);

@@ -30,6 +30,9 @@ void applyEntry(ConnectionPlan& plan, const sessionfile::HostEntry& e, const std
     plan.connection.hostNameMustMatch = e.domainMustMatchHost;
     plan.telnet.tn3270eAllowed = e.tn3270e;
     plan.telnet.luName = e.luName;
+    // The certificates the user trusted for one host and port.
+    plan.connection.trustFile =
+        certs.empty() ? std::string() : buildPath(certs, kTrustFileName, "");
 }
 
 }  // namespace

@@ -24,6 +24,9 @@ struct ConnectionPlan {
     bool hostListEntry = false;  // the host list knew the host
 };
 
+// Both name the certificates folder's trusted-hosts file (certificate_trust.h)
+// as the connection's trust file when `certsFolder` is not empty.
+//
 // From a loaded session file; the host list entry named like the session's
 // host supplies the connection choices the file does not hold.
 ConnectionPlan planFromSession(const sessionfile::SessionOptions& session,

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "host/certificate_trust.h"
+#include "screen/message_titles.h"
 #include "sessionfile/session_file.h"
 #include "sessionfile/session_options.h"
 
@@ -53,6 +55,11 @@ class LinkEvents {
     // The connection failed in another way and is gone (TLS set-up or
     // certificate check): title and text to show, OK only.
     virtual void connectionFailed(const std::string& title, const std::string& text) = 0;
+    // The host certificate failed verification ("Connection Error 6"); the
+    // user may trust it for its host and port. The connection is gone.
+    virtual void certificateFailed(const std::string& text, const CertificateDetails& /*details*/) {
+        connectionFailed(title::kTlsError, text);
+    }
     // A message about the connection that needs no decision (device type
     // rejected, a send that failed): OK only.
     virtual void linkMessage(const std::string& title, const std::string& text) = 0;
@@ -106,6 +113,12 @@ class DriverUi {
     // is not empty; its end goes to SessionDriver::sessionDialogClosed().
     // Without a dialog, report it cancelled.
     virtual void openSessionDialog(const std::string& /*rememberedSessionFile*/) = 0;
+    // Asks whether to trust a host certificate that failed verification for
+    // its host and port from now on ("Trust this certificate" / "Cancel").
+    // True when the question is (or was) put: the answer then goes to
+    // SessionDriver::answerTrust(), at once or later. False when there is
+    // no one to ask, which the driver takes as Cancel.
+    virtual bool askTrustCertificate(const CertificateDetails& /*details*/) { return false; }
 
     // Repaint the status line / the terminal area.
     virtual void statusChanged() {}

@@ -97,6 +97,13 @@ void HostLink::tlsFailed(const std::string& message) {
     ui_.tlsFailed(message);
 }
 
+void HostLink::certificateFailed(const std::string& message, const CertificateDetails& details) {
+    ended();
+    session_.status = SessionStatus::NotConnected;
+    ui_.statusChanged();
+    ui_.certificateFailed(message, details);
+}
+
 void HostLink::sendFailed(int error) {
     // Reported like a send that failed at once: the message, then the
     // host-closed path (through sendFailed(int, message) below).

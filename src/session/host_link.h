@@ -32,6 +32,11 @@ class LinkUi {
     // TLS set-up, the handshake or the certificate check failed; the
     // connection is gone.
     virtual void tlsFailed(const std::string& text) { showError(title::kTlsError, text); }
+    // The host certificate failed verification; the user may trust it for
+    // its host and port (see certificate_trust.h). The connection is gone.
+    virtual void certificateFailed(const std::string& text, const CertificateDetails& /*details*/) {
+        tlsFailed(text);
+    }
     // A send failed (`error` a socket_error number; `text` empty for a
     // keep-alive). hostClosed() follows: no send can succeed again.
     virtual void sendFailed(int /*error*/, const std::string& text) {
@@ -91,6 +96,7 @@ class HostLink : private ConnectionEvents,
     void hostClosed() override;
     void connectFailed(const std::string& message) override;
     void tlsFailed(const std::string& message) override;
+    void certificateFailed(const std::string& message, const CertificateDetails& details) override;
     void sendFailed(int error) override;
     // TelnetEvents
     void sendRaw(std::span<const std::uint8_t> bytes) override;

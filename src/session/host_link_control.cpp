@@ -40,6 +40,12 @@ void HostLinkControl::tlsFailed(const std::string& text) {
     if (events_ != nullptr) events_->connectionFailed(title::kTlsError, text);
 }
 
+void HostLinkControl::certificateFailed(const std::string& text,
+                                        const CertificateDetails& details) {
+    secure_ = false;
+    if (events_ != nullptr) events_->certificateFailed(text, details);
+}
+
 void HostLinkControl::sendFailed(int, const std::string& text) {
     // HostLink reports the end of the connection next.
     if (!text.empty() && events_ != nullptr) events_->linkMessage(title::kSendError, text);

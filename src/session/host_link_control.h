@@ -44,6 +44,7 @@ class HostLinkControl : public LinkControl, private LinkUi {
     void showError(const std::string& title, const std::string& text) override;
     void connectFailed(const std::string& text) override;
     void tlsFailed(const std::string& text) override;
+    void certificateFailed(const std::string& text, const CertificateDetails& details) override;
     void sendFailed(int error, const std::string& text) override;
     void firstRecord() override;
     void statusChanged() override;

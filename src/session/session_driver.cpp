@@ -237,6 +237,43 @@ void SessionDriver::connectionFailed(const std::string& title, const std::string
     show({title, text, MessageIcon::Warning, MessageButtons::Ok});
 }
 
+void SessionDriver::certificateFailed(const std::string& text, const CertificateDetails& details) {
+    if (ending_) return;
+    if (trustStore_ == nullptr) {
+        connectionFailed(title::kTlsError, text);
+        return;
+    }
+    connectionGone();
+    toNotConnected();
+    PendingMessage question;
+    question.message = {title::kTlsError, text, MessageIcon::Warning, MessageButtons::Ok};
+    question.handler = [this, details, text](bool trust) { trustAnswered(details, text, trust); };
+    question.certificate = details;
+    question.serial = ++messageSerial_;
+    messages_.push_back(std::move(question));
+    showNext();
+}
+
+void SessionDriver::trustAnswered(const CertificateDetails& details, const std::string& text,
+                                  bool trust) {
+    if (!trust) {
+        show({title::kTlsError, text, MessageIcon::Warning, MessageButtons::Ok});
+        return;
+    }
+    const std::string error = trustStore_->trust(details);
+    if (!error.empty()) {
+        show({title::kTlsError, error, MessageIcon::Warning, MessageButtons::Ok});
+        return;
+    }
+    // The trust counts from the next connection, which starts now unless
+    // another one was started while the question was open.
+    if (link_.isOpen() || session_.status != SessionStatus::NotConnected) return;
+    mode_ = ConnectMode::User;
+    firstRecord_ = false;
+    startConnection();
+    afterConnectionRequest();
+}
+
 void SessionDriver::linkMessage(const std::string& title, const std::string& text) {
     if (ending_) return;
     show({title, text, MessageIcon::Warning, MessageButtons::Ok});
@@ -447,25 +484,43 @@ void SessionDriver::finishEnd() {
 // Message boxes and deferred work.
 
 void SessionDriver::show(DriverMessage message, Handler handler) {
-    messages_.push_back({std::move(message), std::move(handler), false});
+    messages_.push_back({std::move(message), std::move(handler), false, {}, ++messageSerial_});
     showNext();
 }
 
 void SessionDriver::showNext() {
     if (messages_.empty() || messages_.front().shown) return;
     messages_.front().shown = true;
+    if (messages_.front().certificate) {
+        // The UI may answer at once (re-entering answerTrust()).
+        const std::uint64_t serial = messages_.front().serial;
+        const CertificateDetails details = *messages_.front().certificate;
+        if (!ui_.askTrustCertificate(details) && !messages_.empty() &&
+            messages_.front().serial == serial)
+            answerTrust(false);
+        return;
+    }
     // The UI may answer at once (re-entering answer()): nothing follows here.
     ui_.showMessage(messages_.front().message);
 }
 
 void SessionDriver::answer(MessageAnswer answer) {
-    if (messages_.empty() || !messages_.front().shown) return;
+    if (messages_.empty() || !messages_.front().shown || messages_.front().certificate) return;
     PendingMessage m = std::move(messages_.front());
     messages_.pop_front();
     bool positive = true;
     if (m.message.buttons == MessageButtons::OkCancel) positive = answer == MessageAnswer::Ok;
     if (m.message.buttons == MessageButtons::RetryCancel) positive = answer == MessageAnswer::Retry;
     if (m.handler && !ending_) m.handler(positive);
+    showNext();
+    runDeferred();
+}
+
+void SessionDriver::answerTrust(bool trust) {
+    if (messages_.empty() || !messages_.front().shown || !messages_.front().certificate) return;
+    PendingMessage m = std::move(messages_.front());
+    messages_.pop_front();
+    if (m.handler && !ending_) m.handler(trust);
     showNext();
     runDeferred();
 }

@@ -78,6 +78,9 @@ class SessionDriver : public LinkEvents {
     SessionDriver& operator=(const SessionDriver&) = delete;
 
     void setOverrides(const Overrides& overrides) { overrides_ = overrides; }
+    // Where a host certificate the user trusts is kept (nullptr: nowhere;
+    // then the user is not asked).
+    void setCertificateTrust(CertificateTrustStore* store) { trustStore_ = store; }
 
     // The connection request. 0 when the session file could not be
     // reloaded (no connection started), else 1.
@@ -90,6 +93,10 @@ class SessionDriver : public LinkEvents {
 
     // The user's answer to the message shown last (DriverUi::showMessage).
     void answer(MessageAnswer answer);
+    // The user's answer to DriverUi::askTrustCertificate: trust keeps the
+    // certificate's fingerprint for its host and port and connects again;
+    // no shows the connection's failure as usual.
+    void answerTrust(bool trust);
     // The SESSION dialog ended: `connect` when the user chose to connect,
     // with the session file it loaded and saved.
     void sessionDialogClosed(bool connect, const std::string& sessionFile = {});
@@ -103,6 +110,7 @@ class SessionDriver : public LinkEvents {
     void hostClosed() override;
     void connectionError(const std::string& text) override;
     void connectionFailed(const std::string& title, const std::string& text) override;
+    void certificateFailed(const std::string& text, const CertificateDetails& details) override;
     void linkMessage(const std::string& title, const std::string& text) override;
 
     // A request of another process (`code` one of request::k...); `window`:
@@ -132,6 +140,9 @@ class SessionDriver : public LinkEvents {
     // then the reconnect (AUTORECONNECT) or the close (CloseOnDisconnect).
     bool hostClosePending() const { return closedTimer_ != 0; }
     bool messagePending() const { return !messages_.empty(); }
+    bool trustQuestionPending() const {
+        return !messages_.empty() && messages_.front().certificate.has_value();
+    }
     bool dialogOpen() const { return dialogOpen_; }
     std::size_t deferredCount() const { return deferred_.size(); }
     bool ending() const { return ending_; }
@@ -143,6 +154,9 @@ class SessionDriver : public LinkEvents {
         DriverMessage message;
         Handler handler;
         bool shown = false;
+        // Set: the trust question about this certificate instead of a message.
+        std::optional<CertificateDetails> certificate;
+        std::uint64_t serial = 0;
     };
     void startConnection();
     void afterConnectionRequest();
@@ -165,6 +179,7 @@ class SessionDriver : public LinkEvents {
     bool modalOpen() const { return !messages_.empty() || dialogOpen_; }
     void show(DriverMessage message, Handler handler = {});
     void showNext();
+    void trustAnswered(const CertificateDetails& details, const std::string& text, bool trust);
     void defer(std::function<void()> action);
     void runDeferred();
     void stopTimer(Scheduler::TimerId& id);
@@ -200,7 +215,9 @@ class SessionDriver : public LinkEvents {
     Scheduler::TimerId closedTimer_ = 0;  // the staggered delay after a host close
     Scheduler::TimerId endTimer_ = 0;     // the staggered delay at the end
 
+    CertificateTrustStore* trustStore_ = nullptr;
     std::deque<PendingMessage> messages_;
+    std::uint64_t messageSerial_ = 0;
     bool dialogOpen_ = false;
     std::deque<std::function<void()>> deferred_;
     bool runningDeferred_ = false;

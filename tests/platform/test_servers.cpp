@@ -107,6 +107,12 @@ void RecordingEvents::tlsFailed(const std::string& message) {
     log.push_back("tlsFailed: " + message);
 }
 
+void RecordingEvents::certificateFailed(const std::string& message,
+                                        const CertificateDetails& details) {
+    log.push_back("certificateFailed: " + message);
+    certificate = details;
+}
+
 bool RecordingEvents::settled() const {
     for (const auto& entry : log)
         if (entry == "up" || entry.find("Failed: ") != std::string::npos) return true;

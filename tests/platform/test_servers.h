@@ -49,6 +49,8 @@ class RecordingEvents : public ConnectionEvents {
     void sendFailed(int error) override;
     void connectFailed(const std::string& message) override;
     void tlsFailed(const std::string& message) override;
+    // Logged as "certificateFailed: <text>"; the details kept in `certificate`.
+    void certificateFailed(const std::string& message, const CertificateDetails& details) override;
 
     // True once the connection is up or has failed.
     bool settled() const;
@@ -58,6 +60,7 @@ class RecordingEvents : public ConnectionEvents {
 
     std::vector<std::string> log;
     std::optional<ConnectionInfo> info;
+    std::optional<CertificateDetails> certificate;
     std::string received;
     std::vector<std::size_t> blockSizes;
     std::function<void()> onData;  // called after each block is recorded

@@ -19,6 +19,7 @@
 #include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
+#include "platform/trusted_hosts.h"
 #include "session/driver_stores.h"
 #include "session/folders.h"
 #include "sessionfile/session_file.h"
@@ -196,9 +197,11 @@ int main(int argc, char** argv) {
 
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
-    cedar::headless::Shell shell(
-        options, {session, file, settings, loop, connector, store, settingsStore, keyList, planner},
-        start);
+    cedar::platform::TrustedHostsFile trustStore(cedar::platform::trustFilePath(folders.certs));
+    cedar::headless::Shell shell(options,
+                                 {session, file, settings, loop, connector, store, settingsStore,
+                                  keyList, planner, &trustStore},
+                                 start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);
     cedar::platform::LocalTraceClock traceClock;

@@ -31,6 +31,9 @@ const char* const kUsage =
     "  --reconnect / --no-reconnect  reconnect when the host closes the connection, or\n"
     "                      not, over the session's choice (standard: reconnect)\n"
     "  --trace             trace from the start (sessionA.trc in the AppData folder)\n"
+    "  --trust-certificates  trust a host certificate that fails verification for its\n"
+    "                      host and port from now on (certs/trusted-hosts.txt in the\n"
+    "                      AppData folder), and connect again\n"
     "Commands on standard input, one per line; each answer ends with \"ok\" or\n"
     "\"error: TEXT\":\n"
     "  connect | disconnect | wait unlock SECONDS | screen | status |\n"
@@ -152,6 +155,8 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
             o.validate = false;
         } else if (a == "--no-name-check") {
             o.nameCheck = false;
+        } else if (a == "--trust-certificates") {
+            o.trustCertificates = true;
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--session") {
@@ -227,6 +232,8 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     s.keepAliveCommand = parts.settings.keepAlive;
     control_.link().sender().setSettings(s);
     driver_.setOverrides({options.connectTimeoutSeconds, options.reconnect});
+    driver_.setCertificateTrust(parts.trustStore);
+    trustCertificates_ = options.trustCertificates;
 }
 
 Shell::~Shell() = default;
@@ -239,6 +246,20 @@ void Shell::showMessage(const DriverMessage& message) {
     // Nobody to ask: Cancel (OK for a message that only informs).
     driver_.answer(message.buttons == MessageButtons::Ok ? MessageAnswer::Ok
                                                          : MessageAnswer::Cancel);
+}
+
+bool Shell::askTrustCertificate(const CertificateDetails& details) {
+    std::istringstream lines(certificateDetailsText(details));
+    for (std::string line; std::getline(lines, line);)
+        notes_.push_back("certificate " + line);
+    if (!trustCertificates_) return false;
+    // The driver keeps the trust and connects again, or shows why it could not.
+    const std::size_t shown = messages_.size();
+    driver_.answerTrust(true);
+    if (messages_.size() == shown)
+        notes_.push_back("trusted " + trustKey(details.host, details.port) + " " +
+                         details.fingerprint);
+    return true;
 }
 
 void Shell::openSessionDialog(const std::string&) {
@@ -272,6 +293,9 @@ void Shell::macroKey(std::uint8_t, std::uint8_t) {
 }
 
 std::string Shell::answer(std::string out, const std::string& error) {
+    for (const auto& note : notes_)
+        out += note + "\n";
+    notes_.clear();
     if (!messages_.empty()) {
         for (std::size_t i = 1; i < messages_.size(); ++i)
             out += "message " + messages_[i] + "\n";

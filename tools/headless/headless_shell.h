@@ -39,6 +39,9 @@ struct Options {
     std::optional<int> connectTimeoutSeconds;
     std::optional<bool> reconnect;
     bool trace = false;  // --trace: trace from the start
+    // --trust-certificates: a host certificate that fails verification is
+    // trusted for its host and port (as the user's "Trust this certificate").
+    bool trustCertificates = false;
 };
 
 // Parses the command line; on failure `error` says why.
@@ -61,6 +64,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
         SettingsStore& settingsStore;
         const keys::KeyList& keyList;  // names the key functions of the "key" command
         HostLinkControl::Planner planner;
+        // Where trusted host certificates are kept (nullptr: none are).
+        CertificateTrustStore* trustStore = nullptr;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
@@ -85,6 +90,9 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
     // answered Cancel; there is no SESSION dialog to ask.
     void showMessage(const DriverMessage& message) override;
     void openSessionDialog(const std::string& rememberedSessionFile) override;
+    // The certificate's details go into the answer as "certificate" lines;
+    // with --trust-certificates it is trusted ("trusted" line), else not.
+    bool askTrustCertificate(const CertificateDetails& details) override;
     void requestClose() override;
     void quit(int code) override;
     // DeferredKeyFunctions: MoveCursor and MoveCursorEnter find the cursor
@@ -126,6 +134,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
     std::string traceLocation_;
     bool notCarriedOut_ = false;  // the last key function has no part here
     std::vector<std::string> messages_;
+    std::vector<std::string> notes_;  // lines before the answer's last line
+    bool trustCertificates_ = false;
     bool finished_ = false;
     int exitCode_ = 0;
     SessionDriver driver_;  // last: it goes first

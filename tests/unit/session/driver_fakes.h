@@ -2,6 +2,7 @@
 // and a rig that builds a driver on a manual clock.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -69,6 +70,11 @@ class FakeUi : public DriverUi {
     void releaseResources() override { ++released; }
     void quit(int code) override { quits.push_back(code); }
     void tick(int t) override { ticks.push_back(t); }
+    bool askTrustCertificate(const CertificateDetails& d) override {
+        trustQuestions.push_back(d);
+        if (answerAtOnce) answerAtOnce(d);
+        return canAskTrust;
+    }
 
     std::vector<DriverMessage> messages;
     std::vector<std::string> dialogs;
@@ -79,6 +85,19 @@ class FakeUi : public DriverUi {
     int released = 0;
     std::vector<int> quits;
     std::vector<int> ticks;
+    std::vector<CertificateDetails> trustQuestions;
+    bool canAskTrust = true;
+    std::function<void(const CertificateDetails&)> answerAtOnce;  // answers inside the question
+};
+
+class FakeTrustStore : public CertificateTrustStore {
+  public:
+    std::string trust(const CertificateDetails& d) override {
+        trusted.push_back(d);
+        return failure;
+    }
+    std::vector<CertificateDetails> trusted;
+    std::string failure;  // what trust() answers
 };
 
 class FakeStore : public SessionFileStore {

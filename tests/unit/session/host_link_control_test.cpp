@@ -32,6 +32,9 @@ class Events : public LinkEvents {
     void linkMessage(const std::string& title, const std::string&) override {
         log.push_back("message " + title);
     }
+    void certificateFailed(const std::string& text, const CertificateDetails& d) override {
+        log.push_back("certificate " + text + " for " + d.host + ":" + std::to_string(d.port));
+    }
     Session& session;
     std::vector<std::string> log;
 };
@@ -120,6 +123,14 @@ TEST(HostLinkControl, EachFailureBecomesItsOwnEvent) {
          },
          {"failed Cedar TN3270 Connection Error 6: Error connecting to hostname h, port 23, "
           "rc=10061"}},
+        {"certificate",
+         [](test::FakeConnector& c) {
+             CertificateDetails d;
+             d.host = "h";
+             d.port = 992;
+             c.current->events->certificateFailed("Encryption Error", d);
+         },
+         {"certificate Encryption Error for h:992"}},
         {"send",
          [](test::FakeConnector& c) {
              c.up();
