@@ -15,6 +15,7 @@
 #include "platform/appdata_files.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
+#include "platform/trusted_hosts.h"
 #include "session/command_line.h"
 #include "session/command_line_effects.h"
 #include "session/driver_stores.h"
@@ -71,6 +72,7 @@ struct AppCore {
     std::unique_ptr<StandInIdentity> identity;
     MacroRunner macros;  // no macro system yet: every request reports none
     TcpConnector connector;
+    std::unique_ptr<platform::TrustedHostsFile> trustedHosts;  // certificates trusted once
     std::unique_ptr<platform::FolderTraceSink> traceSink;
     platform::LocalTraceClock traceClock;
     std::unique_ptr<Trace> trace;

@@ -166,6 +166,9 @@ int MainWindow::create() {
                  SessionDriver::Parts{*c.session, c.file, c.settings, scheduler_, *c.control, *this,
                                       *c.store, *c.settingsStore, c.macros, *c.identity},
                  start);
+             c.trustedHosts = std::make_unique<platform::TrustedHostsFile>(
+                 platform::trustFilePath(c.folders.certs));
+             c.driver->setCertificateTrust(c.trustedHosts.get());
              return true;
          }},
         {"window",

@@ -16,6 +16,7 @@
 #include "app/message_boxes.h"
 #include "app/qt_key_router.h"
 #include "app/session_dialog_flow.h"
+#include "host/qt/certificate_trust_dialog.h"
 #include "platform/files.h"
 #include "screen/code_pages.h"
 #include "screen/session_status.h"
@@ -354,6 +355,21 @@ void MainWindow::openSessionDialog(const std::string& rememberedSessionFile) {
     runSessionDialog(
         this, *core_, rememberedSessionFile,
         [this](bool connect, const std::string& file) { sessionDialogDone(connect, file); });
+}
+
+bool MainWindow::askTrustCertificate(const CertificateDetails& details) {
+    auto answer = [this](bool trust) {
+        if (core_->driver) core_->driver->answerTrust(trust);
+    };
+    if (qEnvironmentVariableIsSet("CEDAR_MESSAGE_BOXES")) {
+        // Observable like a message box; the default button is Cancel.
+        askLater(this, "Trust this certificate?", certificateDetailsText(details),
+                 MessageIcon::Question, BoxButtons::NoYes,
+                 [answer](BoxAnswer a) { answer(a == BoxAnswer::Yes); });
+        return true;
+    }
+    gui::CertificateTrustDialog::ask(this, details, answer);
+    return true;
 }
 
 void MainWindow::sessionDialogDone(bool connect, const std::string& sessionFile) {

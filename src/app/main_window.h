@@ -73,6 +73,7 @@ class MainWindow : public QWidget,
     // DriverUi
     void showMessage(const DriverMessage& message) override;
     void openSessionDialog(const std::string& rememberedSessionFile) override;
+    bool askTrustCertificate(const CertificateDetails& details) override;
     void statusChanged() override;
     void screenChanged() override;
     void connectionRequested() override;

@@ -26,6 +26,8 @@ BoxAnswer defaultAnswer(BoxButtons buttons, bool cancel) {
         case BoxButtons::YesNo:
         case BoxButtons::YesNoCancel:
             return cancel ? BoxAnswer::No : BoxAnswer::Yes;
+        case BoxButtons::NoYes:
+            return BoxAnswer::No;
     }
     return BoxAnswer::Ok;
 }
@@ -39,6 +41,7 @@ QMessageBox::StandardButtons standardButtons(BoxButtons buttons) {
         case BoxButtons::RetryCancel:
             return QMessageBox::Retry | QMessageBox::Cancel;
         case BoxButtons::YesNo:
+        case BoxButtons::NoYes:
             return QMessageBox::Yes | QMessageBox::No;
         case BoxButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -70,6 +73,7 @@ QMessageBox* makeBox(QWidget* parent, const std::string& title, const std::strin
         new QMessageBox(qicon, QString::fromStdString(title), QString::fromLocal8Bit(text.c_str()),
                         standardButtons(buttons), parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (buttons == BoxButtons::NoYes) box->setDefaultButton(QMessageBox::No);
     return box;
 }
 

@@ -15,7 +15,8 @@ class QWidget;
 
 namespace cedar::app {
 
-enum class BoxButtons { Ok, OkCancel, RetryCancel, YesNo, YesNoCancel };
+// NoYes: Yes and No with No the default button.
+enum class BoxButtons { Ok, OkCancel, RetryCancel, YesNo, NoYes, YesNoCancel };
 enum class BoxAnswer { Ok, Cancel, Retry, Yes, No };
 
 // Shows the box and waits for the answer (for start-up, before the session runs).
