@@ -137,7 +137,10 @@ COMPOSE_BASES = "aeiouyncAEIOUYNC"
 
 MAX_LAYOUT_RECORDS = 40
 MAX_ESCAPE_RECORDS = 20
-MAX_COMPOSITIONS = 8
+# A record holds up to 8 compositions, but a first list of 8 ends at its
+# eighth value, so the reader would take the "=" after it for the end of the
+# second list: records here hold at most 7.
+MAX_COMPOSITIONS = 7
 
 
 class _XkbRuleNames(ctypes.Structure):

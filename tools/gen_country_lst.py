@@ -398,8 +398,9 @@ def header_lines(pages: CodePages) -> list[str]:
 *   KEYSCANMODS     (block) lines "vv = ww": virtual-key code vv is read as ww.
 *   KEYESCAPES      (block) lines "kk cc dd f1, f2 .. = r1, r2 .. =": the key
 *                   kk in column cc types the dead character dd; a following
-*                   fN makes rN instead (at most 8 a line; further lines with
-*                   the same dead character go on with its list).
+*                   fN makes rN instead (at most 7 a line, as a list of 8
+*                   would end at its eighth value; further lines with the
+*                   same dead character go on with its list).
 *
 * How the tables are made
 *   Display: a host character shows as the Windows-1252 byte of the same
