@@ -13,6 +13,7 @@ Qt::KeyboardModifiers qtModifiers(const Held& held) {
     Qt::KeyboardModifiers m;
     if (held.shift) m |= Qt::ShiftModifier;
     if (held.altGr) m |= Qt::GroupSwitchModifier;
+    if (held.alt) m |= Qt::AltModifier;
     return m;
 }
 
@@ -30,6 +31,7 @@ bool send(QWidget& w, QEvent::Type type, const PhysicalKey& key, const Held& hel
 namespace keys_us {
 const PhysicalKey kShift{42, Qt::Key_Shift, ""};
 const PhysicalKey kAltGr{100, Qt::Key_AltGr, ""};
+const PhysicalKey kAlt{56, Qt::Key_Alt, ""};
 const PhysicalKey kEnter{28, Qt::Key_Return, "\r"};
 const PhysicalKey kTab{15, Qt::Key_Tab, "\t"};
 const PhysicalKey kCapsLock{58, Qt::Key_CapsLock, ""};
@@ -56,6 +58,7 @@ quint32 nativeState(const Held& held) {
     if (held.shift) s |= 0x01;
     if (held.capsLock) s |= 0x02;
     if (held.numLock) s |= 0x10;
+    if (held.alt) s |= 0x08;    // Mod1
     if (held.altGr) s |= 0x80;  // Mod5: ISO level 3
     return s;
 }
@@ -74,6 +77,10 @@ void stroke(QWidget& w, const PhysicalKey& key, const Held& held) {
         press(w, keys_us::kShift, now);
         now.shift = true;
     }
+    if (held.alt) {
+        press(w, keys_us::kAlt, now);
+        now.alt = true;
+    }
     if (held.altGr) {
         press(w, keys_us::kAltGr, now);
         now.altGr = true;
@@ -83,6 +90,10 @@ void stroke(QWidget& w, const PhysicalKey& key, const Held& held) {
     if (held.altGr) {
         release(w, keys_us::kAltGr, now);
         now.altGr = false;
+    }
+    if (held.alt) {
+        release(w, keys_us::kAlt, now);
+        now.alt = false;
     }
     if (held.shift) release(w, keys_us::kShift, now);
 }

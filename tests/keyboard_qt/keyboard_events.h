@@ -23,6 +23,7 @@ struct PhysicalKey {
 struct Held {
     bool shift = false;
     bool altGr = false;
+    bool alt = false;       // the left Alt key
     bool capsLock = false;  // the window system's lock state
     bool numLock = false;
 };
@@ -47,7 +48,8 @@ bool release(QWidget& w, const PhysicalKey& key, const Held& held);
 void stroke(QWidget& w, const PhysicalKey& key, const Held& held = {});
 
 namespace keys_us {
-extern const PhysicalKey kShift, kAltGr, kEnter, kTab, kCapsLock, kNumLock, kPrint, kF1, kA, kE, kX;
+extern const PhysicalKey kShift, kAltGr, kAlt, kEnter, kTab, kCapsLock, kNumLock, kPrint, kF1, kA,
+    kE, kX;
 }
 
 }  // namespace cedar::test

@@ -81,9 +81,15 @@ class LoopbackTerminal {
     CodePages tables;
     keys::LayoutBlock map{keys::LayoutType::Keyboard};
     keys::KeyInputSettings settings;
-    keys::qt::KeyboardInput input{{keyboard.controller(), t.session.status, t.session.keyboard,
-                                   t.session.keyboardSettings, map, tables, settings, nullptr,
-                                   &loop}};
+    struct Ui : keys::KeyInputUi {
+        int macrosUnavailableCalls = 0;
+        void macrosUnavailable() override { ++macrosUnavailableCalls; }
+    } ui;
+    keys::qt::KeyboardInput input{
+        {keyboard.controller(), t.session.status, t.session.keyboard, t.session.keyboardSettings,
+         map, tables, settings, nullptr, &loop},
+        nullptr,
+        &ui};
     KeyboardWidget widget{input};
     bool started = false;
 };
