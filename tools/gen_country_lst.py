@@ -4,7 +4,9 @@
 Every table in country.lst is derived from code-page facts only: glibc's iconv
 tables for the EBCDIC host code pages (IBM037, IBM273, ... IBM1149) and for the
 PC code pages (CP1252, IBM437, IBM850), cross-checked against Python's codecs
-where Python has the same code page.  The script needs Linux with glibc.
+where Python has the same code page.  The keyboard tables come from the X
+keyboard configuration read through libxkbcommon (see country_keyboards.py).
+The script needs Linux with glibc, libxkbcommon and xkeyboard-config.
 
     python3 tools/gen_country_lst.py            # (re)write data/country.lst
     python3 tools/gen_country_lst.py --check    # exit 1 if data/country.lst is stale
@@ -38,6 +40,8 @@ import sys
 import tempfile
 import unicodedata
 from pathlib import Path
+
+import country_keyboards as kb
 
 REPO_ROOT = Path(__file__).resolve().parent.parent
 DEFAULT_OUTPUT = REPO_ROOT / "data" / "country.lst"
@@ -359,7 +363,8 @@ def header_lines(pages: CodePages) -> list[str]:
 * country.lst - host code pages and the tables built from them
 *
 * GENERATED FILE, do not edit: written by tools/gen_country_lst.py from the
-* code-page tables of glibc's iconv.  Change the script and run it again;
+* code-page tables of glibc's iconv and the X keyboard configuration.
+* Change the script and run it again;
 * "python3 tools/gen_country_lst.py --check" tells whether this copy is current.
 *
 * Format
@@ -385,8 +390,17 @@ def header_lines(pages: CodePages) -> list[str]:
 *                   follows these pairs.
 *   END             ends the file.
 *
-*   The keyboard sections (KEYSCANCODES, KEYLAYOUT, KEYSCANMODS, KEYESCAPES)
-*   are not in this file yet; they will be added later.
+*   KEYSCANCODES    (base part) 256 values, from virtual-key code 00
+*                   upwards: the key index of the key (FF: not used).
+*   KEYLAYOUT       (block) lines "kk = aa, bb, cc": key index kk types aa,
+*                   with Shift bb, with AltGr (and Ctrl) cc; 00 leaves the
+*                   keyboard map's word of that column as it is.
+*   KEYSCANMODS     (block) lines "vv = ww": virtual-key code vv is read as ww.
+*   KEYESCAPES      (block) lines "kk cc dd f1, f2 .. = r1, r2 .. =": the key
+*                   kk in column cc types the dead character dd; a following
+*                   fN makes rN instead (at most 7 a line, as a list of 8
+*                   would end at its eighth value; further lines with the
+*                   same dead character go on with its list).
 *
 * How the tables are made
 *   Display: a host character shows as the Windows-1252 byte of the same
@@ -417,10 +431,28 @@ def base_part(pages: CodePages) -> list[str]:
                        "ASCII; row n holds PC bytes n0-nF.",
                   f"TRANSFER {pc.name}"]
         lines += value_lines(transfer_table(pages.pc[pc.name], base_page))
+    lines += ["*", "* Virtual-key code to key index (FF: not used); row n holds codes n0-nF.",
+              "KEYSCANCODES"]
+    lines += value_lines(kb.scan_code_table())
     return lines
 
 
-def country_block(cp: HostCodePage, pages: CodePages) -> list[str]:
+def block_keyboard(cp: HostCodePage) -> kb.KeyboardLayout:
+    return kb.LAYOUTS[EURO_TWINS.get(cp.number, cp.number)]
+
+
+def typeable_bytes(cp: HostCodePage, pages: CodePages) -> dict[str, int]:
+    """Character -> display byte, for what a key of this block may type: the
+    display code has it and so does the block's host code page."""
+    host = {same_graphic(ch) for ch in pages.host[cp.number]}
+    return {ch: b for ch, b in display_byte_of(pages).items() if ch in host}
+
+
+def keyboard_tables(cp: HostCodePage, pages: CodePages, xkb: kb.Xkb) -> kb.LayoutTables:
+    return kb.layout_tables(xkb.keymap(block_keyboard(cp).xkb), typeable_bytes(cp, pages))
+
+
+def country_block(cp: HostCodePage, pages: CodePages, xkb: kb.Xkb) -> list[str]:
     base_screen = screen_table(pages.host[37], display_byte_of(pages))
     pairs = country_pairs(pages.host[cp.number], base_screen, display_byte_of(pages))
     lines = ["*", f"* Code page {cp.number:03d}, character set {cp.charset}: {cp.regions}.",
@@ -430,22 +462,15 @@ def country_block(cp: HostCodePage, pages: CodePages) -> list[str]:
              f"CODEPAGE {cp.number:03d} {cp.charset}",
              "SCREEN"]
     lines += [f"{h:02X} = {d:02X}" for h, d in pairs]
+    lines += kb.keyboard_lines(block_keyboard(cp), keyboard_tables(cp, pages, xkb))
     return lines
 
 
-def keyboard_blocks(pages: CodePages) -> list[str]:
-    """Blocks with the keyboard sections; none yet.  BASE KEYSCANCODES will go
-    at the end of base_part, keyboard blocks here, after the code pages."""
-    del pages
-    return []
-
-
-def render(pages: CodePages) -> bytes:
+def render(pages: CodePages, xkb: kb.Xkb) -> bytes:
     lines = header_lines(pages)
     lines += ["*"] + base_part(pages)
     for cp in HOST_CODE_PAGES:
-        lines += country_block(cp, pages)
-    lines += keyboard_blocks(pages)
+        lines += country_block(cp, pages, xkb)
     lines += ["*", "END"]
     text = "".join(line + "\r\n" for line in lines)
     return text.encode("ascii")
@@ -616,7 +641,7 @@ def apply_pairs(base: list[int], pairs: list[tuple[int, int]]) -> list[int]:
     return table
 
 
-def self_check(data: bytes, pages: CodePages) -> None:
+def self_check(data: bytes, pages: CodePages, xkb: kb.Xkb) -> None:
     require(len(data) <= MAX_FILE_BYTES,
             f"{len(data)} bytes; the reader takes at most {MAX_FILE_BYTES}")
     parsed = parse_country_file(data)
@@ -679,6 +704,16 @@ def self_check(data: bytes, pages: CodePages) -> None:
                 require(ansi[c] == HOST_TO_ASCII[host_byte[ch]],
                         f"{where}: ANSI 1252 byte {c:02X} ({ch!r}) is sent as {ansi[c]:02X}")
 
+    # Keyboard: the base scan-code table, and each block's keyboard sections.
+    require(parsed.base_keyboard.get("KEYSCANCODES") == kb.scan_code_table(),
+            "BASE KEYSCANCODES is not the virtual-key table")
+    for cp, block in zip(HOST_CODE_PAGES, parsed.blocks):
+        try:
+            kb.check_layout(keyboard_tables(cp, pages, xkb), block.keyboard,
+                            f"COUNTRY {cp.name}")
+        except RuntimeError as e:
+            raise GenerationError(str(e)) from e
+
     # The base screen table is code page 037's.
     require(base_screen == screen_table(pages.host[37], display_byte),
             "BASE SCREEN is not code page 037")
@@ -709,8 +744,15 @@ def self_check(data: bytes, pages: CodePages) -> None:
 
 def generate() -> bytes:
     pages = load_code_pages()
-    data = render(pages)
-    self_check(data, pages)
+    try:
+        xkb = kb.Xkb()
+    except (OSError, RuntimeError) as e:
+        raise GenerationError(f"the keyboard tables need libxkbcommon: {e}") from e
+    try:
+        data = render(pages, xkb)
+    except RuntimeError as e:
+        raise GenerationError(str(e)) from e
+    self_check(data, pages, xkb)
     return data
 
 

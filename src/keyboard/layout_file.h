@@ -141,7 +141,8 @@ class LayoutBlock {
     bool setWord(int key, int column, KeyWord word);
     // Makes every column of the KEYLAYOUT keys whose word lacks the Assigned
     // flag a CHAR of the country's character (columns 2 and 3 both take the
-    // third), keeping its flags, and remembers the words it replaced. A key
+    // third; a character 00 leaves the word), keeping its flags, and
+    // remembers the words it replaced. A key
     // whose column-0 word has the Num-Lock flag takes the record on its Num
     // Lock index instead.
     void applyCountryLayout(std::span<const KeyLayoutRecord> records);

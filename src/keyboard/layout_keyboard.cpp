@@ -44,7 +44,8 @@ void LayoutBlock::applyCountryLayout(std::span<const KeyLayoutRecord> records) {
         const std::uint8_t characters[kKeyColumns] = {b[1], b[2], b[3], b[3]};
         for (int column = 0; column < kKeyColumns; ++column) {
             const KeyWord current = word(key, column);
-            if ((current & kAssigned) != 0) continue;
+            // 00: the country has no character there; the word stays.
+            if ((current & kAssigned) != 0 || characters[column] == 0) continue;
             remembered_.push_back({key, column, current});
             setWord(key, column, charKey(characters[column], flagsOf(current) & ~kKindMask));
         }

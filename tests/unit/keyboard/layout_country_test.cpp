@@ -55,6 +55,21 @@ TEST(CountryLayout, UnassignedWordsTakeTheCountryCharacters) {
     EXPECT_EQ(kb.word(key("W"), 0), charKey('w', kRepeat));
 }
 
+TEST(CountryLayout, ACharacterZeroLeavesTheColumnsWord) {
+    // "1" gets country characters without and with Shift, none with AltGr:
+    // Ctrl+1 and Alt+1 keep the map's words.
+    const Bytes shipped = readData("defaults/standard.key");
+    const std::vector<KeyLayoutRecord> country = {record(key("1"), '&', '1', '\0'), end()};
+    LayoutBlock kb(LayoutType::Keyboard);
+    ASSERT_FALSE(kb.load(exact(shipped), "standard.key", {.countryLayout = country}));
+    LayoutBlock plain(LayoutType::Keyboard);
+    ASSERT_FALSE(plain.load(exact(shipped), "standard.key"));
+    EXPECT_EQ(kb.word(key("1"), 0), charKey('&', kRepeat));
+    EXPECT_EQ(kb.word(key("1"), 1), charKey('1', kRepeat));
+    EXPECT_EQ(kb.word(key("1"), 2), plain.word(key("1"), 2));
+    EXPECT_EQ(kb.word(key("1"), 3), plain.word(key("1"), 3));
+}
+
 TEST(CountryLayout, ADialogSavePutsTheFileWordsBack) {
     const Bytes shipped = readData("defaults/standard.key");
     LayoutBlock kb(LayoutType::Keyboard);
