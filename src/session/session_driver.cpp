@@ -114,10 +114,14 @@ void SessionDriver::sessionDialogClosed(bool connectNow, const std::string& sess
     runDeferred();
 }
 
+int SessionDriver::connectionTimeout() const {
+    return overrides_.connectionTimeout.value_or(
+        static_cast<int>(file_.options.number(Field::ConnectionTimeout)));
+}
+
 void SessionDriver::startConnection() {
     connectionStarted_ = true;
-    countdown_ = overrides_.connectionTimeout.value_or(
-        static_cast<int>(file_.options.number(Field::ConnectionTimeout)));
+    countdown_ = connectionTimeout();
     session_.status = SessionStatus::Connecting;
     link_.start(file_.options);
     ui_.statusChanged();

@@ -130,6 +130,9 @@ class SessionDriver : public LinkEvents {
     // State, for the status line and tests.
     ConnectMode mode() const { return mode_; }
     int connectCountdown() const { return countdown_; }
+    // The connect time-out in force (seconds): the command line's, else the
+    // session record's CONNECTIONTIMEOUT.
+    int connectionTimeout() const;
     int tickNumber() const { return tickNumber_; }
     std::uint64_t tickCount() const { return tickCount_; }
     char macroStatusChar() const { return macroChar_; }
