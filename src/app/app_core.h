@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "host/trace.h"
+#include "keyboard/key_input.h"
 #include "keyboard/key_list.h"
 #include "keyboard/layout_file.h"
+#include "keyboard/qt/keyboard_input.h"
 #include "platform/appdata_files.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
@@ -21,9 +23,11 @@
 #include "session/driver_stores.h"
 #include "session/folders.h"
 #include "session/host_link_control.h"
+#include "session/link_facts.h"
 #include "session/session.h"
 #include "session/session_driver.h"
 #include "session/session_keyboard.h"
+#include "session/system_variables.h"
 #include "sessionfile/host_list.h"
 #include "sessionfile/session_file.h"
 #include "sessionfile/settings.h"
@@ -79,6 +83,10 @@ struct AppCore {
     std::unique_ptr<HostLinkControl> control;
     std::unique_ptr<SessionKeyboard> keyboard;
     std::unique_ptr<SessionDriver> driver;
+    keys::KeyInputSettings keyInputSettings;
+    std::unique_ptr<keys::qt::KeyboardInput> keyInput;  // physical keys through the map
+    std::unique_ptr<LinkFacts> facts;                   // what the system variables read
+    std::unique_ptr<SystemVariables> variables;
 };
 
 // The start of a session from the program's arguments (without the program

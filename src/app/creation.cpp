@@ -12,6 +12,7 @@
 
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "keyboard/qt/keyboard_files.h"
 #include "platform/files.h"
 #include "platform/startup_folders.h"
 #include "screen/message_titles.h"
@@ -166,6 +167,24 @@ int MainWindow::create() {
                  SessionDriver::Parts{*c.session, c.file, c.settings, scheduler_, *c.control, *this,
                                       *c.store, *c.settingsStore, c.macros, *c.identity},
                  start);
+             auto& k = c.keyInputSettings;
+             k.toggleShiftCaps = c.file.options.number(sessionfile::Field::ToggleShiftCaps) != 0;
+             k.useAltForMenu = c.file.options.number(sessionfile::Field::UseAltForMenu) != 0;
+             k.keyTronicsKeyboard = c.settings.keyTronicsKeyboard != 0;
+             k.ignoreKeyUp80 = c.settings.ignoreKeyUp80 != 0;
+             k.checkForMacroRunning = c.settings.checkForMacroRunning != 0;
+             k.wheelUp = c.settings.wheelUp;
+             k.wheelDown = c.settings.wheelDown;
+             k.wheelDelay = c.settings.wheelDelay;
+             c.keyInput = std::make_unique<keys::qt::KeyboardInput>(
+                 keys::KeyInputContext{c.keyboard->controller(), c.session->status,
+                                       c.session->keyboard, c.session->keyboardSettings,
+                                       c.keyboardMap, c.session->codePages, c.keyInputSettings,
+                                       &c.keyList, &scheduler_},
+                 nullptr, static_cast<keys::KeyInputUi*>(this));
+             c.facts = std::make_unique<LinkFacts>(c.control->link());
+             c.variables = std::make_unique<SystemVariables>(*c.session, c.file.options,
+                                                             *c.identity, *c.facts);
              c.trustedHosts = std::make_unique<platform::TrustedHostsFile>(
                  platform::trustFilePath(c.folders.certs));
              c.driver->setCertificateTrust(c.trustedHosts.get());
@@ -178,6 +197,9 @@ int MainWindow::create() {
                                                    display::ViewOptions::load(c.file.options),
                                                    display::kFallbackCell, this);
              view_->setFocusPolicy(Qt::NoFocus);
+             statusBar_ = new display::qt::StatusBar(
+                 QString::fromStdString(view_->options().trueTypeFace), view_->cellSize(), this);
+             applyColors();
              if (qEnvironmentVariableIsSet("CEDAR_TIMING")) {
                  firstScreenPending_ = true;
                  view_->installEventFilter(this);
@@ -336,23 +358,21 @@ bool MainWindow::loadCountry() {
                    " of 256 values.\nYou may need to re-install Cedar.");
         return false;
     }
-    loadCountryText(c.countryText, CountryMode::Keyboard, selection, c.session->codePages);
     return true;
 }
 
 bool MainWindow::loadKeyboardMap() {
     AppCore& c = *core_;
-    FolderLayoutSource source(c.folders.keyData, c.programData);
-    std::string name = c.file.options.text(sessionfile::Field::EditKeyboard);
-    if (name.empty()) name = std::string(keys::defaultLayoutName(keys::LayoutType::Keyboard));
-    keys::LayoutLoadOptions options;
-    options.additionalKeys = c.settings.additionalKeys != 0;
-    const auto outcome = keys::loadLayoutByName(c.keyboardMap, name, source, options);
-    for (const auto& m : outcome.messages)
+    const auto load = keys::qt::loadSessionKeyboard(
+        {c.folders.appData, c.programData, c.folders.keyData},
+        c.file.options.text(sessionfile::Field::EditKeyboard),
+        c.file.options.text(sessionfile::Field::Keyboard), c.settings.additionalKeys != 0,
+        c.session->codePages, c.keyboardMap);
+    for (const auto& m : load.messages)
         askNow(this, m.title, m.text);
-    if (!outcome.loaded) return false;
-    if (outcome.newFileName) {
-        c.file.options.setText(sessionfile::Field::EditKeyboard, *outcome.newFileName);
+    if (!load.countryFileFound || !load.mapLoaded) return false;
+    if (load.newKeyboardFileName) {
+        c.file.options.setText(sessionfile::Field::EditKeyboard, *load.newKeyboardFileName);
         c.store->save(c.file, sessionfile::SaveMode::Save, true);
     }
     return true;

@@ -11,15 +11,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <span>
 
 #include "app/message_boxes.h"
-#include "app/qt_key_router.h"
 #include "app/session_dialog_flow.h"
 #include "host/qt/certificate_trust_dialog.h"
 #include "platform/files.h"
 #include "screen/code_pages.h"
 #include "screen/session_status.h"
+#include "session/status_view.h"
 
 namespace cedar::app {
 
@@ -61,10 +62,6 @@ MainWindow::MainWindow(std::unique_ptr<AppCore> core) : core_(std::move(core)) {
     setWindowTitle(kInitialTitle);
     setAttribute(Qt::WA_InputMethodEnabled, false);  // dead keys arrive composed by the system
     setFocusPolicy(Qt::StrongFocus);
-    // The bands around the terminal area take the screen's background.
-    QPalette band = palette();
-    band.setColor(QPalette::Window, Qt::black);
-    setPalette(band);
     setAutoFillBackground(true);
     fitTimer_.setSingleShot(true);
     fitTimer_.setInterval(kFitDelayMs);
@@ -105,36 +102,25 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     });
 }
 
-void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (!created_ || !core_->driver) return;
-    const auto words = keyWordsFor(*event, core_->keyboardMap);
-    if (words.empty()) {
-        QWidget::keyPressEvent(event);
-        return;
+bool MainWindow::event(QEvent* event) {
+    // Keys (Tab included), shortcuts, the wheel and focus go to the keyboard
+    // first, so that the keyboard map, not Qt's focus chain, has them.
+    if (created_ && core_->keyInput) {
+        const auto type = event->type();
+        if (type == QEvent::FocusIn) QWidget::event(event);
+        if (core_->keyInput->handleEvent(event)) {
+            if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::Wheel) {
+                refreshScreen();
+                refreshStatus();
+            }
+            return true;
+        }
     }
-    for (const keys::KeyWord word : words)
-        performKey(word);
-    event->accept();
-}
-
-void MainWindow::keyReleaseEvent(QKeyEvent* event) {
-    event->accept();
+    return QWidget::event(event);
 }
 
 bool MainWindow::focusNextPrevChild(bool) {
     return false;  // Tab and Backtab are the terminal's keys
-}
-
-bool MainWindow::performKey(keys::KeyWord word) {
-    const auto outcome = core_->keyboard->performKey(word, keys::KeySource::Keyboard);
-    refreshScreen();
-    statusChanged();
-    return outcome != keys::KeyOutcome::Refused;
-}
-
-void MainWindow::wheelEvent(QWheelEvent* event) {
-    // The wheel runs macro statements; without a macro system it scrolls nothing.
-    event->accept();
 }
 
 void MainWindow::focusInEvent(QFocusEvent* event) {
@@ -255,6 +241,12 @@ void MainWindow::fitFontToWindow() {
                        layout.terminalHeight);
     statusArea_ = QRect(layout.statusBar.x, layout.statusBar.y, layout.statusBar.width,
                         layout.statusBar.height);
+    if (statusBar_) {
+        statusBar_->setCellSize(cell);
+        statusBar_->setLeftOffset(layout.terminal.x);
+        statusBar_->setGeometry(statusArea_);
+        refreshStatus();
+    }
 }
 
 void MainWindow::fitWindowToFont() {
@@ -429,8 +421,62 @@ void MainWindow::connected(const ConnectionInfo& info) {
 }
 
 void MainWindow::repaintStatusLine() {
-    // The status line under the screen comes with its own widget; until then
-    // the status shows in the title.
+    refreshStatus();
+}
+
+void MainWindow::refreshStatus() {
+    if (!statusBar_ || !core_->variables) return;
+    AppCore& c = *core_;
+    c.facts->cell = {view_->cellSize().width, view_->cellSize().height};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    StatusExtras extras;
+    extras.capsLock = c.keyInput && c.keyInput->capsLockOn();
+    extras.byteFormat = static_cast<display::BigNumberFormat>(c.settings.bigNumberFormat);
+    const auto inputs = statusInputsOf(*c.variables, driverStatusOf(*c.driver), extras, local);
+    statusBar_->setLine(display::composeStatusLine(inputs), inputs.width);
+}
+
+void MainWindow::applyColors() {
+    const auto colors = display::SessionColors::load(core_->file.options);
+    const auto palette = colors.palette();
+    auto qcolor = [&](int index) {
+        const auto rgb = palette[static_cast<std::size_t>(index) % palette.size()];
+        return QColor(rgb.r, rgb.g, rgb.b);
+    };
+    constexpr int kStatusBarItem = 21;
+    constexpr int kScreenBorderItem = 24;
+    statusBar_->setColors(qcolor(colors.foreground[kStatusBarItem]),
+                          qcolor(colors.background[kStatusBarItem]));
+    statusBar_->setFullPaint(core_->settings.statusBarFullPaint != 0);
+    // The bands around the terminal area: the "Screen Border" colour.
+    QPalette band = this->palette();
+    band.setColor(QPalette::Window, qcolor(colors.foreground[kScreenBorderItem]));
+    setPalette(band);
+}
+
+void MainWindow::shiftStateChanged(int column) {
+    if (core_->facts) core_->facts->shift = column;
+    refreshStatus();
+}
+
+void MainWindow::playErrorSound() {
+    QApplication::beep();
+}
+
+void MainWindow::information(std::string_view text, std::string_view title) {
+    askLater(this, std::string(title), std::string(text), MessageIcon::Information, BoxButtons::Ok,
+             [](BoxAnswer) {});
+}
+
+bool MainWindow::askYesNo(std::string_view text, std::string_view title) {
+    return askNow(this, std::string(title), std::string(text), MessageIcon::Question,
+                  BoxButtons::YesNo) == BoxAnswer::Yes;
+}
+
+void MainWindow::macrosUnavailable() {
+    information("Macros are not available in this version of Cedar TN3270.", "Cedar TN3270");
 }
 
 void MainWindow::edit(keys::Edit, bool) {}
@@ -438,11 +484,11 @@ void MainWindow::edit(keys::Edit, bool) {}
 void MainWindow::oper(std::uint8_t) {}
 
 std::string MainWindow::titleText() const {
-    // "Cedar TN3270 &WINDOWID - &HOSTNAME" with the session's values.
-    const int index = core_->identity ? core_->identity->index() : 0;
-    const std::string id(1, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[index % 36]);
-    std::string host = core_->file.options.text(sessionfile::Field::HostName);
-    return "Cedar TN3270 " + id + " - " + host;
+    if (!core_->variables) return "Cedar 3270 Terminal Emulator";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return windowTitleOf(*core_->variables, local);
 }
 
 }  // namespace cedar::app

@@ -14,6 +14,7 @@
 #include "app/app_core.h"
 #include "app/qt_scheduler.h"
 #include "display/cell_size.h"
+#include "display/qt/status_bar.h"
 #include "display/qt/terminal_view.h"
 #include "keyboard/keyboard_services.h"
 #include "screen/presentation_space.h"
@@ -27,6 +28,7 @@ class MainWindow : public QWidget,
                    private LinkUi,
                    private ScreenListener,
                    private keys::KeyboardUi,
+                   private keys::KeyInputUi,
                    private keys::DeferredKeyFunctions {
   public:
     explicit MainWindow(std::unique_ptr<AppCore> core);
@@ -45,9 +47,7 @@ class MainWindow : public QWidget,
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,8 +89,13 @@ class MainWindow : public QWidget,
     void cursorMoved() override;
     void sizeChanged(SizeMode oldMode, SizeMode newMode) override;
     void invalidateAll() override;
-    // KeyboardUi
+    // KeyboardUi and KeyInputUi
     void repaintStatusLine() override;
+    void shiftStateChanged(int column) override;
+    void playErrorSound() override;
+    void information(std::string_view text, std::string_view title) override;
+    bool askYesNo(std::string_view text, std::string_view title) override;
+    void macrosUnavailable() override;
     // DeferredKeyFunctions: Undo's partner functions that need the
     // clipboard, selection or find come later; operator functions and
     // macro keys are reported in the status text.
@@ -107,13 +112,16 @@ class MainWindow : public QWidget,
     display::WindowMetrics windowMetrics() const;
     display::LayoutRequest layoutRequest(bool sizeWindowToFont) const;
     void sessionDialogDone(bool connect, const std::string& sessionFile);
-    bool performKey(keys::KeyWord word);
+    // The status line recomposed (only changed columns repaint) and the colours.
+    void refreshStatus();
+    void applyColors();
     bool hostScreenShown() const;
     std::string titleText() const;
 
     std::unique_ptr<AppCore> core_;
     QtScheduler scheduler_;
     display::qt::TerminalView* view_ = nullptr;
+    display::qt::StatusBar* statusBar_ = nullptr;
     QTimer fitTimer_;   // the fit 200 ms after the last resize
     QRect statusArea_;  // where the status line goes, under the screen
     bool created_ = false;
