@@ -200,6 +200,8 @@ int MainWindow::create() {
              statusBar_ = new display::qt::StatusBar(
                  QString::fromStdString(view_->options().trueTypeFace), view_->cellSize(), this);
              applyColors();
+             statusBar_->setTlsInfoHandler([this] { showTlsInformation(); });
+             statusBar_->setClickHandler([this] { ignoreNextClick_ = false; });
              if (qEnvironmentVariableIsSet("CEDAR_TIMING")) {
                  firstScreenPending_ = true;
                  view_->installEventFilter(this);

@@ -16,8 +16,10 @@
 
 #include "app/message_boxes.h"
 #include "app/session_dialog_flow.h"
+#include "display/qt/tls_info_dialog.h"
 #include "host/qt/certificate_trust_dialog.h"
 #include "platform/files.h"
+#include "platform/tls_library.h"
 #include "screen/code_pages.h"
 #include "screen/session_status.h"
 #include "session/status_view.h"
@@ -454,6 +456,24 @@ void MainWindow::applyColors() {
     QPalette band = this->palette();
     band.setColor(QPalette::Window, qcolor(colors.foreground[kScreenBorderItem]));
     setPalette(band);
+}
+
+void MainWindow::showTlsInformation() {
+    display::qt::TlsInfoDialog dialog(
+        [this] {
+            const AppCore& c = *core_;
+            display::TlsInformation t;
+            t.libraryVersion = platform::tlsLibraryVersion();
+            t.connection = c.control->link().info();
+            t.port = static_cast<int>(c.file.options.number(sessionfile::Field::Port));
+            // The certificate files and checks of the host entry in force.
+            if (const auto* e = c.hosts.find(c.file.options.text(sessionfile::Field::HostName)))
+                t.security = {e->caCert, e->clientCert, e->clientKey, e->validateHostCert,
+                              e->domainMustMatchHost};
+            return t;
+        },
+        this);
+    dialog.exec();
 }
 
 void MainWindow::shiftStateChanged(int column) {

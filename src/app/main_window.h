@@ -115,6 +115,8 @@ class MainWindow : public QWidget,
     // The status line recomposed (only changed columns repaint) and the colours.
     void refreshStatus();
     void applyColors();
+    // The "TLS and Server Certificate Information" dialog of the connection.
+    void showTlsInformation();
     bool hostScreenShown() const;
     std::string titleText() const;
 
