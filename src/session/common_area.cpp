@@ -101,10 +101,12 @@ ClaimResult claim(CommonArea& area, char requested, std::uint32_t owner,
     const int wanted = requested == 0 ? kNoIndex : indexOfId(requested);
     if (wanted != kNoIndex && area.owner(wanted) == 0) take(wanted);
     for (int i = 0; i < kSlotCount; ++i) {
+        // A slot is counted before it is taken here, so a session that got
+        // the first free id counts only the others; one that got its /I id
+        // counts itself too.
+        if (area.owner(i) != 0 && area.sessionFile(i) == stored) ++r.sameFileCount;
         if (r.index == kNoIndex && area.owner(i) == 0) take(i);
-        const std::uint32_t o = area.owner(i);
-        r.owners[static_cast<std::size_t>(i)] = o;
-        if (o != 0 && area.sessionFile(i) == stored) ++r.sameFileCount;
+        r.owners[static_cast<std::size_t>(i)] = area.owner(i);
     }
     return r;
 }

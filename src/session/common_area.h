@@ -66,7 +66,8 @@ class CommonArea {
 
 struct ClaimResult {
     int index = kNoIndex;  // kNoIndex: all ids are in use
-    // Running sessions with the same session file, the new one included.
+    // Other running sessions with the same session file; the new one too
+    // when it got the id it asked for. Non-zero: its window cascades.
     int sameFileCount = 0;
     OwnerTable owners{};
 };

@@ -25,8 +25,11 @@ ProgramRun::~ProgramRun() {
 
 bool ProgramRun::start(const std::vector<std::string>& args,
                        const std::vector<std::string>& environment) {
-    std::vector<std::string> argv = {"env", "HOME=" + home_, "CEDAR_MESSAGE_BOXES=1",
-                                     "XDG_RUNTIME_DIR=" + home_};
+    std::vector<std::string> argv = {
+        "env", "HOME=" + home_, "CEDAR_MESSAGE_BOXES=1", "XDG_RUNTIME_DIR=" + home_,
+        // Sessions of a test of their own: ids
+        // start at A whatever else runs.
+        "CEDAR_SESSION_GROUP=" + std::filesystem::path(home_).filename().string()};
     argv.insert(argv.end(), environment.begin(), environment.end());
     argv.push_back(program_);
     argv.insert(argv.end(), args.begin(), args.end());

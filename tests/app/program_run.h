@@ -28,6 +28,7 @@ class ProgramRun {
     // What it wrote to standard error (and output) so far.
     std::string output() const;
     bool running() const;
+    pid_t pid() const { return pid_; }
 
   private:
     std::string program_;

@@ -99,15 +99,15 @@ class Sessions : public ::testing::Test {
 };
 
 TEST_F(Sessions, IdsAreClaimedInOrderAndAKilledSessionFreesItsId) {
-    EXPECT_EQ(start(), "claimed A 1");
-    EXPECT_EQ(start(), "claimed B 2");
-    EXPECT_EQ(start("-", "other.ses"), "claimed C 1");
-    EXPECT_EQ(start("B"), "claimed D 3");  // B is held: the first free id
+    EXPECT_EQ(start(), "claimed A 0");
+    EXPECT_EQ(start(), "claimed B 1");
+    EXPECT_EQ(start("-", "other.ses"), "claimed C 0");
+    EXPECT_EQ(start("B"), "claimed D 2");  // B is held: the first free id
     EXPECT_EQ(start("x"), "claimed X 4");
     ::kill(sessions_[1]->pid(), SIGKILL);
     sessions_[1]->end(LineProcess::Clock::now() + 5s);
     // B's slot still names the dead process, but nobody holds its lock.
-    EXPECT_EQ(start(), "claimed B 4");
+    EXPECT_EQ(start(), "claimed B 3");
     EXPECT_EQ(cedarmac({"/W"}).out, "Active List - ABCDX\n");
 }
 

@@ -129,20 +129,21 @@ TEST(CommonAreaClaim, FullBlockGivesNoIdAndChangesNothing) {
     EXPECT_EQ(b.bytes, before);
 }
 
-TEST(CommonAreaClaim, CountsSessionsOfTheSameFileIncludingItself) {
+TEST(CommonAreaClaim, CountsOtherSessionsOfTheSameFile) {
     Block b;
     int next = 1;
     auto start = [&](const char* file, char id = 0) {
         return claim(b.view, id, static_cast<std::uint32_t>(next++), file);
     };
-    EXPECT_EQ(start("tso.ses").sameFileCount, 1);
-    EXPECT_EQ(start("cics.ses").sameFileCount, 1);
+    EXPECT_EQ(start("tso.ses").sameFileCount, 0);
+    EXPECT_EQ(start("cics.ses").sameFileCount, 0);
     EXPECT_EQ(start("tso.ses", 'Q').sameFileCount, 2);  // the requested slot counts too
-    EXPECT_EQ(start("tso.ses").sameFileCount, 3);
+    EXPECT_EQ(start("cics.ses", 'R').sameFileCount, 2);
+    EXPECT_EQ(start("tso.ses").sameFileCount, 2);
     release(b.view, 0);
     const ClaimResult r = start("tso.ses");
     EXPECT_EQ(r.index, 0);
-    EXPECT_EQ(r.sameFileCount, 3);
+    EXPECT_EQ(r.sameFileCount, 2);
     EXPECT_EQ(b.view.sessionFile(1), "cics.ses");
 }
 
