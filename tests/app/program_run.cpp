@@ -1,5 +1,6 @@
 #include "program_run.h"
 
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,16 @@ ProgramRun::ProgramRun(std::string program, std::string home)
 
 ProgramRun::~ProgramRun() {
     if (pid_ > 0) stopProcess(pid_, std::chrono::milliseconds(2000));
+    removeSessionGroup(fs::path(home_).filename().string());
+}
+
+void removeSessionGroup(const std::string& group) {
+    if (group.empty()) return;
+    const std::string uid = std::to_string(::getuid());
+    ::shm_unlink(("/cedar-tn3270-" + uid + "-" + group).c_str());
+    std::error_code ec;
+    fs::remove_all("/run/user/" + uid + "/cedar-tn3270/" + group, ec);
+    fs::remove_all("/tmp/cedar-tn3270-" + uid + "/" + group, ec);
 }
 
 bool ProgramRun::start(const std::vector<std::string>& args,

@@ -37,6 +37,10 @@ class ProgramRun {
     pid_t pid_ = -1;
 };
 
+// Removes the common area (shared memory and runtime folder) of the session
+// group `group`, once no session of it runs.
+void removeSessionGroup(const std::string& group);
+
 // A fresh folder under /tmp, removed with its contents at the end of the object.
 class TempFolder {
   public:

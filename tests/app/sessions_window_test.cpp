@@ -41,6 +41,8 @@ class SessionsWindowTest : public ::testing::Test {
             if (p->running()) ::kill(p->pid(), SIGKILL);
         for (auto& p : programs_)
             p->wait(5s);
+        programs_.clear();
+        test::removeSessionGroup(group_.substr(group_.find('=') + 1));
     }
 
     // Starts a session on a host of its own; `args` go first.
