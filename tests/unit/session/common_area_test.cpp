@@ -157,7 +157,7 @@ TEST(CommonAreaClaim, ReleaseFreesTheIdForTheNextStart) {
     EXPECT_EQ(claim(b.view, 0, 14, "a").index, 1);
 }
 
-OwnerTable table(std::initializer_list<int> held) {
+OwnerTable table(const std::vector<int>& held) {
     OwnerTable t{};
     for (int i : held)
         t[static_cast<std::size_t>(i)] = 500 + static_cast<std::uint32_t>(i);
@@ -187,7 +187,7 @@ TEST(CommonAreaWindowList, TitlesWhenShownAreCut) {
 
 TEST(CommonAreaSwitching, NextAndPreviousWrap) {
     struct Case {
-        std::initializer_list<int> held;
+        std::vector<int> held;
         int own;
         bool forward;
         std::optional<int> expected;
