@@ -15,6 +15,7 @@
 #include "keyboard/layout_file.h"
 #include "keyboard/qt/keyboard_input.h"
 #include "platform/appdata_files.h"
+#include "platform/common_area_posix.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
 #include "platform/trusted_hosts.h"
@@ -34,15 +35,12 @@
 
 namespace cedar::app {
 
-// The session's id until sessions share a common area: the /I letter, or
-// "A", claimed from nobody and released to nobody.
-class StandInIdentity : public SessionIdentity {
+// No macro system yet: a macro to play is written to standard error
+// ("macro file: NAME", "macro statements: TEXT") and none plays.
+class RequestLoggingMacros : public MacroRunner {
   public:
-    explicit StandInIdentity(int index) : index_(index) {}
-    int index() const override { return index_; }
-
-  private:
-    int index_;
+    bool runFile(const std::string& name) override;
+    void runText(const std::string& text) override;
 };
 
 // "A".."Z", "0".."9": the index of an id letter, or nothing.
@@ -73,8 +71,11 @@ struct AppCore {
     std::string countryText;
     keys::LayoutBlock keyboardMap{keys::LayoutType::Keyboard};
 
-    std::unique_ptr<StandInIdentity> identity;
-    MacroRunner macros;  // no macro system yet: every request reports none
+    // The id among the running sessions, and the socket other processes post
+    // requests to.
+    std::unique_ptr<platform::SharedSessionIdentity> identity;
+    std::unique_ptr<platform::RequestSocket> requests;
+    RequestLoggingMacros macros;
     TcpConnector connector;
     std::unique_ptr<platform::TrustedHostsFile> trustedHosts;  // certificates trusted once
     std::unique_ptr<platform::FolderTraceSink> traceSink;

@@ -119,14 +119,7 @@ int MainWindow::create() {
              return loadCountry();
          }},
         {"keyboard map", [&] { return loadKeyboardMap(); }},
-        {"session id",
-         [&] {
-             // The /I letter, or A; until sessions share a common area
-             // nobody else holds one.
-             const int index = sessionIndexOf(c.line.value(Opt::Id)).value_or(0);
-             c.identity = std::make_unique<StandInIdentity>(index);
-             return true;
-         }},
+        {"session id", [&] { return claimSessionId(); }},
         {"connection and driver",
          [&] {
              const auto& hosts = c.hosts;

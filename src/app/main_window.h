@@ -67,6 +67,9 @@ class MainWindow : public QWidget,
     void keepCommandLineChoices();
     bool loadCountry();
     bool loadKeyboardMap();
+    // The id among the running sessions and the request socket (session_id.cpp).
+    bool claimSessionId();
+    void readSessionRequests();
     void buildSession();
     void checkSavedPosition();
 

@@ -1,5 +1,6 @@
 #include "program_run.h"
 
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,12 +22,25 @@ ProgramRun::ProgramRun(std::string program, std::string home)
 
 ProgramRun::~ProgramRun() {
     if (pid_ > 0) stopProcess(pid_, std::chrono::milliseconds(2000));
+    removeSessionGroup(fs::path(home_).filename().string());
+}
+
+void removeSessionGroup(const std::string& group) {
+    if (group.empty()) return;
+    const std::string uid = std::to_string(::getuid());
+    ::shm_unlink(("/cedar-tn3270-" + uid + "-" + group).c_str());
+    std::error_code ec;
+    fs::remove_all("/run/user/" + uid + "/cedar-tn3270/" + group, ec);
+    fs::remove_all("/tmp/cedar-tn3270-" + uid + "/" + group, ec);
 }
 
 bool ProgramRun::start(const std::vector<std::string>& args,
                        const std::vector<std::string>& environment) {
-    std::vector<std::string> argv = {"env", "HOME=" + home_, "CEDAR_MESSAGE_BOXES=1",
-                                     "XDG_RUNTIME_DIR=" + home_};
+    std::vector<std::string> argv = {
+        "env", "HOME=" + home_, "CEDAR_MESSAGE_BOXES=1", "XDG_RUNTIME_DIR=" + home_,
+        // Sessions of a test of their own: ids
+        // start at A whatever else runs.
+        "CEDAR_SESSION_GROUP=" + std::filesystem::path(home_).filename().string()};
     argv.insert(argv.end(), environment.begin(), environment.end());
     argv.push_back(program_);
     argv.insert(argv.end(), args.begin(), args.end());

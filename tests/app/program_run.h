@@ -28,6 +28,7 @@ class ProgramRun {
     // What it wrote to standard error (and output) so far.
     std::string output() const;
     bool running() const;
+    pid_t pid() const { return pid_; }
 
   private:
     std::string program_;
@@ -35,6 +36,10 @@ class ProgramRun {
     std::string outputPath_;
     pid_t pid_ = -1;
 };
+
+// Removes the common area (shared memory and runtime folder) of the session
+// group `group`, once no session of it runs.
+void removeSessionGroup(const std::string& group);
 
 // A fresh folder under /tmp, removed with its contents at the end of the object.
 class TempFolder {
