@@ -43,9 +43,6 @@ class RequestLoggingMacros : public MacroRunner {
     void runText(const std::string& text) override;
 };
 
-// "A".."Z", "0".."9": the index of an id letter, or nothing.
-std::optional<int> sessionIndexOf(const std::string& letter);
-
 struct AppCore {
     CommandLine line;
     bool commandLineValid = true;

@@ -24,7 +24,6 @@ namespace cedar::app {
 namespace {
 
 constexpr int kNoSessionFileExit = 8;
-constexpr const char* kIdLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 std::span<const std::uint8_t> bytesOf(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -51,14 +50,6 @@ class FolderLayoutSource : public keys::LayoutFileSource {
 };
 
 }  // namespace
-
-std::optional<int> sessionIndexOf(const std::string& letter) {
-    if (letter.size() != 1) return std::nullopt;
-    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
-    const char* at = std::strchr(kIdLetters, c);
-    if (c == '\0' || at == nullptr) return std::nullopt;
-    return static_cast<int>(at - kIdLetters);
-}
 
 std::unique_ptr<AppCore> coreFromArguments(const std::vector<std::string>& args,
                                            const std::string& programData) {
@@ -133,7 +124,7 @@ int MainWindow::create() {
                  static_cast<LinkUi*>(this));
              // The session's trace file ("sessionA.trc" in the AppData
              // folder), started at once with /T.
-             const char id = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[c.identity->index() % 36];
+             const char id = area::idOfIndex(c.identity->index());
              c.traceSink = std::make_unique<platform::FolderTraceSink>(c.folders.appData);
              c.trace = std::make_unique<Trace>(*c.traceSink, c.traceClock, id);
              c.control->link().setTrace(c.trace.get());
