@@ -35,9 +35,10 @@ void appendLiteral(std::string& out, std::string_view literal, const std::tm& lo
 
 }  // namespace
 
-std::optional<std::string> timeField(char spec, const std::tm& localTime) {
-    if (spec == '\0' || kTimeConversions.find(spec) == std::string_view::npos) return std::nullopt;
-    const std::array<char, 3> format = {'%', spec, '\0'};
+std::optional<std::string> timeField(char conversion, const std::tm& localTime) {
+    if (conversion == '\0' || kTimeConversions.find(conversion) == std::string_view::npos)
+        return std::nullopt;
+    const std::array<char, 3> format = {'%', conversion, '\0'};
     std::array<char, 128> buffer{};
     const std::size_t n = std::strftime(buffer.data(), buffer.size(), format.data(), &localTime);
     return std::string(buffer.data(), n);

@@ -35,8 +35,8 @@ using TemplateLookup = std::function<std::optional<MacroValue>(std::string_view 
 std::string expandTemplate(std::string_view text, const TemplateLookup& lookup,
                            const std::tm& localTime, const ScannerOptions& scanner = {});
 
-// One time field ("%H", "%d", ...) of `localTime`; nothing when `spec` is not
+// One time field ("%H", "%d", ...) of `localTime`; nothing when `conversion` is not
 // a conversion strftime knows.
-std::optional<std::string> timeField(char spec, const std::tm& localTime);
+std::optional<std::string> timeField(char conversion, const std::tm& localTime);
 
 }  // namespace cedar::display
