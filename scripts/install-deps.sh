@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need (as root, or
-# through sudo). Only what is missing is installed.
+# through sudo). Only what is missing is installed. libxkbcommon0 and
+# xkb-data are read by tools/gen_country_lst.py (the keyboard tables).
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -11,6 +12,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   s3270 openssl libssl-dev stunnel4 hercules
   qt6-base-dev fonts-3270 xvfb xauth xdotool openbox wmctrl
+  libxkbcommon0 xkb-data
 )
 
 missing=()
