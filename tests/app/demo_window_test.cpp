@@ -62,9 +62,8 @@ int startDemoHost(pid_t& pid, const std::string& log) {
 TEST(DemoWindow, LogonPanelShowsAndALogonTypedWithRealKeysReachesTheMenu) {
     CEDAR_REQUIRE_ORACLE(XDesktop::available(),
                          "an X display (xvfb-run), openbox, xdotool, wmctrl");
-    XDesktop desktop;
     std::string error;
-    ASSERT_TRUE(desktop.start(error)) << error;
+    ASSERT_TRUE(XDesktop::startShared(error)) << error;
     TempFolder home;
     pid_t demo = -1;
     const int port = startDemoHost(demo, home.path() + "/demo.log");

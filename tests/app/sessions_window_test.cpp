@@ -30,10 +30,8 @@ class SessionsWindowTest : public ::testing::Test {
     void SetUp() override {
         CEDAR_REQUIRE_ORACLE(XDesktop::available(),
                              "an X display (xvfb-run), openbox, xdotool, wmctrl");
-        static XDesktop desktop;
-        static std::string error;
-        static const bool started = desktop.start(error);
-        ASSERT_TRUE(started) << error;
+        std::string error;
+        ASSERT_TRUE(XDesktop::startShared(error)) << error;
         group_ = "CEDAR_SESSION_GROUP=windows-" + std::to_string(::getpid());
     }
     void TearDown() override {

@@ -63,11 +63,8 @@ class WindowTest : public ::testing::Test {
     void SetUp() override {
         CEDAR_REQUIRE_ORACLE(XDesktop::available(),
                              "an X display (xvfb-run), openbox, xdotool, wmctrl");
-        // One window manager for every test of the binary (X has one).
-        static XDesktop desktop;
-        static std::string error;
-        static const bool started = desktop.start(error);
-        ASSERT_TRUE(started) << error;
+        std::string error;
+        ASSERT_TRUE(XDesktop::startShared(error)) << error;
     }
 
     // The user's own folder before the first start: the shipped session

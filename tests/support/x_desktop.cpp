@@ -61,6 +61,14 @@ bool XDesktop::start(std::string& error) {
     return false;
 }
 
+bool XDesktop::startShared(std::string& error) {
+    static XDesktop desktop;
+    static std::string startError;
+    static const bool started = desktop.start(startError);
+    error = startError;
+    return started;
+}
+
 std::optional<std::string> XDesktop::run(const std::vector<std::string>& argv,
                                          std::chrono::milliseconds limit,
                                          const std::function<void()>& pump) {

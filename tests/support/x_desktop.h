@@ -32,6 +32,9 @@ class XDesktop {
     static bool available();
     // Starts openbox and waits until it manages the display; false with `error`.
     bool start(std::string& error);
+    // One window manager for the whole test program (an X display has one),
+    // started by the first call; false with `error` when it could not start.
+    static bool startShared(std::string& error);
 
     // Runs an X tool to its end (at most `limit`) and returns its standard
     // output; nothing when it failed. `pump` runs meanwhile (a test that
