@@ -98,6 +98,32 @@ SharedArea::~SharedArea() {
     if (shm_ >= 0) ::close(shm_);
 }
 
+int openUserBlock(const std::string& suffix, std::size_t size, std::string& error) {
+    std::string name = "/cedar-tn3270-" + std::to_string(::getuid());
+    if (const std::string g = group(); !g.empty()) name += "-" + g;
+    name += suffix;
+    const int fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        error = "cannot open the common area: " + std::string(std::strerror(errno));
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    if (st.st_uid != ::getuid() || (st.st_mode & 0077) != 0) {
+        error = "the common area belongs to someone else";
+        ::close(fd);
+        return -1;
+    }
+    // A new block is zero-filled; ftruncate only ever grows it here.
+    if (static_cast<std::size_t>(st.st_size) < size &&
+        ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        error = "cannot size the common area: " + std::string(std::strerror(errno));
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 std::unique_ptr<SharedArea> SharedArea::open(std::string& error) {
     const auto folder = sessionRuntimeFolder(error);
     if (!folder) return nullptr;
@@ -108,24 +134,8 @@ std::unique_ptr<SharedArea> SharedArea::open(std::string& error) {
         error = "cannot open the common area's lock: " + std::string(std::strerror(errno));
         return nullptr;
     }
-    std::string name = "/cedar-tn3270-" + std::to_string(::getuid());
-    if (const std::string g = group(); !g.empty()) name += "-" + g;
-    a->shm_ = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    struct stat st {};
-    if (a->shm_ < 0 || ::fstat(a->shm_, &st) != 0) {
-        error = "cannot open the common area: " + std::string(std::strerror(errno));
-        return nullptr;
-    }
-    if (st.st_uid != ::getuid() || (st.st_mode & 0077) != 0) {
-        error = "the common area belongs to someone else";
-        return nullptr;
-    }
-    // A new block is zero-filled; ftruncate only ever grows it here.
-    if (static_cast<std::size_t>(st.st_size) < area::kAreaSize &&
-        ::ftruncate(a->shm_, static_cast<off_t>(area::kAreaSize)) != 0) {
-        error = "cannot size the common area: " + std::string(std::strerror(errno));
-        return nullptr;
-    }
+    a->shm_ = openUserBlock("", area::kAreaSize, error);
+    if (a->shm_ < 0) return nullptr;
     return a;
 }
 

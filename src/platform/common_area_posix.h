@@ -26,6 +26,12 @@ namespace cedar::platform {
 // to someone else, is refused (nothing, and `error` says why).
 std::optional<std::string> sessionRuntimeFolder(std::string& error);
 
+// Opens (creating zero-filled when missing) a shared block of this user and
+// session group, `suffix` telling the blocks apart, and makes it at least
+// `size` bytes long; a block that belongs to someone else or that others may
+// read is refused. The descriptor, or -1 with `error` saying why.
+int openUserBlock(const std::string& suffix, std::size_t size, std::string& error);
+
 // A request as it travels on a session's socket.
 struct PostedRequest {
     int code = 0;

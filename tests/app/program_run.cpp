@@ -29,6 +29,7 @@ void removeSessionGroup(const std::string& group) {
     if (group.empty()) return;
     const std::string uid = std::to_string(::getuid());
     ::shm_unlink(("/cedar-tn3270-" + uid + "-" + group).c_str());
+    ::shm_unlink(("/cedar-tn3270-" + uid + "-" + group + "-titles").c_str());
     std::error_code ec;
     fs::remove_all("/run/user/" + uid + "/cedar-tn3270/" + group, ec);
     fs::remove_all("/tmp/cedar-tn3270-" + uid + "/" + group, ec);

@@ -2,7 +2,9 @@
 // (argument 1: the requested id character or "-", argument 2: the session
 // file name), prints "claimed X" (or "no id"), then prints every request it
 // receives as "request <code> <parameter> <text>" until it is ended by
-// REQ_SHUTDOWN, a signal, or its standard input closing.
+// REQ_SHUTDOWN, a signal, or its standard input closing. Like a real
+// session it publishes its window title ("fake X") in the title block, and
+// marks its "window" minimized or not as the window requests ask.
 #include <poll.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "platform/common_area_posix.h"
+#include "platform/window_titles_posix.h"
 
 using namespace cedar;
 
@@ -27,6 +30,11 @@ int main(int argc, char** argv) {
         std::printf("error %s\n", error.c_str());
         return 2;
     }
+    auto titles = platform::SharedWindowTitles::open(area->folder(), error);
+    if (!titles) {
+        std::printf("error %s\n", error.c_str());
+        return 2;
+    }
     platform::SharedSessionIdentity identity(std::move(area));
     const auto claim = identity.claim(requested, file);
     if (claim.index == area::kNoIndex) {
@@ -34,6 +42,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         return 1;
     }
+    const std::string title = std::string("fake ") + area::idOfIndex(claim.index);
+    titles->publish(claim.index, title, false);
     std::printf("claimed %c %d\n", area::idOfIndex(claim.index), claim.sameFileCount);
     std::fflush(stdout);
     for (;;) {
@@ -48,6 +58,9 @@ int main(int argc, char** argv) {
                         static_cast<unsigned long long>(r->parameter), r->text.c_str());
             std::fflush(stdout);
             if (r->code == request::kShutdown) return 0;
+            if (r->code == request::kMinimizeWindow || r->code == request::kRestoreWindow ||
+                r->code == request::kActivateWindow)
+                titles->publish(claim.index, title, r->code == request::kMinimizeWindow);
         }
     }
     return 0;

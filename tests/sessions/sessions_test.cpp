@@ -1,9 +1,11 @@
 // Sessions side by side, with real processes: light fake sessions claim ids
 // in a common area of their own (CEDAR_SESSION_GROUP), and cedarmac lists
 // them and hands them requests.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,8 +17,10 @@
 
 #include "line_process.h"
 #include "platform/common_area_posix.h"
+#include "platform/window_titles_posix.h"
 #include "session/common_area.h"
 #include "session/driver_interfaces.h"
+#include "session/session_windows.h"
 
 namespace cedar {
 namespace {
@@ -43,6 +47,8 @@ class Sessions : public ::testing::Test {
         if (auto folder = platform::sessionRuntimeFolder(error))
             std::filesystem::remove_all(*folder);
         ::shm_unlink(("/cedar-tn3270-" + std::to_string(::getuid()) + "-" + group_).c_str());
+        ::shm_unlink(
+            ("/cedar-tn3270-" + std::to_string(::getuid()) + "-" + group_ + "-titles").c_str());
         ::unsetenv("CEDAR_SESSION_GROUP");
     }
 
@@ -215,6 +221,73 @@ TEST_F(Sessions, QueuedRequestsKeepTheirTexts) {
     EXPECT_EQ(nextRequest(0), "request 410 0 first.mac");
     EXPECT_EQ(nextRequest(0), "request 411 0 Key(\"Enter\")");
     EXPECT_EQ(shared->postMacro(5, false, "x"), platform::SharedArea::PostResult::NotRunning);
+}
+
+}  // namespace
+}  // namespace cedar
+
+namespace cedar {
+namespace {
+
+// The titles and minimized flags each session publishes, as another session
+// reads them for its window list and the visible-session functions.
+TEST_F(Sessions, WindowTitlesAndMinimizedStatesAreSeenByTheOthers) {
+    ASSERT_EQ(start(), "claimed A 0");
+    ASSERT_EQ(start(), "claimed B 1");
+    ASSERT_EQ(start(), "claimed C 2");
+    std::string error;
+    auto shared = platform::SharedArea::open(error);
+    ASSERT_TRUE(shared) << error;
+    auto titles = platform::SharedWindowTitles::open(shared->folder(), error);
+    ASSERT_TRUE(titles) << error;
+    auto owners = shared->owners();
+    ASSERT_TRUE(owners);
+    auto states = titles->read(*owners);
+    ASSERT_TRUE(states);
+    EXPECT_EQ((*states)[0], (area::WindowState{"fake A", false}));
+    EXPECT_EQ((*states)[2], (area::WindowState{"fake C", false}));
+
+    // B is minimized by a request, as MinimizeAll or a switch would post it.
+    ASSERT_TRUE(shared->post((*owners)[1], {request::kMinimizeWindow, 0, {}}));
+    EXPECT_EQ(nextRequest(1), "request 421 0 ");
+    states = titles->read(*owners);
+    ASSERT_TRUE(states);
+    EXPECT_TRUE((*states)[1].minimized);
+    area::OperContext c{*owners, 0, *states, {}, {}};
+    auto plan = area::planSessionOper(area::SessionOper::NextVisibleSession, c);
+    EXPECT_EQ(plan.steps, (std::vector<area::WindowStep>{{2, area::WindowAction::Activate}}));
+    plan = area::planSessionOper(area::SessionOper::NextSession, c);
+    EXPECT_EQ(plan.steps, (std::vector<area::WindowStep>{{1, area::WindowAction::Activate}}));
+
+    // Killed, C leaves its entry behind; a new session on its id publishes
+    // its own, and until then nobody reads the old one as the new one's.
+    const auto oldC = (*owners)[2];
+    ::kill(sessions_[2]->pid(), SIGKILL);
+    sessions_[2]->end(LineProcess::Clock::now() + 5s);
+    owners = shared->owners();
+    ASSERT_TRUE(owners);
+    EXPECT_EQ((*owners)[2], 0u);
+    EXPECT_EQ((*titles->read(*owners))[2], area::WindowState{});
+    area::OwnerTable reused = *owners;
+    reused[2] = oldC + 1;  // another process on the id, not yet published
+    EXPECT_EQ((*titles->read(reused))[2], area::WindowState{});
+    ASSERT_EQ(start(), "claimed C 2");
+    owners = shared->owners();
+    EXPECT_EQ((*titles->read(*owners))[2], (area::WindowState{"fake C", false}));
+}
+
+TEST_F(Sessions, ATitleBlockOthersCanReadIsRefused) {
+    const std::string name =
+        "/cedar-tn3270-" + std::to_string(::getuid()) + "-" + group_ + "-titles";
+    const int fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::fchmod(fd, 0644), 0);
+    ::close(fd);
+    std::string error;
+    auto folder = platform::sessionRuntimeFolder(error);
+    ASSERT_TRUE(folder) << error;
+    EXPECT_EQ(platform::SharedWindowTitles::open(*folder, error), nullptr);
+    EXPECT_EQ(error, "the common area belongs to someone else");
 }
 
 }  // namespace
