@@ -19,6 +19,7 @@
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
 #include "platform/trusted_hosts.h"
+#include "platform/window_titles_posix.h"
 #include "session/command_line.h"
 #include "session/command_line_effects.h"
 #include "session/driver_stores.h"
@@ -72,6 +73,8 @@ struct AppCore {
     // requests to.
     std::unique_ptr<platform::SharedSessionIdentity> identity;
     std::unique_ptr<platform::RequestSocket> requests;
+    std::unique_ptr<platform::SharedWindowTitles> titles;  // every session's title and state
+    int sameFileCount = 0;  // other sessions on the same session file: cascade the window
     RequestLoggingMacros macros;
     TcpConnector connector;
     std::unique_ptr<platform::TrustedHostsFile> trustedHosts;  // certificates trusted once

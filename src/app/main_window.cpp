@@ -181,6 +181,8 @@ void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (created_ && event->type() == QEvent::WindowStateChange)
         core_->file.options.setNumber(sessionfile::Field::WindowState, isMaximized() ? 2 : 0);
+    if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::WindowTitleChange)
+        publishWindowState();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -271,6 +273,8 @@ void MainWindow::checkSavedPosition() {
     if (screen == nullptr) return;
     const QRect area = screen->geometry();
     QPoint at(x, y);
+    // A second window on the same session file comes to rest beside the first.
+    if (core_->sameFileCount > 0) at += QPoint(core_->settings.cascadeX, core_->settings.cascadeY);
     if (!area.contains(at)) {
         // Off every screen: 22 pixels in from the nearest screen's corner.
         at = area.topLeft() + QPoint(22, 22);
@@ -500,8 +504,6 @@ void MainWindow::macrosUnavailable() {
 }
 
 void MainWindow::edit(keys::Edit, bool) {}
-
-void MainWindow::oper(std::uint8_t) {}
 
 std::string MainWindow::titleText() const {
     if (!core_->variables) return "Cedar 3270 Terminal Emulator";

@@ -20,6 +20,7 @@
 #include "screen/presentation_space.h"
 #include "session/driver_interfaces.h"
 #include "session/host_link.h"
+#include "session/session_windows.h"
 
 namespace cedar::app {
 
@@ -70,6 +71,12 @@ class MainWindow : public QWidget,
     // The id among the running sessions and the request socket (session_id.cpp).
     bool claimSessionId();
     void readSessionRequests();
+    // The operator functions on all session windows, and the window requests
+    // other sessions post (session_windows.cpp).
+    void runSessionOper(area::SessionOper oper);
+    bool windowRequest(int code, std::uint64_t parameter);
+    // The title and minimized state in the shared block of window titles.
+    void publishWindowState();
     void buildSession();
     void checkSavedPosition();
 
@@ -100,8 +107,8 @@ class MainWindow : public QWidget,
     bool askYesNo(std::string_view text, std::string_view title) override;
     void macrosUnavailable() override;
     // DeferredKeyFunctions: Undo's partner functions that need the
-    // clipboard, selection or find come later; operator functions and
-    // macro keys are reported in the status text.
+    // clipboard, selection or find come later; of the operator functions,
+    // those on all session windows are here (session_windows.cpp).
     void edit(keys::Edit code, bool selectionExisted) override;
     void oper(std::uint8_t code) override;
 

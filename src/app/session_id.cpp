@@ -32,6 +32,11 @@ bool MainWindow::claimSessionId() {
         askNow(this, "Cedar TN3270 Error", error);
         return false;
     }
+    c.titles = platform::SharedWindowTitles::open(shared->folder(), error);
+    if (!c.titles) {
+        askNow(this, "Cedar TN3270 Error", error);
+        return false;
+    }
     c.identity = std::make_unique<platform::SharedSessionIdentity>(std::move(shared));
     const std::string wanted = c.line.value(Opt::Id);
     const auto claim = c.identity->claim(wanted.size() == 1 ? wanted[0] : 0, c.sessionFile);
@@ -43,6 +48,8 @@ bool MainWindow::claimSessionId() {
         askNow(this, "Cedar TN3270 Error", text);
         return false;
     }
+    c.sameFileCount = claim.sameFileCount;
+    publishWindowState();
     // Requests are read on the event loop, never waited for.
     auto* notifier = new QSocketNotifier(c.requests->fd(), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] { readSessionRequests(); });
@@ -52,6 +59,7 @@ bool MainWindow::claimSessionId() {
 void MainWindow::readSessionRequests() {
     AppCore& c = *core_;
     while (auto r = c.requests->receive()) {
+        if (windowRequest(r->code, r->parameter)) continue;
         if (!c.driver) continue;
         // A macro request carries its text; it stands in for the slot's
         // request field, which a later request may already have overwritten.
