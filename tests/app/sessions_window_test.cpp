@@ -9,6 +9,9 @@
 #include <thread>
 
 #include "child_process.h"
+#include "keyboard/key_word.h"
+#include "keyboard/layout_file.h"
+#include "keyboard/layout_key_names.h"
 #include "line_process.h"
 #include "oracles.h"
 #include "program_run.h"
@@ -50,6 +53,7 @@ class SessionsWindowTest : public ::testing::Test {
                 test::RecordBuilder(cmd::kEraseWrite, 0xC3).text("SIDE BY SIDE").bytes()}}));
         EXPECT_TRUE(hosts_.back()->start()) << hosts_.back()->error();
         homes_.push_back(std::make_unique<TempFolder>());
+        if (operKeys_) writeOperKeys(test::appDataOf(homes_.back()->path()));
         programs_.push_back(std::make_unique<ProgramRun>(CEDAR_TN3270, homes_.back()->path()));
         args.insert(args.end(),
                     {"--host", "127.0.0.1", "--port", std::to_string(hosts_.back()->port())});
@@ -92,6 +96,47 @@ class SessionsWindowTest : public ::testing::Test {
         return false;
     }
 
+    // The shipped keyboard with Ctrl+F5 as NextSession and Ctrl+F6 as
+    // MinimizeAll, as the user's own keyboard file, beside the shipped
+    // session file.
+    static void writeOperKeys(const std::string& appData) {
+        keys::LayoutBlock map(keys::LayoutType::Keyboard);
+        const auto bytes = test::readBytes(std::string(CEDAR_DATA_DIR) + "/defaults/standard.key");
+        ASSERT_FALSE(map.load({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                              "standard.key"));
+        constexpr int kCtrl = 2;
+        const auto f5 = keys::keyIndexByName("F5");
+        const auto f6 = keys::keyIndexByName("F6");
+        ASSERT_TRUE(f5 && f6);
+        const std::uint8_t flags = keys::kAssigned | keys::kImmediate;
+        ASSERT_TRUE(map.setWord(*f5, kCtrl, keys::operKey(keys::Oper::NextSession, flags)));
+        ASSERT_TRUE(map.setWord(*f6, kCtrl, keys::operKey(keys::Oper::MinimizeAll, flags)));
+        const auto out = map.fileBytes();
+        test::writeBytes(appData + "/standard.key", std::string(out.begin(), out.end()));
+        test::writeBytes(appData + "/standard.ses",
+                         test::readBytes(std::string(CEDAR_DATA_DIR) + "/defaults/standard.ses"));
+    }
+
+    // The window's _NET_WM_STATE holds `state`, within a few seconds.
+    static bool windowStateHas(const std::string& window, const std::string& state,
+                               bool expected = true) {
+        for (int i = 0; i < 50; ++i) {
+            const auto out = XDesktop::run({"xprop", "-id", window, "_NET_WM_STATE"});
+            if (out && (out->find(state) != std::string::npos) == expected) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+    static bool activeWindowIs(const std::string& window) {
+        for (int i = 0; i < 50; ++i) {
+            const auto out = XDesktop::run({"xdotool", "getactivewindow"});
+            if (out && out->substr(0, out->find_last_not_of("\n") + 1) == window) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    bool operKeys_ = false;
     std::string group_;
     std::vector<std::unique_ptr<ReplayHost>> hosts_;
     std::vector<std::unique_ptr<TempFolder>> homes_;
@@ -152,6 +197,31 @@ TEST_F(SessionsWindowTest, AStartWithEveryIdHeldEndsWithItsMessage) {
         << program.output();
     for (auto& p : fakes)
         p->closeInput();
+}
+
+// The operator functions act on the other session's window: its own process
+// carries out what the session where the key was pressed asks of it.
+TEST_F(SessionsWindowTest, NextSessionAndMinimizeAllReachTheOtherWindow) {
+    operKeys_ = true;
+    start();
+    const auto a = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 30s);
+    ASSERT_TRUE(a) << programs_.back()->output();
+    start();
+    const auto b = XDesktop::findWindow("Cedar TN3270 B - 127.0.0.1", 30s);
+    ASSERT_TRUE(b) << programs_.back()->output();
+
+    ASSERT_TRUE(XDesktop::activate(*a));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F5"}));
+    EXPECT_TRUE(activeWindowIs(*b)) << programs_[0]->output() << programs_[1]->output();
+    // From B the next session wraps round to A.
+    ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F5"}));
+    EXPECT_TRUE(activeWindowIs(*a)) << programs_[0]->output() << programs_[1]->output();
+
+    ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F6"}));
+    EXPECT_TRUE(windowStateHas(*a, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_TRUE(windowStateHas(*b, "_NET_WM_STATE_HIDDEN"));
+    // Both sessions go on running.
+    EXPECT_EQ(cedarmac({"/W"}).out, "Active List - AB\n");
 }
 
 }  // namespace
