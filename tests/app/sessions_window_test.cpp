@@ -210,6 +210,14 @@ TEST_F(SessionsWindowTest, NextSessionAndMinimizeAllReachTheOtherWindow) {
     const auto b = XDesktop::findWindow("Cedar TN3270 B - 127.0.0.1", 30s);
     ASSERT_TRUE(b) << programs_.back()->output();
 
+    // Both run the same session file: the second window comes to rest
+    // (CascadeX, CascadeY) = (22, 22) from where the file puts the first.
+    const auto ga = XDesktop::geometry(*a);
+    const auto gb = XDesktop::geometry(*b);
+    ASSERT_TRUE(ga && gb);
+    EXPECT_EQ(gb->x - ga->x, 22);
+    EXPECT_EQ(gb->y - ga->y, 22);
+
     ASSERT_TRUE(XDesktop::activate(*a));
     ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F5"}));
     EXPECT_TRUE(activeWindowIs(*b)) << programs_[0]->output() << programs_[1]->output();
