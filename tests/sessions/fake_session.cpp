@@ -54,13 +54,15 @@ int main(int argc, char** argv) {
             if (::read(0, &c, 1) <= 0) break;
         }
         while (auto r = socket->receive()) {
+            // Published before the request is reported, so that a reader
+            // who saw the report finds the new state.
+            if (r->code == request::kMinimizeWindow || r->code == request::kRestoreWindow ||
+                r->code == request::kActivateWindow)
+                titles->publish(claim.index, title, r->code == request::kMinimizeWindow);
             std::printf("request %x %llu %s\n", static_cast<unsigned>(r->code),
                         static_cast<unsigned long long>(r->parameter), r->text.c_str());
             std::fflush(stdout);
             if (r->code == request::kShutdown) return 0;
-            if (r->code == request::kMinimizeWindow || r->code == request::kRestoreWindow ||
-                r->code == request::kActivateWindow)
-                titles->publish(claim.index, title, r->code == request::kMinimizeWindow);
         }
     }
     return 0;
