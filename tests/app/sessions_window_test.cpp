@@ -96,8 +96,8 @@ class SessionsWindowTest : public ::testing::Test {
         return false;
     }
 
-    // The shipped keyboard with Ctrl+F5 as NextSession and Ctrl+F6 as
-    // MinimizeAll, as the user's own keyboard file, beside the shipped
+    // The shipped keyboard with Ctrl+F5 as NextSession, Ctrl+F6 as
+    // MinimizeAll and Ctrl+F7 as ExitAll, as the user's own keyboard file, beside the shipped
     // session file.
     static void writeOperKeys(const std::string& appData) {
         keys::LayoutBlock map(keys::LayoutType::Keyboard);
@@ -107,10 +107,12 @@ class SessionsWindowTest : public ::testing::Test {
         constexpr int kCtrl = 2;
         const auto f5 = keys::keyIndexByName("F5");
         const auto f6 = keys::keyIndexByName("F6");
-        ASSERT_TRUE(f5 && f6);
+        const auto f7 = keys::keyIndexByName("F7");
+        ASSERT_TRUE(f5 && f6 && f7);
         const std::uint8_t flags = keys::kAssigned | keys::kImmediate;
         ASSERT_TRUE(map.setWord(*f5, kCtrl, keys::operKey(keys::Oper::NextSession, flags)));
         ASSERT_TRUE(map.setWord(*f6, kCtrl, keys::operKey(keys::Oper::MinimizeAll, flags)));
+        ASSERT_TRUE(map.setWord(*f7, kCtrl, keys::operKey(keys::Oper::ExitAll, flags)));
         const auto out = map.fileBytes();
         test::writeBytes(appData + "/standard.key", std::string(out.begin(), out.end()));
         test::writeBytes(appData + "/standard.ses",
@@ -230,6 +232,32 @@ TEST_F(SessionsWindowTest, NextSessionAndMinimizeAllReachTheOtherWindow) {
     EXPECT_TRUE(windowStateHas(*b, "_NET_WM_STATE_HIDDEN"));
     // Both sessions go on running.
     EXPECT_EQ(cedarmac({"/W"}).out, "Active List - AB\n");
+}
+
+// ExitAll asks once, in the session where it was chosen (the shipped
+// session file has ASKBEFORECLOSING on; the test's message boxes answer OK),
+// and every session ends without asking.
+TEST_F(SessionsWindowTest, ExitAllAsksOnceAndEndsEverySession) {
+    operKeys_ = true;
+    start();
+    const auto a = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 30s);
+    ASSERT_TRUE(a) << programs_.back()->output();
+    start();
+    ASSERT_TRUE(windowOf('B')) << programs_.back()->output();
+
+    ASSERT_TRUE(XDesktop::activate(*a));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F7"}));
+    for (auto& p : programs_) {
+        const auto status = p->wait(20s);
+        ASSERT_TRUE(status) << p->output();
+        EXPECT_EQ(*status, 0) << p->output();
+    }
+    const std::string question = "message box: Cedar TN3270: Ok to close all sessions ?";
+    const std::string& first = programs_[0]->output();
+    EXPECT_NE(first.find(question), std::string::npos) << first;
+    EXPECT_EQ(first.find(question), first.rfind(question)) << first;
+    EXPECT_EQ(programs_[1]->output().find("message box:"), std::string::npos)
+        << programs_[1]->output();
 }
 
 }  // namespace
