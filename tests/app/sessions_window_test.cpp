@@ -97,8 +97,9 @@ class SessionsWindowTest : public ::testing::Test {
     }
 
     // The shipped keyboard with Ctrl+F5 as NextSession, Ctrl+F6 as
-    // MinimizeAll and Ctrl+F7 as ExitAll, as the user's own keyboard file, beside the shipped
-    // session file.
+    // MinimizeAll, Ctrl+F7 as ExitAll and Ctrl+F8 as Cascade, as the user's
+    // own keyboard file, beside the shipped session file and a cedar.ini
+    // whose cascade puts one window in each column.
     static void writeOperKeys(const std::string& appData) {
         keys::LayoutBlock map(keys::LayoutType::Keyboard);
         const auto bytes = test::readBytes(std::string(CEDAR_DATA_DIR) + "/defaults/standard.key");
@@ -108,13 +109,19 @@ class SessionsWindowTest : public ::testing::Test {
         const auto f5 = keys::keyIndexByName("F5");
         const auto f6 = keys::keyIndexByName("F6");
         const auto f7 = keys::keyIndexByName("F7");
-        ASSERT_TRUE(f5 && f6 && f7);
+        const auto f8 = keys::keyIndexByName("F8");
+        ASSERT_TRUE(f5 && f6 && f7 && f8);
         const std::uint8_t flags = keys::kAssigned | keys::kImmediate;
         ASSERT_TRUE(map.setWord(*f5, kCtrl, keys::operKey(keys::Oper::NextSession, flags)));
         ASSERT_TRUE(map.setWord(*f6, kCtrl, keys::operKey(keys::Oper::MinimizeAll, flags)));
         ASSERT_TRUE(map.setWord(*f7, kCtrl, keys::operKey(keys::Oper::ExitAll, flags)));
+        ASSERT_TRUE(map.setWord(*f8, kCtrl, keys::operKey(keys::Oper::Cascade, flags)));
         const auto out = map.fileBytes();
         test::writeBytes(appData + "/standard.key", std::string(out.begin(), out.end()));
+        test::writeBytes(appData + "/cedar.ini",
+                         "[Cedar]\r\nCascadeStartX=200\r\nCascadeStartY=100\r\n"
+                         "CascadeNextX=100\r\nCascadeNextY=0\r\nCascadeMax=1\r\n"
+                         "CascadeRestartX=40\r\nCascadeRestartY=300\r\n");
         test::writeBytes(appData + "/standard.ses",
                          test::readBytes(std::string(CEDAR_DATA_DIR) + "/defaults/standard.ses"));
     }
@@ -258,6 +265,36 @@ TEST_F(SessionsWindowTest, ExitAllAsksOnceAndEndsEverySession) {
     EXPECT_EQ(first.find(question), first.rfind(question)) << first;
     EXPECT_EQ(programs_[1]->output().find("message box:"), std::string::npos)
         << programs_[1]->output();
+}
+
+// Cascade moves the other session's window too, starting a new column after
+// CascadeMax (1 here) windows.
+TEST_F(SessionsWindowTest, CascadeMovesEveryWindow) {
+    operKeys_ = true;
+    start();
+    const auto a = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 30s);
+    ASSERT_TRUE(a) << programs_.back()->output();
+    start();
+    const auto b = XDesktop::findWindow("Cedar TN3270 B - 127.0.0.1", 30s);
+    ASSERT_TRUE(b) << programs_.back()->output();
+
+    ASSERT_TRUE(XDesktop::activate(*a));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F8"}));
+    // B goes to the second column: (200 + 40, 100 + 300), A to (200, 100).
+    bool moved = false;
+    std::optional<test::WindowGeometry> ga, gb;
+    for (int i = 0; i < 50 && !moved; ++i) {
+        std::this_thread::sleep_for(100ms);
+        ga = XDesktop::geometry(*a);
+        gb = XDesktop::geometry(*b);
+        moved = ga && gb && gb->x - ga->x == 40 && gb->y - ga->y == 300;
+    }
+    EXPECT_TRUE(moved) << (ga ? ga->x : -1) << "," << (ga ? ga->y : -1) << " and "
+                       << (gb ? gb->x : -1) << "," << (gb ? gb->y : -1);
+    // The window frame sits round the point each window was moved to.
+    ASSERT_TRUE(ga);
+    EXPECT_NEAR(ga->x, 200, 30);
+    EXPECT_NEAR(ga->y, 100, 60);
 }
 
 }  // namespace
