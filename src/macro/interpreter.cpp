@@ -69,7 +69,7 @@ MacroInterpreter::StartResult MacroInterpreter::start(const Request& request) {
         clearChain();
         traceFlags_ = 0;
         env_.macroStarting();
-        loaded = loadMacroText(chain_, request.value, options_, currentName_);
+        loaded = loadMacroText(chain_, request.value, options_);
     } else {
         currentName_ = request.value;
         const std::string fileName = macroFileName(request.value);
@@ -230,7 +230,10 @@ void MacroInterpreter::traceStatement(const MacroContext& context) {
     const std::string_view text = context.text;
     const std::size_t start = std::min(context.statementStart, text.size());
     const std::size_t end = std::min(statementEnd(text, start), start + kTraceBytes);
-    debugWindow_->debugLine(text.substr(start, end - start));
+    const std::string_view statement = text.substr(start, end - start);
+    // An empty statement (a blank line) has nothing to show.
+    if (statement.find_first_not_of(" \t") == std::string_view::npos) return;
+    debugWindow_->debugLine(statement);
 }
 
 void MacroInterpreter::reportAndStop(MacroError error) {
