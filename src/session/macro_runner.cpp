@@ -36,6 +36,13 @@ void SessionMacroRunner::runText(const std::string& text) {
     interpreter_.runMacroText(text);
 }
 
+void SessionMacroRunner::runStartupMacro() {
+    if (!startupMacro_) return;
+    const std::string name = startupMacro_();
+    if (name.empty() || name == "(none)") return;
+    runFile(name);
+}
+
 void SessionMacroRunner::startWaitTimer(std::chrono::milliseconds interval) {
     if (driver_) driver_->startMacroWait(interval);
 }

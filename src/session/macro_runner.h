@@ -9,6 +9,7 @@
 // outlive it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,8 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     // The driver whose macro wait timer the waits use (nullptr: none yet).
     void setDriver(SessionDriver* driver) { driver_ = driver; }
     void setFunctionHost(MacroHost& functions) { interpreter_.setFunctionHost(functions); }
+    // Where runStartupMacro() finds the session's STARTUPMACRO ("" or "(none)": none).
+    void setStartupMacro(std::function<std::string()> name) { startupMacro_ = std::move(name); }
 
     MacroInterpreter& interpreter() { return interpreter_; }
     VariableTable& variables() { return variables_; }
@@ -63,6 +66,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     std::string currentName() const override { return interpreter_.currentName(); }
     bool runFile(const std::string& name) override;
     void runText(const std::string& text) override;
+    void runStartupMacro() override;
     void clearWaitMark() override {}
     void reportWaitTimeout() override { interpreter_.waitTimerExpired(); }
     void resume() override { interpreter_.waitTimerExpired(); }
@@ -104,6 +108,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     const MacroFileSource& files_;
     MacroRunnerUi& ui_;
     SessionDriver* driver_ = nullptr;
+    std::function<std::string()> startupMacro_;
     VariableTable variables_;
     MacroInterpreter interpreter_;
     SessionEvents noEvents_;

@@ -243,6 +243,8 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     driver_.setCertificateTrust(parts.trustStore);
     trustCertificates_ = options.trustCertificates;
     macros_.runner().setDriver(&driver_);
+    macros_.runner().setStartupMacro(
+        [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
         macros_.answers().add(a);
 }

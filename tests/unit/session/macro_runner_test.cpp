@@ -92,6 +92,19 @@ TEST(SessionMacroRunnerTest, ConditionWaitWakesAtTheKeyboardRestoreOrTimesOut) {
     EXPECT_EQ(rig.runner->state(), 0);
 }
 
+TEST(SessionMacroRunnerTest, StartupMacroKeyFunctionPlaysTheSessionsStartupMacro) {
+    RunnerRig rig;
+    rig.files.add(MacroFolder::Macros, "logon.mac", "s = 1");
+    std::string name = "(none)";
+    rig.runner->setStartupMacro([&name] { return name; });
+    rig.runner->runStartupMacro();
+    EXPECT_FALSE(rig.number("S"));
+    name = "logon";
+    rig.runner->runStartupMacro();
+    EXPECT_EQ(rig.number("S"), 1);
+    EXPECT_EQ(rig.runner->currentName(), "logon");
+}
+
 TEST(SessionMacroRunnerTest, APostedWakeUpOutlivingThePlayerDoesNothing) {
     RunnerRig rig;
     rig.session.status = SessionStatus::SysLock;
