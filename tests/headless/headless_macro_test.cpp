@@ -2,6 +2,7 @@
 // "macro" answer when the macro ends, a waiting macro wakes at the host's
 // keyboard restore, and macro errors come back as "error: N TEXT".
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,29 @@ TEST_F(HeadlessMacro, RunAndMacroAgainstTheLoopbackHost) {
     EXPECT_TRUE(restore.get());
     EXPECT_TRUE(a.ok) << a.error;
     EXPECT_EQ(a.lines, std::vector<std::string>{"debug y = 2"});
+    EXPECT_EQ(p.stop(), 0);
+}
+
+// SIGINT is the Break key of a terminal: it stops a macro that loops or
+// waits, and the program goes on taking commands.
+TEST_F(HeadlessMacro, InterruptStopsAPlayingMacro) {
+    test::HeadlessProcess p(CEDAR_HEADLESS, home_, 20s);
+    ASSERT_TRUE(p.start({"127.0.0.1:9"})) << p.failure();
+    for (const char* statements : {"x = 0; WHILE 1; x = x + 1; ENDWHILE", "WAIT(60)"}) {
+        SCOPED_TRACE(statements);
+        auto interrupt = std::async(std::launch::async, [&] {
+            std::this_thread::sleep_for(300ms);
+            return ::kill(p.pid(), SIGINT);
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const auto a = p.command(std::string("run ") + statements);
+        EXPECT_EQ(interrupt.get(), 0);
+        EXPECT_EQ(a.error, "Macro stopped by Break key");
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    }
+    const auto a = p.command("run CONTROL(1); y = 1");
+    EXPECT_TRUE(a.ok) << a.error;
+    EXPECT_EQ(a.lines, std::vector<std::string>{"debug y = 1"});
     EXPECT_EQ(p.stop(), 0);
 }
 

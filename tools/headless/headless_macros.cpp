@@ -1,9 +1,46 @@
 #include "headless_macros.h"
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
 namespace cedar::headless {
+
+namespace {
+
+volatile std::sig_atomic_t breakSignal = 0;
+
+extern "C" void onInterrupt(int) {
+    breakSignal = 1;
+}
+
+}  // namespace
+
+void HeadlessMacros::armBreak() {
+    breakSignal = 0;
+    std::signal(SIGINT, onInterrupt);
+}
+
+void HeadlessMacros::disarmBreak() {
+    std::signal(SIGINT, SIG_DFL);
+    breakSignal = 0;
+}
+
+bool HeadlessMacros::breakPending() const {
+    return breakSignal != 0;
+}
+
+void HeadlessMacros::stopByBreak() {
+    breakSignal = 0;
+    runner_.interpreter().stop();
+    macroMessage("Macro Stopped", "Macro stopped by Break key");
+}
+
+bool HeadlessMacros::breakRequested() {
+    if (breakSignal == 0) return false;
+    breakSignal = 0;
+    return true;
+}
 
 std::optional<std::string> FolderMacroFiles::readMacroFile(MacroFolder folder,
                                                            const std::string& fileName) const {
@@ -56,6 +93,10 @@ void HeadlessMacros::macroError(const MacroErrorReport& report) {
 }
 
 void HeadlessMacros::macroMessage(const std::string& title, const std::string& text) {
+    if (title == "Macro Stopped") {
+        error_ = text;
+        return;
+    }
     notFound_ = text;
     lines_.push_back("message " + title + ": " + text);
 }

@@ -55,6 +55,14 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private Ma
 
     // Starts a macro; false (and `error` set) when it did not start.
     bool start(const std::string& fileOrNull, const std::string& statements, std::string& error);
+    // The Break key of a terminal: SIGINT while a macro plays stops it
+    // ("Macro stopped by Break key") instead of ending the program.
+    void armBreak();
+    void disarmBreak();
+    bool breakPending() const;
+    // A Break while the macro waits: the chain ends with the Break message.
+    void stopByBreak();
+
     // No macro is loaded or waiting to start.
     bool finished() {
         return !runner_.interpreter().loaded() && runner_.interpreter().queuedStarts() == 0;
@@ -67,6 +75,7 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private Ma
     // MacroRunnerUi.
     void macroError(const MacroErrorReport& report) override;
     void macroMessage(const std::string& title, const std::string& text) override;
+    bool breakRequested() override;
     // MacroDebugWindow.
     void debugLine(std::string_view text) override;
     // MacroHost: no built-in function library here.

@@ -405,10 +405,19 @@ std::string Shell::waitUnlock(const std::vector<std::string>& w) {
 std::string Shell::macro(const std::string& file, const std::string& statements) {
     std::string error;
     if (!macros_.finished()) return answer("", "a macro is already playing");
-    if (!macros_.start(file, statements, error)) return answer("", error);
-    // The macro's own waits end it or let it go on; the bound guards
-    // against a macro that waits for ever.
-    loop_.runUntil([&] { return macros_.finished() || finished_; }, std::chrono::hours(24));
+    macros_.armBreak();
+    if (!macros_.start(file, statements, error)) {
+        macros_.disarmBreak();
+        return answer("", error);
+    }
+    // The macro's own waits end it or let it go on; SIGINT (checked every
+    // 100 ms while it waits, and before every statement) stops it.
+    while (!macros_.finished() && !finished_) {
+        loop_.runUntil([&] { return macros_.finished() || finished_ || macros_.breakPending(); },
+                       std::chrono::milliseconds(100));
+        if (macros_.breakPending() && !macros_.finished()) macros_.stopByBreak();
+    }
+    macros_.disarmBreak();
     std::string out;
     for (const std::string& l : macros_.takeLines())
         out += l + "\n";
