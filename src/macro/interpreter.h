@@ -155,8 +155,7 @@ class MacroInterpreter : public MacroControl, private MacroHost {
     void burst();
     void wantBurst();
     MacroError executeStatement(MacroContext& context);
-    MacroError executeKeyword(MacroContext& context, ReservedWord word, Scanner& scanner,
-                              int entryIndex);
+    MacroError executeKeyword(MacroContext& context, ReservedWord word, Scanner& scanner);
     MacroError executeFor(MacroContext& context, Scanner& scanner, int entry);
     MacroError executeNext(MacroContext& context, Scanner& scanner, int entry);
     MacroError executeSelect(MacroContext& context, Scanner& scanner, int entry);

@@ -140,7 +140,7 @@ MacroError MacroInterpreter::executeStatement(MacroContext& context) {
         return fail(MacroError::UnknownKeyword);
     } else if (const ReservedWord word = lookUpReservedWord(token.text.view());
                isStatementKeyword(word)) {
-        error = executeKeyword(context, word, scanner, 0);
+        error = executeKeyword(context, word, scanner);
     } else if (scanner.peekNonBlank() == '=') {
         const MacroText name = token.text;
         error = evaluator_.assign(scanner, name.view());
@@ -167,7 +167,7 @@ void MacroInterpreter::endCurrentMacro(MacroContext& context) {
 }
 
 MacroError MacroInterpreter::executeKeyword(MacroContext& context, ReservedWord word,
-                                            Scanner& scanner, int) {
+                                            Scanner& scanner) {
     ScanTable& table = context.scanTable;
     const ScanKind kind = scanKindOf(word);
     int self = 0;
