@@ -1,5 +1,8 @@
-// Fuzzes the macro scanner, the pre-scan and the expression evaluator: any
-// text gives a macro error or a result, never a crash or a hang.
+// Fuzzes the macro scanner, the pre-scan, the expression evaluator and the
+// interpreter: any text gives a macro error or a result, never a crash or a
+// hang. The interpreter runs the text against a recording host for a
+// bounded number of statements, with its waits woken by keyboard restores,
+// timer expiries and pauses.
 //
 // The input is a macro text. Its length's lowest bit picks whether "$" is a
 // letter (as with the US code page) or not.
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "macro/evaluator.h"
+#include "macro/interpreter.h"
 #include "macro/macro_host.h"
 #include "macro/macro_source.h"
 #include "macro/scan_table.h"
@@ -109,6 +113,74 @@ void evaluateStatements(MacroContext& context, const ScannerOptions& options) {
     check(variables.size() <= VariableTable::kCapacity);
 }
 
+// The session around the interpreter: the input is also the macro file
+// "fuzz.mac" (a RUN of it nests), and the Break check ends a burst after a
+// bounded number of statements.
+class FuzzEnvironment : public MacroEnvironment {
+  public:
+    static constexpr int kStatements = 4000;
+
+    MemoryMacroFiles files;
+    int statements = 0;
+    int posts = 0;
+    bool timer = false;
+    bool unlocked = false;
+
+    const MacroFileSource& macroFiles() override { return files; }
+    void startWaitTimer(std::chrono::milliseconds interval) override {
+        check(interval.count() >= 0);
+        timer = true;
+    }
+    void stopWaitTimer() override { timer = false; }
+    bool keyboardUnlocked() override { return unlocked; }
+    void postBurst() override { ++posts; }
+    bool breakRequested() override { return ++statements > kStatements; }
+    void reportError(const MacroErrorReport& report) override {
+        check(isMacroError(report.error) && report.line >= 1 && report.column >= 1);
+    }
+    MacroError runInSession(char id, const std::string&) override {
+        check((id >= 'A' && id <= 'Z') || (id >= '0' && id <= '9'));
+        return MacroError::RunSessionNotOpen;
+    }
+};
+
+void executeStatements(std::string_view input, const ScannerOptions& options) {
+    VariableTable variables;
+    FuzzHost host(variables);
+    FuzzEnvironment env;
+    env.files.add(MacroFolder::Macros, "fuzz.mac", std::string(input));
+    MacroLoadOptions load;
+    load.scanner = options;
+    MacroInterpreter interpreter(env, host, variables, load);
+    interpreter.runMacro("fuzz");
+    // Wake the macro up in every way a session does, a bounded number of times.
+    for (int round = 0; round < 8 && interpreter.loaded(); ++round) {
+        const MacroState state = interpreter.state();
+        check(static_cast<int>(state) <= 5);
+        if (state == MacroState::WaitingForCondition || state == MacroState::TimedWait)
+            check(env.timer);
+        switch (round % 4) {
+            case 0:
+                env.unlocked = !env.unlocked;
+                interpreter.keyboardRestored();
+                break;
+            case 1:
+                env.timer = false;
+                interpreter.waitTimerExpired();
+                break;
+            default:
+                interpreter.togglePause();
+                break;
+        }
+        while (env.posts > 0) {
+            env.posts = 0;
+            interpreter.runPosted();
+        }
+    }
+    interpreter.stop();
+    check(!interpreter.loaded() && interpreter.state() == MacroState::Idle && !env.timer);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -131,6 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     checkTable(*context);
     evaluateStatements(*context, options);
+    executeStatements(input, options);
     static_cast<void>(isRexxMacro(input));
     return 0;
 }

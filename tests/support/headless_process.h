@@ -41,6 +41,8 @@ class HeadlessProcess {
 
     const std::string& failure() const { return failure_; }
     const std::string& home() const { return home_; }
+    // The program's process id (-1 when it is not running).
+    pid_t pid() const { return process_.pid(); }
     // What the program wrote to its standard error so far.
     const std::string& diagnostics() const { return process_.diagnostics(); }
 

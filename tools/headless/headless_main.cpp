@@ -198,9 +198,10 @@ int main(int argc, char** argv) {
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
     cedar::platform::TrustedHostsFile trustStore(cedar::platform::trustFilePath(folders.certs));
+    cedar::headless::FolderMacroFiles macroFiles(folders.macros, folders.cdr);
     cedar::headless::Shell shell(options,
                                  {session, file, settings, loop, connector, store, settingsStore,
-                                  keyList, planner, &trustStore},
+                                  keyList, planner, &trustStore, &macroFiles},
                                  start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);

@@ -47,6 +47,10 @@ const char* const kUsage =
     "  type TEXT           types TEXT (UTF-8, everything after the one blank that\n"
     "                      follows \"type\") at the cursor, one character key at a time\n"
     "  cursor ROW COL      moves the cursor (counted from 1) while the keyboard is unlocked\n"
+    "  macro FILE          plays a macro file (a name in the Macros folder, or a path);\n"
+    "                      \"ok\" when it ends, \"error: N TEXT\" for a macro error\n"
+    "  run STATEMENTS      plays macro statements given on the line (\";\" separates them)\n"
+    "  --answer TEXT       (option) an answer for a macro's message or edit box, in order\n"
     "While the keyboard is locked, keys are queued (answer \"queued\") when the session\n"
     "types ahead, else refused; an input error answers \"error: input error ...\".\n";
 
@@ -157,6 +161,9 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& o, std::str
             o.nameCheck = false;
         } else if (a == "--trust-certificates") {
             o.trustCertificates = true;
+        } else if (a == "--answer") {
+            if (!value(v)) return false;
+            o.answers.push_back(v);
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--session") {
@@ -221,10 +228,11 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
       loop_(parts.loop),
       keyList_(parts.keyList),
       hostFromCommandLine_(start.sessionFile.empty()),
+      macros_(parts.session, parts.loop, parts.macroFiles ? *parts.macroFiles : noMacroFiles_),
       control_(parts.session, parts.connector, parts.loop, parts.planner),
       keyboard_(parts.session, control_.link(), {.deferred = this}),
       driver_({parts.session, parts.file, parts.settings, parts.loop, control_, *this, parts.store,
-               parts.settingsStore, macros_, identity_},
+               parts.settingsStore, macros_.runner(), identity_},
               start) {
     SenderSettings s;
     s.keepAliveTime = parts.settings.keepAliveTime;
@@ -234,6 +242,11 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     driver_.setOverrides({options.connectTimeoutSeconds, options.reconnect});
     driver_.setCertificateTrust(parts.trustStore);
     trustCertificates_ = options.trustCertificates;
+    macros_.runner().setDriver(&driver_);
+    macros_.runner().setStartupMacro(
+        [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
+    for (const std::string& a : options.answers)
+        macros_.answers().add(a);
 }
 
 Shell::~Shell() = default;
@@ -331,6 +344,16 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "cursor") return cursor(w);
     if (cmd == "key") return key(w);
     if (cmd == "type") return type(line);
+    if (cmd == "macro") {
+        if (w.size() != 2) return answer("", "usage: macro FILE");
+        return macro(w[1], {});
+    }
+    if (cmd == "run") {
+        const auto at = line.find("run");
+        const std::string statements = at + 3 < line.size() ? line.substr(at + 4) : "";
+        if (statements.empty()) return answer("", "usage: run STATEMENTS");
+        return macro({}, statements);
+    }
     return answer("", "unknown command \"" + cmd + "\"");
 }
 
@@ -377,6 +400,31 @@ std::string Shell::waitUnlock(const std::vector<std::string>& w) {
     if (finished_) return answer("", "the session has ended");
     if (!connectionGoingOn()) return answer("", "not connected");
     return answer("", "timed out waiting for the keyboard to unlock");
+}
+
+std::string Shell::macro(const std::string& file, const std::string& statements) {
+    std::string error;
+    if (!macros_.finished()) return answer("", "a macro is already playing");
+    macros_.armBreak();
+    if (!macros_.start(file, statements, error)) {
+        macros_.disarmBreak();
+        return answer("", error);
+    }
+    // The macro's own waits end it or let it go on; SIGINT (checked every
+    // 100 ms while it waits, and before every statement) stops it.
+    while (!macros_.finished() && !finished_) {
+        loop_.runUntil([&] { return macros_.finished() || finished_ || macros_.breakPending(); },
+                       std::chrono::milliseconds(100));
+        if (macros_.breakPending() && !macros_.finished()) macros_.stopByBreak();
+    }
+    macros_.disarmBreak();
+    std::string out;
+    for (const std::string& l : macros_.takeLines())
+        out += l + "\n";
+    error = macros_.takeError();
+    if (!error.empty()) return answer(out, error);
+    if (!macros_.finished()) return answer(out, "the macro is still playing");
+    return answer(out);
 }
 
 std::string Shell::quitCommand() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "headless_macros.h"
 #include "keyboard/key_list.h"
 #include "keyboard/keyboard_services.h"
 #include "platform/event_loop.h"
@@ -42,6 +43,8 @@ struct Options {
     // --trust-certificates: a host certificate that fails verification is
     // trusted for its host and port (as the user's "Trust this certificate").
     bool trustCertificates = false;
+    // --answer TEXT: the answers message and edit boxes of macros take, in order.
+    std::vector<std::string> answers;
 };
 
 // Parses the command line; on failure `error` says why.
@@ -66,6 +69,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
         HostLinkControl::Planner planner;
         // Where trusted host certificates are kept (nullptr: none are).
         CertificateTrustStore* trustStore = nullptr;
+        // Macro files (nullptr: none can be read).
+        const MacroFileSource* macroFiles = nullptr;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
@@ -119,6 +124,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
     std::string key(const std::vector<std::string>& words);
     std::string type(const std::string& line);
     std::string quitCommand();
+    // "macro FILE" and "run STATEMENTS": play, and answer when the macro ends.
+    std::string macro(const std::string& file, const std::string& statements);
     std::optional<int> screenPosition(const std::string& row, const std::string& column,
                                       std::string& error);
 
@@ -126,7 +133,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
     EventLoop& loop_;
     const keys::KeyList& keyList_;
     bool hostFromCommandLine_;  // no session file: the command line's host is the choice
-    MacroRunner macros_;
+    MemoryMacroFiles noMacroFiles_;
+    HeadlessMacros macros_;
     SessionIdentity identity_;
     HostLinkControl control_;
     SessionKeyboard keyboard_;

@@ -1,0 +1,120 @@
+// The session's macro player: the interpreter wired to the session driver's
+// macro wait timer, to the keyboard restores of the record processor and to
+// the scheduler for the bursts it posts. The built-in functions other than
+// the interpreter's own come from the function host given to it.
+//
+// It installs itself as the record processor's session events (passing
+// every event on to the events installed before it). The session, the
+// scheduler, the files, the function host and the user interface must
+// outlive it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/scheduler.h"
+#include "macro/interpreter.h"
+#include "screen/record_hooks.h"
+#include "session/driver_interfaces.h"
+#include "session/session.h"
+
+namespace cedar {
+
+class SessionDriver;
+
+// How the player tells the user about macros.
+class MacroRunnerUi {
+  public:
+    virtual ~MacroRunnerUi() = default;
+    virtual void macroError(const MacroErrorReport& /*report*/) {}
+    // An information message ("Macro Stopped" / "Macro stopped by Break key", a file not found).
+    virtual void macroMessage(const std::string& /*title*/, const std::string& /*text*/) {}
+    // The macro ended normally.
+    virtual void macroEnded(int /*exitCode*/) {}
+    // True when the user pressed Break (checked once per statement).
+    virtual bool breakRequested() { return false; }
+    // A REXX macro: false when it cannot be started here.
+    virtual bool startRexx(const std::string& /*fileName*/) { return false; }
+    // RUN(name, id) to another session.
+    virtual MacroError runInSession(char /*id*/, const std::string& /*name*/) {
+        return MacroError::RunSessionNotOpen;
+    }
+    // A macro is started by name or as text: the macro files are closed.
+    virtual void macroStarting() {}
+};
+
+class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private SessionEvents {
+  public:
+    SessionMacroRunner(Session& session, Scheduler& scheduler, const MacroFileSource& files,
+                       MacroHost& functions, MacroRunnerUi& ui, char sessionId = 'A');
+    ~SessionMacroRunner() override;
+    SessionMacroRunner(const SessionMacroRunner&) = delete;
+    SessionMacroRunner& operator=(const SessionMacroRunner&) = delete;
+
+    // The driver whose macro wait timer the waits use (nullptr: none yet).
+    void setDriver(SessionDriver* driver) { driver_ = driver; }
+    void setFunctionHost(MacroHost& functions) { interpreter_.setFunctionHost(functions); }
+    // Where runStartupMacro() finds the session's STARTUPMACRO ("" or "(none)": none).
+    void setStartupMacro(std::function<std::string()> name) { startupMacro_ = std::move(name); }
+
+    MacroInterpreter& interpreter() { return interpreter_; }
+    VariableTable& variables() { return variables_; }
+
+    // MacroRunner.
+    std::uint8_t state() const override { return static_cast<std::uint8_t>(interpreter_.state()); }
+    std::string currentName() const override { return interpreter_.currentName(); }
+    bool runFile(const std::string& name) override;
+    void runText(const std::string& text) override;
+    void runStartupMacro() override;
+    void clearWaitMark() override {}
+    void reportWaitTimeout() override { interpreter_.waitTimerExpired(); }
+    void resume() override { interpreter_.waitTimerExpired(); }
+
+  private:
+    // MacroEnvironment.
+    const MacroFileSource& macroFiles() override { return files_; }
+    void startWaitTimer(std::chrono::milliseconds interval) override;
+    void stopWaitTimer() override;
+    bool keyboardUnlocked() override { return session_.status == SessionStatus::Unlocked; }
+    void postBurst() override;
+    bool breakRequested() override { return ui_.breakRequested(); }
+    void reportBreak() override { ui_.macroMessage("Macro Stopped", "Macro stopped by Break key"); }
+    void reportError(const MacroErrorReport& report) override { ui_.macroError(report); }
+    void reportFileNotFound(const std::string& fileName) override;
+    bool startRexx(const std::string& fileName) override { return ui_.startRexx(fileName); }
+    MacroError runInSession(char id, const std::string& name) override {
+        return ui_.runInSession(id, name);
+    }
+    void macroStarting() override { ui_.macroStarting(); }
+    void macroEnded(int exitCode) override { ui_.macroEnded(exitCode); }
+
+    // SessionEvents: the earlier events first, then the waiting macro's wake-up.
+    void soundAlarm() override { previous_->soundAlarm(); }
+    void keyboardRestored() override;
+    void replayTypeAhead() override { previous_->replayTypeAhead(); }
+    void refreshDisplay() override { previous_->refreshDisplay(); }
+    void sessionManagerDetected(const std::string& name) override {
+        previous_->sessionManagerDetected(name);
+    }
+    void returnToLiveScreen() override { previous_->returnToLiveScreen(); }
+    void showWindowOnUpdate() override { previous_->showWindowOnUpdate(); }
+    void measureResponseTime(bool aidOutstanding) override {
+        previous_->measureResponseTime(aidOutstanding);
+    }
+
+    Session& session_;
+    Scheduler& scheduler_;
+    const MacroFileSource& files_;
+    MacroRunnerUi& ui_;
+    SessionDriver* driver_ = nullptr;
+    std::function<std::string()> startupMacro_;
+    VariableTable variables_;
+    MacroInterpreter interpreter_;
+    SessionEvents noEvents_;
+    SessionEvents* previous_ = &noEvents_;
+    // Posted bursts check it: none runs after the runner is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace cedar

@@ -1,0 +1,123 @@
+// The session's macro player on the driver's wait timer (a manual clock)
+// and the record processor's keyboard restores.
+#include "session/macro_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "driver_fakes.h"
+
+namespace cedar {
+namespace {
+
+struct RecordingUi : MacroRunnerUi {
+    std::vector<int> errors;
+    std::vector<int> ended;
+    void macroError(const MacroErrorReport& r) override { errors.push_back(r.number); }
+    void macroEnded(int code) override { ended.push_back(code); }
+};
+
+struct RunnerRig {
+    RunnerRig() {
+        file.adopt(sessionfile::standardSessionOptions());
+        runner = std::make_unique<SessionMacroRunner>(session, clock, files, host, ui);
+        driver = std::make_unique<SessionDriver>(
+            SessionDriver::Parts{session, file, settings, clock, link, driverUi, store,
+                                 settingsStore, *runner, identity},
+            SessionDriver::Start{"work.ses", true, ""});
+        runner->setDriver(driver.get());
+    }
+    ~RunnerRig() {
+        driver.reset();
+        runner.reset();
+    }
+    std::optional<int> number(const char* name) {
+        const MacroVariable* v = runner->variables().find(name);
+        if (!v || !v->value.isNumber()) return std::nullopt;
+        return v->value.number;
+    }
+    void restoreKeyboard() {
+        session.status = SessionStatus::Unlocked;
+        session.records.hooks().events->keyboardRestored();
+    }
+
+    Session session;
+    sessionfile::SessionFile file;
+    Settings settings;
+    test::ManualScheduler clock;
+    test::FakeLink link{session};
+    test::FakeUi driverUi;
+    test::FakeStore store;
+    test::FakeSettingsStore settingsStore;
+    test::FakeIdentity identity;
+    MemoryMacroFiles files;
+    RecordingMacroHost host;
+    RecordingUi ui;
+    std::unique_ptr<SessionMacroRunner> runner;
+    std::unique_ptr<SessionDriver> driver;
+};
+
+TEST(SessionMacroRunnerTest, TimedWaitRunsOnTheDriversTimer) {
+    RunnerRig rig;
+    rig.runner->runText("WAIT(2)\nx = 1\nEXIT 4");
+    EXPECT_EQ(rig.runner->state(), 5);
+    EXPECT_TRUE(rig.driver->macroWaitRunning());
+    rig.clock.advance(1999);
+    EXPECT_FALSE(rig.number("X"));
+    rig.clock.advance(1);
+    EXPECT_EQ(rig.number("X"), 1);
+    EXPECT_EQ(rig.runner->state(), 0);
+    EXPECT_EQ(rig.ui.ended, std::vector<int>{4});
+    EXPECT_FALSE(rig.driver->macroWaitRunning());
+}
+
+TEST(SessionMacroRunnerTest, ConditionWaitWakesAtTheKeyboardRestoreOrTimesOut) {
+    RunnerRig rig;
+    rig.session.status = SessionStatus::SysLock;
+    rig.runner->runText("WAITUNLOCKED(5)\ny = 1");
+    EXPECT_EQ(rig.runner->state(), 4);
+    rig.clock.advance(3000);
+    rig.restoreKeyboard();
+    EXPECT_FALSE(rig.number("Y"));  // the wake-up is posted, never run inside the event
+    rig.clock.runPosted();
+    EXPECT_EQ(rig.number("Y"), 1);
+    EXPECT_FALSE(rig.driver->macroWaitRunning());
+
+    rig.session.status = SessionStatus::SysLock;
+    rig.runner->runText("WAITUNLOCKED(1)\nz = 1");
+    rig.clock.advance(1000);
+    EXPECT_EQ(rig.ui.errors, std::vector<int>{31});
+    EXPECT_FALSE(rig.number("Z"));
+    EXPECT_EQ(rig.runner->state(), 0);
+}
+
+TEST(SessionMacroRunnerTest, StartupMacroKeyFunctionPlaysTheSessionsStartupMacro) {
+    RunnerRig rig;
+    rig.files.add(MacroFolder::Macros, "logon.mac", "s = 1");
+    std::string name = "(none)";
+    rig.runner->setStartupMacro([&name] { return name; });
+    rig.runner->runStartupMacro();
+    EXPECT_FALSE(rig.number("S"));
+    name = "logon";
+    rig.runner->runStartupMacro();
+    EXPECT_EQ(rig.number("S"), 1);
+    EXPECT_EQ(rig.runner->currentName(), "logon");
+}
+
+TEST(SessionMacroRunnerTest, APostedWakeUpOutlivingThePlayerDoesNothing) {
+    RunnerRig rig;
+    rig.session.status = SessionStatus::SysLock;
+    rig.runner->runText("WAITUNLOCKED(5)");
+    rig.restoreKeyboard();
+    const SessionEvents* installed = rig.session.records.hooks().events;
+    rig.driver.reset();
+    rig.runner.reset();
+    // The player took itself out of the record processor's events ...
+    EXPECT_NE(rig.session.records.hooks().events, installed);
+    // ... and its posted burst finds it gone (under ASan: no use after free).
+    rig.clock.runPosted();
+}
+
+}  // namespace
+}  // namespace cedar
