@@ -1,0 +1,83 @@
+#include "platform/macro_file_access.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+namespace cedar::platform {
+
+namespace {
+
+class StdioStream : public MacroFileStream {
+  public:
+    explicit StdioStream(std::FILE* file) : file_(file) {}
+    ~StdioStream() override { std::fclose(file_); }
+    StdioStream(const StdioStream&) = delete;
+    StdioStream& operator=(const StdioStream&) = delete;
+
+    std::optional<std::string> readLine(std::size_t maxBytes) override {
+        std::string line;
+        int c = EOF;
+        bool any = false;
+        while (line.size() < maxBytes && (c = std::fgetc(file_)) != EOF) {
+            any = true;
+            if (c == '\n') break;
+            line.push_back(static_cast<char>(c));
+        }
+        if (!any) return std::nullopt;
+        if (c != '\n' && line.size() == maxBytes) {
+            // A line of exactly maxBytes: its line end belongs to it.
+            const int next = std::fgetc(file_);
+            if (next != '\n' && next != EOF) std::ungetc(next, file_);
+            if (next == '\n') c = '\n';
+        }
+        // Files written on Windows end their lines in CR LF.
+        if (c == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+    }
+
+    bool write(std::string_view bytes) override {
+        return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size() &&
+               std::fflush(file_) == 0;
+    }
+
+  private:
+    std::FILE* file_;
+};
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string MacroFolderFiles::pathOf(std::string_view name) const {
+    std::string n(name);
+    for (char& c : n)
+        if (c == '\\') c = '/';
+    if (n.size() >= 2 && ((n[0] >= 'A' && n[0] <= 'Z') || (n[0] >= 'a' && n[0] <= 'z')) &&
+        n[1] == ':')
+        n.erase(0, 2);
+    return !n.empty() && n[0] == '/' ? n : folder_ + "/" + n;
+}
+
+std::unique_ptr<MacroFileStream> MacroFolderFiles::open(std::string_view name, MacroFileMode mode) {
+    if (name.empty() || name.find('\0') != std::string_view::npos) return nullptr;
+    std::string error;
+    const std::string path = resolveFile(folder_, std::string(name), error).value_or(pathOf(name));
+    const char* how = mode == MacroFileMode::Input    ? "rb"
+                      : mode == MacroFileMode::Output ? "wb"
+                                                      : "ab";
+    if (mode == MacroFileMode::Input && !isFile(path)) return nullptr;
+    std::FILE* file = std::fopen(path.c_str(), how);
+    if (file == nullptr && mode != MacroFileMode::Input) {
+        const std::string parent = parentOf(path);
+        if (!parent.empty() && !isDirectory(parent) && makeDirectories(parent))
+            file = std::fopen(path.c_str(), how);
+    }
+    if (file == nullptr) return nullptr;
+    return std::make_unique<StdioStream>(file);
+}
+
+}  // namespace cedar::platform

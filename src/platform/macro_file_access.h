@@ -1,0 +1,29 @@
+// Files for the macro file handles: names resolved as users write them in
+// macros, read and written through stdio.
+#pragma once
+
+#include <string>
+
+#include "macro/macro_files.h"
+
+namespace cedar::platform {
+
+// A relative name lies in `folder` (the AppData folder). "\" separates
+// folders as "/" does and a drive letter ("C:") is dropped, so a name that
+// starts with either separator after that is a full path. An existing file
+// whose name differs only in letter case is the one opened. OUTPUT and
+// APPEND create a missing folder.
+class MacroFolderFiles : public MacroFileSystem {
+  public:
+    explicit MacroFolderFiles(std::string folder) : folder_(std::move(folder)) {}
+
+    std::unique_ptr<MacroFileStream> open(std::string_view name, MacroFileMode mode) override;
+
+    // The path a name stands for (before the letter-case lookup).
+    std::string pathOf(std::string_view name) const;
+
+  private:
+    std::string folder_;
+};
+
+}  // namespace cedar::platform

@@ -1,0 +1,89 @@
+#include "session/macro_functions.h"
+
+#include "macro/scanner.h"
+
+namespace cedar {
+
+std::int32_t macroNumberOf(std::span<const MacroValue> args, std::size_t i) {
+    if (i >= args.size()) return 0;
+    return args[i].isNumber() ? args[i].number : macroVal(args[i].text.view());
+}
+
+std::string_view macroTextOf(std::span<const MacroValue> args, std::size_t i) {
+    return i < args.size() && args[i].isText() ? args[i].text.view() : std::string_view{};
+}
+
+SessionMacroHost::SessionMacroHost(Session& session, SystemVariables* variables,
+                                   const Settings& settings, const keys::KeyList& keyList,
+                                   KeyPerformer performKey, MacroFiles& files,
+                                   MacroControl& control, MacroFunctionServices services)
+    : session_(session),
+      variables_(variables),
+      settings_(settings),
+      keyList_(keyList),
+      performKey_(std::move(performKey)),
+      files_(files),
+      control_(control),
+      services_(std::move(services)) {
+    if (!services_.dialogs) services_.dialogs = &defaultDialogs_;
+    if (!services_.sound) services_.sound = &defaultSound_;
+    if (!services_.programs) services_.programs = &defaultPrograms_;
+    if (!services_.sessions) services_.sessions = &defaultSessions_;
+    if (!services_.keyServices) services_.keyServices = &defaultKeyServices_;
+    if (!services_.debugWindow) services_.debugWindow = &defaultDebugWindow_;
+    textContext_.random15 = services_.random15;
+    textContext_.localTime = services_.localTime;
+}
+
+MacroError SessionMacroHost::callFunction(ReservedWord word, std::span<const MacroValue> args,
+                                          MacroValue& result) {
+    if (isTextFunction(word)) {
+        // Settings and code pages may change between calls.
+        textContext_.fixInstr = settings_.fixInstrFunction != 0;
+        textContext_.scanner = scannerOptionsFor(session_.codePages);
+        return callTextFunction(word, args, result, textContext_);
+    }
+    if (MacroFiles::handles(word)) return files_.call(word, args, result);
+    switch (word) {
+        case ReservedWord::Screen:
+        case ReservedWord::Attribute:
+        case ReservedWord::Color:
+        case ReservedWord::Hilite:
+        case ReservedWord::RawData:
+        case ReservedWord::OnScreen:
+            return screenFunction(word, args, result);
+        case ReservedWord::Key:
+            return key(args);
+        case ReservedWord::Type:
+            type(macroTextOf(args, 0));
+            return MacroError::None;
+        case ReservedWord::SendFile:
+        case ReservedWord::ReceiveFile:
+        case ReservedWord::XferAddStg:
+            // File transfer is not part of this program yet.
+            return MacroError::TransferParmError;
+        case ReservedWord::SetOption:
+        case ReservedWord::GetOption:
+            // The macro options come with their own part of the program.
+            return MacroError::UnknownKeyword;
+        default:
+            return userFunction(word, args, result);
+    }
+}
+
+MacroValue SessionMacroHost::readSystemVariable(SystemVariable id) {
+    if (id == SystemVariable::OnScreenRow) return MacroValue::ofNumber(lastMatch_.row);
+    if (id == SystemVariable::OnScreenCol) return MacroValue::ofNumber(lastMatch_.column);
+    return variables_ ? variables_->systemValue(id) : MacroValue{};
+}
+
+void SessionMacroHost::moveCursor(std::optional<int> row, std::optional<int> column) {
+    PresentationSpace& ps = session_.screen;
+    if (ps.rows() <= 0 || ps.columns() <= 0) return;
+    const auto now = ps.rowColumnOf(ps.cursor());
+    const int r = std::clamp(row.value_or(now.row), 0, ps.rows() - 1);
+    const int c = std::clamp(column.value_or(now.column), 0, ps.columns() - 1);
+    ps.setCursor(r * ps.columns() + c);
+}
+
+}  // namespace cedar
