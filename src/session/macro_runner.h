@@ -15,6 +15,7 @@
 
 #include "host/scheduler.h"
 #include "macro/interpreter.h"
+#include "macro/macro_files.h"
 #include "screen/record_hooks.h"
 #include "session/driver_interfaces.h"
 #include "session/session.h"
@@ -55,6 +56,9 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     // The driver whose macro wait timer the waits use (nullptr: none yet).
     void setDriver(SessionDriver* driver) { driver_ = driver; }
     void setFunctionHost(MacroHost& functions) { interpreter_.setFunctionHost(functions); }
+    // The macro file handles: all are closed when a macro is started by name
+    // or as text and when a macro error is reported (nullptr: none).
+    void setMacroFiles(MacroFiles* files) { macroFiles_ = files; }
     // Where runStartupMacro() finds the session's STARTUPMACRO ("" or "(none)": none).
     void setStartupMacro(std::function<std::string()> name) { startupMacro_ = std::move(name); }
 
@@ -80,13 +84,19 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     void postBurst() override;
     bool breakRequested() override { return ui_.breakRequested(); }
     void reportBreak() override { ui_.macroMessage("Macro Stopped", "Macro stopped by Break key"); }
-    void reportError(const MacroErrorReport& report) override { ui_.macroError(report); }
+    void reportError(const MacroErrorReport& report) override {
+        if (macroFiles_ != nullptr) macroFiles_->closeAll();
+        ui_.macroError(report);
+    }
     void reportFileNotFound(const std::string& fileName) override;
     bool startRexx(const std::string& fileName) override { return ui_.startRexx(fileName); }
     MacroError runInSession(char id, const std::string& name) override {
         return ui_.runInSession(id, name);
     }
-    void macroStarting() override { ui_.macroStarting(); }
+    void macroStarting() override {
+        if (macroFiles_ != nullptr) macroFiles_->closeAll();
+        ui_.macroStarting();
+    }
     void macroEnded(int exitCode) override { ui_.macroEnded(exitCode); }
 
     // SessionEvents: the earlier events first, then the waiting macro's wake-up.
@@ -108,6 +118,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     const MacroFileSource& files_;
     MacroRunnerUi& ui_;
     SessionDriver* driver_ = nullptr;
+    MacroFiles* macroFiles_ = nullptr;
     std::function<std::string()> startupMacro_;
     VariableTable variables_;
     MacroInterpreter interpreter_;
