@@ -1,5 +1,7 @@
 #include "headless_macros.h"
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -56,8 +58,81 @@ std::optional<std::string> FolderMacroFiles::readMacroFile(MacroFolder folder,
 }
 
 HeadlessMacros::HeadlessMacros(Session& session, Scheduler& scheduler, const MacroFileSource& files)
-    : runner_(session, scheduler, files, *this, *this) {
+    : session_(session), runner_(session, scheduler, files, *this, *this) {
     runner_.interpreter().setDebugWindow(this);
+}
+
+void HeadlessMacros::attachFunctions(HeadlessFunctionParts parts) {
+    files_ =
+        std::make_unique<MacroFiles>(parts.fileSystem ? *parts.fileSystem : noFiles_, clipboard_);
+    MacroFunctionServices services = std::move(parts.services);
+    services.dialogs = &dialogs_;
+    services.debugWindow = this;
+    functions_ = std::make_unique<SessionMacroHost>(
+        session_, parts.variables, parts.settings, parts.keyList, std::move(parts.performKey),
+        *files_, runner_.interpreter(), std::move(services));
+    runner_.setMacroFiles(files_.get());
+    runner_.setFunctionHost(*functions_);
+}
+
+namespace {
+
+// The buttons of a message box's set, the first being the one taken without an answer.
+std::vector<MacroButton> buttonsOf(MacroButtons set) {
+    using B = MacroButton;
+    switch (set) {
+        case MacroButtons::Ok:
+            return {B::Ok};
+        case MacroButtons::OkCancel:
+            return {B::Ok, B::Cancel};
+        case MacroButtons::AbortRetryIgnore:
+            return {B::Abort, B::Retry, B::Ignore};
+        case MacroButtons::YesNoCancel:
+            return {B::Yes, B::No, B::Cancel};
+        case MacroButtons::YesNo:
+            return {B::Yes, B::No};
+        case MacroButtons::RetryCancel:
+            return {B::Retry, B::Cancel};
+    }
+    return {B::Ok};
+}
+
+std::optional<MacroButton> buttonNamed(std::string answer) {
+    for (char& c : answer)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    static const std::pair<const char*, MacroButton> kNames[] = {
+        {"ok", MacroButton::Ok},         {"cancel", MacroButton::Cancel},
+        {"abort", MacroButton::Abort},   {"retry", MacroButton::Retry},
+        {"ignore", MacroButton::Ignore}, {"yes", MacroButton::Yes},
+        {"no", MacroButton::No}};
+    for (const auto& [name, button] : kNames)
+        if (answer == name) return button;
+    if (answer.size() == 1 && answer[0] >= '1' && answer[0] <= '7')
+        return static_cast<MacroButton>(answer[0] - '0');
+    return std::nullopt;
+}
+
+}  // namespace
+
+int HeadlessDialogs::messageBox(const std::string& text, const std::string& title, int style) {
+    lines_.push_back("message box " + title + ": " + text);
+    const std::vector<MacroButton> buttons = buttonsOf(macroButtonsOf(style));
+    MacroButton pressed = buttons.front();
+    if (auto answer = answers_.nextAnswer()) {
+        const auto named = buttonNamed(*answer);
+        // An answer naming a button the box does not have takes the first one.
+        if (named && std::find(buttons.begin(), buttons.end(), *named) != buttons.end())
+            pressed = *named;
+    }
+    return static_cast<int>(pressed);
+}
+
+std::optional<std::string> HeadlessDialogs::editBox(const MacroEditBoxRequest& request) {
+    lines_.push_back("edit box " + request.title + ": " + request.prompt);
+    auto answer = answers_.nextAnswer();
+    if (answer && answer->size() > static_cast<std::size_t>(request.maxLength))
+        answer->resize(static_cast<std::size_t>(request.maxLength));
+    return answer;
 }
 
 bool HeadlessMacros::start(const std::string& file, const std::string& statements,

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "macro/macro_control.h"
+#include "macro/macro_files.h"
 #include "macro/macro_source.h"
+#include "session/macro_functions.h"
 #include "session/macro_runner.h"
+#include "session/macro_services.h"
 
 namespace cedar::headless {
 
@@ -44,6 +47,45 @@ class ScriptedAnswers {
     std::deque<std::string> answers_;
 };
 
+// The clipboard of cedar_headless: a text held by the process, so that macros
+// that copy through the CLIPBOARD file work here too.
+class HeadlessClipboard : public MacroClipboard {
+  public:
+    std::optional<std::string> text() override { return text_; }
+    void setText(std::string_view text) override { text_ = std::string(text); }
+
+  private:
+    std::optional<std::string> text_;
+};
+
+// Message and edit boxes answered from the scripted answers. Each box is
+// reported as a line ("message box TITLE: TEXT", "edit box TITLE: PROMPT").
+// A message box takes an answer that names a button (OK, Cancel, Abort,
+// Retry, Ignore, Yes, No, any case) or its number 1 to 7; without one it
+// takes the first button of its set. An edit box takes the answer's text;
+// without one it is cancelled.
+class HeadlessDialogs : public MacroDialogs {
+  public:
+    HeadlessDialogs(ScriptedAnswers& answers, std::vector<std::string>& lines)
+        : answers_(answers), lines_(lines) {}
+    int messageBox(const std::string& text, const std::string& title, int style) override;
+    std::optional<std::string> editBox(const MacroEditBoxRequest& request) override;
+
+  private:
+    ScriptedAnswers& answers_;
+    std::vector<std::string>& lines_;
+};
+
+// What the built-in functions need from cedar_headless.
+struct HeadlessFunctionParts {
+    const Settings& settings;
+    const keys::KeyList& keyList;
+    SessionMacroHost::KeyPerformer performKey;
+    SystemVariables* variables = nullptr;
+    MacroFileSystem* fileSystem = nullptr;  // nullptr: no file can be opened
+    MacroFunctionServices services;         // programs, cedar.ini access, the AppData folder
+};
+
 class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private MacroHost {
   public:
     HeadlessMacros(Session& session, Scheduler& scheduler, const MacroFileSource& files);
@@ -52,6 +94,9 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private Ma
     ScriptedAnswers& answers() { return answers_; }
     // The built-in functions besides the interpreter's own.
     void setFunctionHost(MacroHost& host) { runner_.setFunctionHost(host); }
+    // Builds the session's function library (files, screen, keys, boxes,
+    // programs, [UserVariables]) and plays macros with it.
+    void attachFunctions(HeadlessFunctionParts parts);
 
     // Starts a macro; false (and `error` set) when it did not start.
     bool start(const std::string& fileOrNull, const std::string& statements, std::string& error);
@@ -85,9 +130,23 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private Ma
     MacroValue readSystemVariable(SystemVariable) override { return {}; }
     void moveCursor(std::optional<int>, std::optional<int>) override {}
 
+    // Opens no file: every OPEN of a disk file fails.
+    class NoFiles : public MacroFileSystem {
+      public:
+        std::unique_ptr<MacroFileStream> open(std::string_view, MacroFileMode) override {
+            return nullptr;
+        }
+    };
+
+    Session& session_;
     ScriptedAnswers answers_;
     SessionMacroRunner runner_;
     std::vector<std::string> lines_;
+    HeadlessDialogs dialogs_{answers_, lines_};
+    HeadlessClipboard clipboard_;
+    NoFiles noFiles_;
+    std::unique_ptr<MacroFiles> files_;
+    std::unique_ptr<SessionMacroHost> functions_;
     std::string error_;
     std::string notFound_;  // the last message
 };

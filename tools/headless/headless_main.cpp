@@ -16,6 +16,8 @@
 #include "keyboard/key_list.h"
 #include "platform/appdata_files.h"
 #include "platform/files.h"
+#include "platform/macro_file_access.h"
+#include "platform/program_start.h"
 #include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
@@ -199,10 +201,22 @@ int main(int argc, char** argv) {
     cedar::TcpConnector connector;
     cedar::platform::TrustedHostsFile trustStore(cedar::platform::trustFilePath(folders.certs));
     cedar::headless::FolderMacroFiles macroFiles(folders.macros, folders.cdr);
-    cedar::headless::Shell shell(options,
-                                 {session, file, settings, loop, connector, store, settingsStore,
-                                  keyList, planner, &trustStore, &macroFiles},
-                                 start);
+    cedar::platform::MacroFolderFiles macroFileSystem(folders.appData);
+    cedar::platform::SpawnedPrograms programs(folders.appData);
+    cedar::MacroFunctionServices macroServices;
+    macroServices.programs = &programs;
+    macroServices.appDataFolder = folders.appData;
+    macroServices.readSettings = [iniPath] { return cedar::platform::readFile(iniPath); };
+    macroServices.editSettings =
+        [iniPath](const std::function<std::string(const std::string&)>& edit) {
+            std::string editError;
+            return cedar::platform::editFileLocked(iniPath, edit, editError);
+        };
+    cedar::headless::Shell shell(
+        options,
+        {session, file, settings, loop, connector, store, settingsStore, keyList, planner,
+         &trustStore, &macroFiles, &macroFileSystem, macroServices},
+        start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);
     cedar::platform::LocalTraceClock traceClock;

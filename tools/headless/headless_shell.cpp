@@ -51,6 +51,7 @@ const char* const kUsage =
     "                      \"ok\" when it ends, \"error: N TEXT\" for a macro error\n"
     "  run STATEMENTS      plays macro statements given on the line (\";\" separates them)\n"
     "  --answer TEXT       (option) an answer for a macro's message or edit box, in order\n"
+    "  answer TEXT         queues one more answer for a macro's message or edit box\n"
     "While the keyboard is locked, keys are queued (answer \"queued\") when the session\n"
     "types ahead, else refused; an input error answers \"error: input error ...\".\n";
 
@@ -231,6 +232,8 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
       macros_(parts.session, parts.loop, parts.macroFiles ? *parts.macroFiles : noMacroFiles_),
       control_(parts.session, parts.connector, parts.loop, parts.planner),
       keyboard_(parts.session, control_.link(), {.deferred = this}),
+      facts_(control_.link()),
+      variables_(parts.session, parts.file.options, identity_, facts_),
       driver_({parts.session, parts.file, parts.settings, parts.loop, control_, *this, parts.store,
                parts.settingsStore, macros_.runner(), identity_},
               start) {
@@ -247,6 +250,14 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
         macros_.answers().add(a);
+    macros_.attachFunctions(
+        {.settings = parts.settings,
+         .keyList = parts.keyList,
+         .performKey =
+             [this](keys::KeyWord word) { keyboard_.performKey(word, keys::KeySource::Macro); },
+         .variables = &variables_,
+         .fileSystem = parts.macroFileSystem,
+         .services = parts.macroServices});
 }
 
 Shell::~Shell() = default;
@@ -347,6 +358,12 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "macro") {
         if (w.size() != 2) return answer("", "usage: macro FILE");
         return macro(w[1], {});
+    }
+    if (cmd == "answer") {
+        const auto at = line.find("answer");
+        if (at + 6 >= line.size()) return answer("", "usage: answer TEXT");
+        macros_.answers().add(line.substr(at + 7));
+        return answer("");
     }
     if (cmd == "run") {
         const auto at = line.find("run");

@@ -15,9 +15,11 @@
 #include "platform/event_loop.h"
 #include "session/connection_plan.h"
 #include "session/host_link_control.h"
+#include "session/link_facts.h"
 #include "session/session.h"
 #include "session/session_driver.h"
 #include "session/session_keyboard.h"
+#include "session/system_variables.h"
 #include "sessionfile/settings.h"
 
 namespace cedar::headless {
@@ -71,6 +73,10 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
         CertificateTrustStore* trustStore = nullptr;
         // Macro files (nullptr: none can be read).
         const MacroFileSource* macroFiles = nullptr;
+        // The files macros open by name (nullptr: none can be opened).
+        MacroFileSystem* macroFileSystem = nullptr;
+        // Program starts, cedar.ini access and the AppData folder for macros.
+        MacroFunctionServices macroServices;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
@@ -138,6 +144,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
     SessionIdentity identity_;
     HostLinkControl control_;
     SessionKeyboard keyboard_;
+    LinkFacts facts_;
+    SystemVariables variables_;
     Trace* trace_ = nullptr;
     std::string traceLocation_;
     bool notCarriedOut_ = false;  // the last key function has no part here
