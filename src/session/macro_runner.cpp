@@ -4,6 +4,13 @@
 
 namespace cedar {
 
+namespace {
+
+constexpr std::array<const char*, 4> kExitMacroNames = {"protect.ext", "locked.ext", "unlocked.ext",
+                                                        "tpxswap.ext"};
+
+}  // namespace
+
 SessionMacroRunner::SessionMacroRunner(Session& session, Scheduler& scheduler,
                                        const MacroFileSource& files, MacroHost& functions,
                                        MacroRunnerUi& ui, char sessionId)
@@ -16,6 +23,8 @@ SessionMacroRunner::SessionMacroRunner(Session& session, Scheduler& scheduler,
     if (hooks.events) previous_ = hooks.events;
     hooks.events = this;
     session.records.setHooks(hooks);
+    for (std::size_t i = 0; i < kExitMacroNames.size(); ++i)
+        exitPresent_[i] = files.readMacroFile(MacroFolder::Macros, kExitMacroNames[i]).has_value();
 }
 
 SessionMacroRunner::~SessionMacroRunner() {
@@ -66,6 +75,35 @@ void SessionMacroRunner::reportFileNotFound(const std::string& fileName) {
 void SessionMacroRunner::keyboardRestored() {
     previous_->keyboardRestored();
     interpreter_.keyboardRestored();
+    if (exitMacroPresent(ExitMacro::Unlocked) && !interpreter_.loaded())
+        postExitMacro(ExitMacro::Unlocked);
+}
+
+bool SessionMacroRunner::runExitMacro(ExitMacro which) {
+    if (!exitMacroPresent(which)) return false;
+    using R = MacroInterpreter::StartResult;
+    const R result = interpreter_.runEventMacro(kExitMacroNames[static_cast<std::size_t>(which)]);
+    if (result != R::Started) return false;
+    if (which == ExitMacro::Protect) return true;
+    // A macro still playing (it waits) has not decided about the key.
+    return !interpreter_.loaded() && interpreter_.exitCode() != 0;
+}
+
+void SessionMacroRunner::sessionManagerDetected(const std::string& name) {
+    previous_->sessionManagerDetected(name);
+    if (!exitMacroPresent(ExitMacro::SessionManager)) return;
+    postExitMacro(ExitMacro::SessionManager);
+}
+
+void SessionMacroRunner::postExitMacro(ExitMacro which) {
+    // Started after the record that caused it has been handled, never from
+    // inside the record processor.
+    std::weak_ptr<bool> alive = alive_;
+    scheduler_.post([this, alive, which] {
+        const auto token = alive.lock();
+        if (token && *token)
+            interpreter_.runEventMacro(kExitMacroNames[static_cast<std::size_t>(which)]);
+    });
 }
 
 }  // namespace cedar

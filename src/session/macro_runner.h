@@ -9,6 +9,7 @@
 // outlive it.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -63,6 +64,19 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     void setStartupMacro(std::function<std::string()> name) { startupMacro_ = std::move(name); }
 
     MacroInterpreter& interpreter() { return interpreter_; }
+
+    // The exit macros the session plays on its own events. Only those found
+    // in the macros folder when the runner was made are played, and only
+    // while no macro is loaded.
+    enum class ExitMacro : std::uint8_t { Protect, Locked, Unlocked, SessionManager };
+    bool exitMacroPresent(ExitMacro which) const {
+        return exitPresent_[static_cast<std::size_t>(which)];
+    }
+    // Plays "protect.ext" or "locked.ext" at once (the key waits for it).
+    // True when it ran and ended within its first burst with a non-zero
+    // exit code, or (protect.ext) when it ran at all: the caller then
+    // checks the field again.
+    bool runExitMacro(ExitMacro which);
     VariableTable& variables() { return variables_; }
 
     // MacroRunner.
@@ -104,9 +118,8 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     void keyboardRestored() override;
     void replayTypeAhead() override { previous_->replayTypeAhead(); }
     void refreshDisplay() override { previous_->refreshDisplay(); }
-    void sessionManagerDetected(const std::string& name) override {
-        previous_->sessionManagerDetected(name);
-    }
+    void sessionManagerDetected(const std::string& name) override;
+    void postExitMacro(ExitMacro which);
     void returnToLiveScreen() override { previous_->returnToLiveScreen(); }
     void showWindowOnUpdate() override { previous_->showWindowOnUpdate(); }
     void measureResponseTime(bool aidOutstanding) override {
@@ -118,6 +131,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     const MacroFileSource& files_;
     MacroRunnerUi& ui_;
     SessionDriver* driver_ = nullptr;
+    std::array<bool, 4> exitPresent_{};
     MacroFiles* macroFiles_ = nullptr;
     std::function<std::string()> startupMacro_;
     VariableTable variables_;

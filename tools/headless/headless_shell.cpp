@@ -231,7 +231,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
       hostFromCommandLine_(start.sessionFile.empty()),
       macros_(parts.session, parts.loop, parts.macroFiles ? *parts.macroFiles : noMacroFiles_),
       control_(parts.session, parts.connector, parts.loop, parts.planner),
-      keyboard_(parts.session, control_.link(), {.deferred = this}),
+      keyboard_(parts.session, control_.link(), {.ui = this, .deferred = this}),
       facts_(control_.link()),
       variables_(parts.session, parts.file.options, identity_, facts_),
       driver_({parts.session, parts.file, parts.settings, parts.loop, control_, *this, parts.store,
@@ -372,6 +372,11 @@ std::string Shell::execute(const std::string& line, bool& quit) {
         return macro({}, statements);
     }
     return answer("", "unknown command \"" + cmd + "\"");
+}
+
+bool Shell::runExitMacro(std::string_view fileName) {
+    if (fileName != "protect.ext") return false;
+    return macros_.runner().runExitMacro(SessionMacroRunner::ExitMacro::Protect);
 }
 
 std::string Shell::connect() {

@@ -57,7 +57,7 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& options, st
 ConnectionPlan applyOverrides(const Options& options, ConnectionPlan plan);
 extern const char* const kUsage;
 
-class Shell : private DriverUi, private keys::DeferredKeyFunctions {
+class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys::KeyboardUi {
   public:
     struct Parts {
         Session& session;
@@ -113,6 +113,9 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions {
     void edit(keys::Edit code, bool selectionExisted) override;
     void oper(std::uint8_t code) override;
     void macroKey(std::uint8_t index, std::uint8_t selector) override;
+    // KeyboardUi: typing into a protected field plays "protect.ext" when
+    // the macros folder held it at start.
+    bool runExitMacro(std::string_view fileName) override;
 
     // The answer: `out`, then "ok", or "error: ..." for the first message
     // the session showed (the others listed before it as "message" lines),

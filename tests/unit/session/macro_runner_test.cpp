@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "driver_fakes.h"
@@ -19,7 +20,9 @@ struct RecordingUi : MacroRunnerUi {
 };
 
 struct RunnerRig {
-    RunnerRig() {
+    // `seed` fills the macros folder before the runner looks for its exit macros.
+    explicit RunnerRig(const std::function<void(MemoryMacroFiles&)>& seed = {}) {
+        if (seed) seed(files);
         file.adopt(sessionfile::standardSessionOptions());
         runner = std::make_unique<SessionMacroRunner>(session, clock, files, host, ui);
         driver = std::make_unique<SessionDriver>(
@@ -117,6 +120,43 @@ TEST(SessionMacroRunnerTest, APostedWakeUpOutlivingThePlayerDoesNothing) {
     EXPECT_NE(rig.session.records.hooks().events, installed);
     // ... and its posted burst finds it gone (under ASan: no use after free).
     rig.clock.runPosted();
+}
+
+// The exit macros play only when they were in the macros folder at start and
+// no macro is loaded; the session's own events start them after the record
+// that caused them, the keys' ones at once.
+TEST(SessionMacroRunnerTest, ExitMacrosPlayOnTheirEventsWhenPresent) {
+    using Exit = SessionMacroRunner::ExitMacro;
+    RunnerRig rig([](MemoryMacroFiles& f) {
+        f.add(MacroFolder::Macros, "protect.ext", "p = 5");
+        f.add(MacroFolder::Macros, "locked.ext", "EXIT 1");
+        f.add(MacroFolder::Macros, "unlocked.ext", "u = 7");
+    });
+    EXPECT_TRUE(rig.runner->runExitMacro(Exit::Protect));
+    EXPECT_EQ(rig.number("P"), 5);
+    EXPECT_TRUE(rig.runner->runExitMacro(Exit::Locked));
+    EXPECT_FALSE(rig.runner->runExitMacro(Exit::SessionManager));  // not in the folder
+
+    // A playing macro keeps the restore to itself.
+    rig.runner->runText("WAIT(5)");
+    rig.restoreKeyboard();
+    rig.clock.runPosted();
+    EXPECT_FALSE(rig.number("U"));
+    rig.clock.advance(5000);
+    EXPECT_EQ(rig.runner->state(), 0);
+
+    rig.restoreKeyboard();
+    EXPECT_FALSE(rig.number("U"));  // not from inside the record processor
+    rig.clock.runPosted();
+    EXPECT_EQ(rig.number("U"), 7);
+
+    // A locked.ext that ends with 0 leaves the key to the keyboard.
+    RunnerRig zero([](MemoryMacroFiles& f) { f.add(MacroFolder::Macros, "locked.ext", "x = 1"); });
+    EXPECT_FALSE(zero.runner->runExitMacro(Exit::Locked));
+    EXPECT_EQ(zero.number("X"), 1);
+    zero.restoreKeyboard();
+    zero.clock.runPosted();
+    EXPECT_FALSE(zero.number("U"));
 }
 
 }  // namespace
