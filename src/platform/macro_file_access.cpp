@@ -80,4 +80,12 @@ std::unique_ptr<MacroFileStream> MacroFolderFiles::open(std::string_view name, M
     return std::make_unique<StdioStream>(file);
 }
 
+std::optional<std::string> MacroFolderSource::readMacroFile(MacroFolder folder,
+                                                            const std::string& fileName) const {
+    if (fileName.empty()) return std::nullopt;
+    if (fileName.find('/') != std::string::npos) return readFile(fileName);
+    const std::string& base = folder == MacroFolder::RemoteMacros ? remote_ : macros_;
+    return readFile(base + "/" + fileName);
+}
+
 }  // namespace cedar::platform
