@@ -82,10 +82,14 @@ std::unique_ptr<MacroFileStream> MacroFolderFiles::open(std::string_view name, M
 
 std::optional<std::string> MacroFolderSource::readMacroFile(MacroFolder folder,
                                                             const std::string& fileName) const {
-    if (fileName.empty()) return std::nullopt;
-    if (fileName.find('/') != std::string::npos) return readFile(fileName);
+    if (fileName.empty() || fileName.find('\0') != std::string::npos) return std::nullopt;
+    // Folder names, Windows path forms and letter case as the file handles read them.
     const std::string& base = folder == MacroFolder::RemoteMacros ? remote_ : macros_;
-    return readFile(base + "/" + fileName);
+    std::string error;
+    const std::string path =
+        resolveFile(base, fileName, error).value_or(MacroFolderFiles(base).pathOf(fileName));
+    if (!isFile(path)) return std::nullopt;
+    return readFile(path);
 }
 
 }  // namespace cedar::platform

@@ -27,8 +27,9 @@ class MacroFolderFiles : public MacroFileSystem {
     std::string folder_;
 };
 
-// Macro files to play: a name in the macros folder (or, for macros the
-// host sends, the remote-macro folder), or a path when the name holds a "/".
+// Macro files to play: a relative name in the macros folder (or, for macros
+// the host sends, the remote-macro folder), a full path as it stands, with
+// the path forms MacroFolderFiles gives their meaning.
 class MacroFolderSource : public MacroFileSource {
   public:
     MacroFolderSource(std::string macros, std::string remote)
