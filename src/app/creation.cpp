@@ -170,7 +170,7 @@ int MainWindow::create() {
                                        c.session->keyboard, c.session->keyboardSettings,
                                        c.keyboardMap, c.session->codePages, c.keyInputSettings,
                                        &c.keyList, &scheduler_},
-                 nullptr, static_cast<keys::KeyInputUi*>(this));
+                 c.macros.get(), static_cast<keys::KeyInputUi*>(this));
              c.trustedHosts = std::make_unique<platform::TrustedHostsFile>(
                  platform::trustFilePath(c.folders.certs));
              c.driver->setCertificateTrust(c.trustedHosts.get());

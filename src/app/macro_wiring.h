@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "keyboard/key_input.h"
 #include "keyboard/key_list.h"
 #include "macro/macro_control.h"
 #include "macro/macro_files.h"
@@ -39,7 +40,8 @@ class QtMacroClipboard : public MacroClipboard {
 class AppMacros : public MacroRunnerUi,
                   public MacroDialogs,
                   public MacroSessions,
-                  public MacroDebugWindow {
+                  public MacroDebugWindow,
+                  public keys::KeyInputMacros {
   public:
     struct Parts {
         Session& session;
@@ -74,6 +76,16 @@ class AppMacros : public MacroRunnerUi,
     bool bringToFront(char id) override;
     // MacroDebugWindow.
     void debugLine(std::string_view text) override;
+    // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
+    // Key statements go to the dispatcher as trusted as every macro's do.
+    bool available() const override { return true; }
+    std::uint8_t state() const override { return runner_->state(); }
+    std::string currentName() const override { return runner_->currentName(); }
+    void stop() override { runner_->interpreter().stop(); }
+    bool runText(const std::string& statements, bool /*trustedKeys*/) override {
+        runner_->runText(statements);
+        return true;
+    }
 
   private:
     // The runner needs a function host before the library (which needs the

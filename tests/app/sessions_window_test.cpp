@@ -52,9 +52,10 @@ class SessionsWindowTest : public ::testing::Test {
     // is added to the program's.
     ProgramRun& start(std::vector<std::string> args = {},
                       std::vector<std::string> environment = {}) {
+        // Every record the session sends is answered with a keyboard restore.
         hosts_.push_back(std::make_unique<ReplayHost>(ReplayHost::Script{
-            .records = {
-                test::RecordBuilder(cmd::kEraseWrite, 0xC3).text("SIDE BY SIDE").bytes()}}));
+            .records = {test::RecordBuilder(cmd::kEraseWrite, 0xC3).text("SIDE BY SIDE").bytes()},
+            .answer = test::RecordBuilder(cmd::kWrite, 0xC2).bytes()}));
         EXPECT_TRUE(hosts_.back()->start()) << hosts_.back()->error();
         homes_.push_back(std::make_unique<TempFolder>());
         if (operKeys_) writeOperKeys(test::appDataOf(homes_.back()->path()));
@@ -312,7 +313,7 @@ TEST_F(SessionsWindowTest, CascadeMovesEveryWindow) {
 // Macros handed over by cedarmac play in the session: statements type on
 // the host's screen and send it with Enter, a macro file from the user's
 // macros folder asks through an edit box and a message box (answered from
-// the environment) and writes its DEBUG lines.
+// the environment) and writes its DEBUG lines, and the wheel plays its macro.
 TEST_F(SessionsWindowTest, MacrosFromCedarmacPlayInTheSession) {
     ProgramRun& program = start({}, {"CEDAR_EDITBOX_ANSWER=Ann"});
     ASSERT_TRUE(windowOf('A')) << program.output();
@@ -352,6 +353,16 @@ TEST_F(SessionsWindowTest, MacrosFromCedarmacPlayInTheSession) {
     EXPECT_LT(edit, box);
     EXPECT_LT(box, name);
     EXPECT_TRUE(program.running());
+
+    // The wheel plays its macro (Key("PF8") turning down) once the host has
+    // restored the keyboard.
+    const auto window = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 10s);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(XDesktop::activate(*window));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "mousemove", "--window", *window, "200", "150"}));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "click", "5"}));
+    ASSERT_TRUE(host.waitForRecords(2, 10s)) << program.output();
+    EXPECT_EQ(host.clientRecords()[1].front(), 0xF8);  // PF8
 }
 
 }  // namespace
