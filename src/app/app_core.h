@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/macro_wiring.h"
 #include "host/trace.h"
 #include "keyboard/key_input.h"
 #include "keyboard/key_list.h"
@@ -35,14 +36,6 @@
 #include "sessionfile/settings.h"
 
 namespace cedar::app {
-
-// No macro system yet: a macro to play is written to standard error
-// ("macro file: NAME", "macro statements: TEXT") and none plays.
-class RequestLoggingMacros : public MacroRunner {
-  public:
-    bool runFile(const std::string& name) override;
-    void runText(const std::string& text) override;
-};
 
 struct AppCore {
     CommandLine line;
@@ -75,7 +68,6 @@ struct AppCore {
     std::unique_ptr<platform::RequestSocket> requests;
     std::unique_ptr<platform::SharedWindowTitles> titles;  // every session's title and state
     int sameFileCount = 0;  // other sessions on the same session file: cascade the window
-    RequestLoggingMacros macros;
     TcpConnector connector;
     std::unique_ptr<platform::TrustedHostsFile> trustedHosts;  // certificates trusted once
     std::unique_ptr<platform::FolderTraceSink> traceSink;
@@ -83,11 +75,12 @@ struct AppCore {
     std::unique_ptr<Trace> trace;
     std::unique_ptr<HostLinkControl> control;
     std::unique_ptr<SessionKeyboard> keyboard;
+    std::unique_ptr<LinkFacts> facts;  // what the system variables read
+    std::unique_ptr<SystemVariables> variables;
+    std::unique_ptr<AppMacros> macros;  // the macro player and its function library
     std::unique_ptr<SessionDriver> driver;
     keys::KeyInputSettings keyInputSettings;
     std::unique_ptr<keys::qt::KeyboardInput> keyInput;  // physical keys through the map
-    std::unique_ptr<LinkFacts> facts;                   // what the system variables read
-    std::unique_ptr<SystemVariables> variables;
 };
 
 // The start of a session from the program's arguments (without the program

@@ -139,6 +139,10 @@ int MainWindow::create() {
                  keys::KeyboardServices{
                      .ui = static_cast<keys::KeyboardUi*>(this),
                      .deferred = static_cast<keys::DeferredKeyFunctions*>(this)});
+             c.facts = std::make_unique<LinkFacts>(c.control->link());
+             c.variables = std::make_unique<SystemVariables>(*c.session, c.file.options,
+                                                             *c.identity, *c.facts);
+             buildMacros();
              SessionDriver::Start start;
              // A start without a session of its own (or with the shipped
              // sample host still in it) asks through the SESSION dialog.
@@ -149,8 +153,9 @@ int MainWindow::create() {
              start.startupMacro = c.line.value(Opt::Macro);
              c.driver = std::make_unique<SessionDriver>(
                  SessionDriver::Parts{*c.session, c.file, c.settings, scheduler_, *c.control, *this,
-                                      *c.store, *c.settingsStore, c.macros, *c.identity},
+                                      *c.store, *c.settingsStore, c.macros->runner(), *c.identity},
                  start);
+             c.macros->runner().setDriver(c.driver.get());
              auto& k = c.keyInputSettings;
              k.toggleShiftCaps = c.file.options.number(sessionfile::Field::ToggleShiftCaps) != 0;
              k.useAltForMenu = c.file.options.number(sessionfile::Field::UseAltForMenu) != 0;
@@ -165,10 +170,7 @@ int MainWindow::create() {
                                        c.session->keyboard, c.session->keyboardSettings,
                                        c.keyboardMap, c.session->codePages, c.keyInputSettings,
                                        &c.keyList, &scheduler_},
-                 nullptr, static_cast<keys::KeyInputUi*>(this));
-             c.facts = std::make_unique<LinkFacts>(c.control->link());
-             c.variables = std::make_unique<SystemVariables>(*c.session, c.file.options,
-                                                             *c.identity, *c.facts);
+                 c.macros.get(), static_cast<keys::KeyInputUi*>(this));
              c.trustedHosts = std::make_unique<platform::TrustedHostsFile>(
                  platform::trustFilePath(c.folders.certs));
              c.driver->setCertificateTrust(c.trustedHosts.get());

@@ -74,6 +74,8 @@ MainWindow::~MainWindow() {
     // The driver and the link report to this window: they go first.
     if (core_) {
         core_->driver.reset();
+        core_->keyInput.reset();
+        core_->macros.reset();
         core_->keyboard.reset();
         core_->control.reset();
         if (core_->session) core_->session->screen.setListener(nullptr);

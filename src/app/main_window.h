@@ -78,6 +78,7 @@ class MainWindow : public QWidget,
     // The title and minimized state in the shared block of window titles.
     void publishWindowState();
     void buildSession();
+    void buildMacros();  // macro_wiring.cpp
     void checkSavedPosition();
 
     // DriverUi

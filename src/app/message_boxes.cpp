@@ -28,6 +28,8 @@ BoxAnswer defaultAnswer(BoxButtons buttons, bool cancel) {
             return cancel ? BoxAnswer::No : BoxAnswer::Yes;
         case BoxButtons::NoYes:
             return BoxAnswer::No;
+        case BoxButtons::AbortRetryIgnore:
+            return BoxAnswer::Abort;
     }
     return BoxAnswer::Ok;
 }
@@ -45,6 +47,8 @@ QMessageBox::StandardButtons standardButtons(BoxButtons buttons) {
             return QMessageBox::Yes | QMessageBox::No;
         case BoxButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case BoxButtons::AbortRetryIgnore:
+            return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
     }
     return QMessageBox::Ok;
 }
@@ -59,6 +63,10 @@ BoxAnswer answerOf(int button) {
             return BoxAnswer::Yes;
         case QMessageBox::No:
             return BoxAnswer::No;
+        case QMessageBox::Abort:
+            return BoxAnswer::Abort;
+        case QMessageBox::Ignore:
+            return BoxAnswer::Ignore;
         default:
             return BoxAnswer::Cancel;  // Cancel, Escape, the window closed
     }
@@ -69,6 +77,8 @@ QMessageBox* makeBox(QWidget* parent, const std::string& title, const std::strin
     QMessageBox::Icon qicon = QMessageBox::Warning;
     if (icon == MessageIcon::Question) qicon = QMessageBox::Question;
     if (icon == MessageIcon::Information) qicon = QMessageBox::Information;
+    if (icon == MessageIcon::Stop) qicon = QMessageBox::Critical;
+    if (icon == MessageIcon::None) qicon = QMessageBox::NoIcon;
     auto* box =
         new QMessageBox(qicon, QString::fromStdString(title), QString::fromLocal8Bit(text.c_str()),
                         standardButtons(buttons), parent);

@@ -16,8 +16,8 @@ class QWidget;
 namespace cedar::app {
 
 // NoYes: Yes and No with No the default button.
-enum class BoxButtons { Ok, OkCancel, RetryCancel, YesNo, NoYes, YesNoCancel };
-enum class BoxAnswer { Ok, Cancel, Retry, Yes, No };
+enum class BoxButtons { Ok, OkCancel, RetryCancel, YesNo, NoYes, YesNoCancel, AbortRetryIgnore };
+enum class BoxAnswer { Ok, Cancel, Retry, Yes, No, Abort, Ignore };
 
 // Shows the box and waits for the answer (for start-up, before the session runs).
 BoxAnswer askNow(QWidget* parent, const std::string& title, const std::string& text,

@@ -8,17 +8,6 @@
 
 namespace cedar::app {
 
-bool RequestLoggingMacros::runFile(const std::string& name) {
-    std::fprintf(stderr, "macro file: %s\n", name.c_str());
-    std::fflush(stderr);
-    return false;
-}
-
-void RequestLoggingMacros::runText(const std::string& text) {
-    std::fprintf(stderr, "macro statements: %s\n", text.c_str());
-    std::fflush(stderr);
-}
-
 bool MainWindow::claimSessionId() {
     AppCore& c = *core_;
     std::string error;

@@ -80,4 +80,16 @@ std::unique_ptr<MacroFileStream> MacroFolderFiles::open(std::string_view name, M
     return std::make_unique<StdioStream>(file);
 }
 
+std::optional<std::string> MacroFolderSource::readMacroFile(MacroFolder folder,
+                                                            const std::string& fileName) const {
+    if (fileName.empty() || fileName.find('\0') != std::string::npos) return std::nullopt;
+    // Folder names, Windows path forms and letter case as the file handles read them.
+    const std::string& base = folder == MacroFolder::RemoteMacros ? remote_ : macros_;
+    std::string error;
+    const std::string path =
+        resolveFile(base, fileName, error).value_or(MacroFolderFiles(base).pathOf(fileName));
+    if (!isFile(path)) return std::nullopt;
+    return readFile(path);
+}
+
 }  // namespace cedar::platform

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "macro/macro_files.h"
+#include "macro/macro_source.h"
 
 namespace cedar::platform {
 
@@ -24,6 +25,22 @@ class MacroFolderFiles : public MacroFileSystem {
 
   private:
     std::string folder_;
+};
+
+// Macro files to play: a relative name in the macros folder (or, for macros
+// the host sends, the remote-macro folder), a full path as it stands, with
+// the path forms MacroFolderFiles gives their meaning.
+class MacroFolderSource : public MacroFileSource {
+  public:
+    MacroFolderSource(std::string macros, std::string remote)
+        : macros_(std::move(macros)), remote_(std::move(remote)) {}
+
+    std::optional<std::string> readMacroFile(MacroFolder folder,
+                                             const std::string& fileName) const override;
+
+  private:
+    std::string macros_;
+    std::string remote_;
 };
 
 }  // namespace cedar::platform

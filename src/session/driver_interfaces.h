@@ -90,7 +90,7 @@ class LinkControl {
 
 // Message boxes the driver shows. The answer comes back through
 // SessionDriver::answer(), at once or later.
-enum class MessageIcon : std::uint8_t { Warning, Question, Information };
+enum class MessageIcon : std::uint8_t { Warning, Question, Information, Stop, None };
 enum class MessageButtons : std::uint8_t { Ok, OkCancel, RetryCancel };
 enum class MessageAnswer : std::uint8_t { Ok, Cancel, Retry };
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -46,18 +48,22 @@ class SessionsWindowTest : public ::testing::Test {
         test::removeSessionGroup(group_.substr(group_.find('=') + 1));
     }
 
-    // Starts a session on a host of its own; `args` go first.
-    ProgramRun& start(std::vector<std::string> args = {}) {
+    // Starts a session on a host of its own; `args` go first, `environment`
+    // is added to the program's.
+    ProgramRun& start(std::vector<std::string> args = {},
+                      std::vector<std::string> environment = {}) {
+        // Every record the session sends is answered with a keyboard restore.
         hosts_.push_back(std::make_unique<ReplayHost>(ReplayHost::Script{
-            .records = {
-                test::RecordBuilder(cmd::kEraseWrite, 0xC3).text("SIDE BY SIDE").bytes()}}));
+            .records = {test::RecordBuilder(cmd::kEraseWrite, 0xC3).text("SIDE BY SIDE").bytes()},
+            .answer = test::RecordBuilder(cmd::kWrite, 0xC2).bytes()}));
         EXPECT_TRUE(hosts_.back()->start()) << hosts_.back()->error();
         homes_.push_back(std::make_unique<TempFolder>());
         if (operKeys_) writeOperKeys(test::appDataOf(homes_.back()->path()));
         programs_.push_back(std::make_unique<ProgramRun>(CEDAR_TN3270, homes_.back()->path()));
         args.insert(args.end(),
                     {"--host", "127.0.0.1", "--port", std::to_string(hosts_.back()->port())});
-        EXPECT_TRUE(programs_.back()->start(args, {group_}));
+        environment.push_back(group_);
+        EXPECT_TRUE(programs_.back()->start(args, environment));
         return *programs_.back();
     }
 
@@ -161,13 +167,20 @@ TEST_F(SessionsWindowTest, IdsRequestsAndAKilledSession) {
     ASSERT_TRUE(windowOf('D')) << programs_.back()->output();
     EXPECT_EQ(cedarmac({"/W"}).out, "Active List - ABCD\n");
 
-    // Requests reach the session named, with their texts.
+    // Requests reach the session named, with their texts: C's host gets
+    // the typed text and Enter, B looks for the macro file (it has none).
+    ASSERT_TRUE(hosts_[2]->waitForSync(10s));
     auto r = cedarmac({"C", "/S", "Type(\"x\");Key(\"Enter\")"});
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_TRUE(outputHas(*programs_[2], "macro statements: Type(\"x\");Key(\"Enter\")"))
-        << programs_[2]->output();
+    ASSERT_TRUE(hosts_[2]->waitForRecords(1, 10s)) << programs_[2]->output();
+    EXPECT_EQ(hosts_[2]->clientRecords()[0].front(), 0x7D);  // Enter
+    for (int i : {0, 1, 3})
+        EXPECT_TRUE(hosts_[i]->clientRecords().empty()) << "host " << i;
     EXPECT_EQ(cedarmac({"b", "runme.mac"}).exitCode, 0);
-    EXPECT_TRUE(outputHas(*programs_[1], "macro file: runme.mac")) << programs_[1]->output();
+    EXPECT_TRUE(outputHas(*programs_[1],
+                          "message box: Cedar TN3270 - file not found: "
+                          "File \"runme.mac\" was not found."))
+        << programs_[1]->output();
     EXPECT_EQ(programs_[2]->output().find("runme.mac"), std::string::npos);
     r = cedarmac({"Q", "x"});
     EXPECT_EQ(r.out, "Error - Cedar session Q is not currently active\n");
@@ -295,6 +308,61 @@ TEST_F(SessionsWindowTest, CascadeMovesEveryWindow) {
     ASSERT_TRUE(ga);
     EXPECT_NEAR(ga->x, 200, 30);
     EXPECT_NEAR(ga->y, 100, 60);
+}
+
+// Macros handed over by cedarmac play in the session: statements type on
+// the host's screen and send it with Enter, a macro file from the user's
+// macros folder asks through an edit box and a message box (answered from
+// the environment) and writes its DEBUG lines, and the wheel plays its macro.
+TEST_F(SessionsWindowTest, MacrosFromCedarmacPlayInTheSession) {
+    ProgramRun& program = start({}, {"CEDAR_EDITBOX_ANSWER=Ann"});
+    ASSERT_TRUE(windowOf('A')) << program.output();
+    const std::string macros = test::appDataOf(homes_.back()->path()) + "/macros";
+    std::filesystem::create_directories(macros);
+    test::writeBytes(macros + "/greet.mac",
+                     "name = EDITBOX(\"Your name?\", \"Who\")\r\n"
+                     "a = MESSAGEBOX(name, \"Greeting\", 1, 4)\r\n"
+                     "DEBUG(name)\r\n"
+                     "DEBUG(a)\r\n");
+    ReplayHost& host = *hosts_.back();
+    ASSERT_TRUE(host.waitForSync(10s));
+
+    auto r = cedarmac({"A", "/S", "Type(\"x\");Key(\"Enter\")"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    ASSERT_TRUE(host.waitForRecords(1, 10s)) << program.output();
+    // Read Modified of the unformatted screen: the AID, the cursor, then
+    // "SIDE BY SIDE" with its first character typed over ("xIDE", EBCDIC).
+    const auto record = host.clientRecords()[0];
+    ASSERT_GE(record.size(), 3u);
+    EXPECT_EQ(record[0], 0x7D);
+    const std::vector<std::uint8_t> typed{0xA7, 0xC9, 0xC4, 0xC5};
+    EXPECT_NE(std::search(record.begin(), record.end(), typed.begin(), typed.end()), record.end())
+        << testing::PrintToString(record);
+
+    r = cedarmac({"A", "greet.mac"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    // The boxes answer with the environment's text and the default button (Yes, 6).
+    EXPECT_TRUE(outputHas(program, "debug 6")) << program.output();
+    const std::string out = program.output();
+    const auto edit = out.find("edit box: Who: Your name?");
+    const auto box = out.find("message box: Greeting: Ann");
+    const auto name = out.find("debug Ann");
+    EXPECT_NE(edit, std::string::npos) << out;
+    EXPECT_NE(box, std::string::npos) << out;
+    EXPECT_NE(name, std::string::npos) << out;
+    EXPECT_LT(edit, box);
+    EXPECT_LT(box, name);
+    EXPECT_TRUE(program.running());
+
+    // The wheel plays its macro (Key("PF8") turning down) once the host has
+    // restored the keyboard.
+    const auto window = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 10s);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(XDesktop::activate(*window));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "mousemove", "--window", *window, "200", "150"}));
+    ASSERT_TRUE(XDesktop::run({"xdotool", "click", "5"}));
+    ASSERT_TRUE(host.waitForRecords(2, 10s)) << program.output();
+    EXPECT_EQ(host.clientRecords()[1].front(), 0xF8);  // PF8
 }
 
 }  // namespace

@@ -96,5 +96,32 @@ TEST_F(MacroFileAccessTest, UnwritablePlaceFailsCleanly) {
     EXPECT_EQ(disk.open("blocker/out.txt", MacroFileMode::Output), nullptr);
 }
 
+// Macros to play: by name in their folder (any letter case), the remote
+// folder for the host's macros, full paths in either form; nothing for a
+// folder, a missing file or a name with a NUL in it.
+TEST_F(MacroFileAccessTest, MacroFilesToPlayByNameOrPath) {
+    writeText(folder + "/macros/Logon.mac", "TYPE(\"a\")");
+    writeText(folder + "/remote/host.mac", "TYPE(\"r\")");
+    MacroFolderSource source(folder + "/macros", folder + "/remote");
+    const struct {
+        MacroFolder where;
+        std::string name;
+        std::optional<std::string> content;
+    } cases[] = {
+        {MacroFolder::Macros, "Logon.mac", "TYPE(\"a\")"},
+        {MacroFolder::Macros, "LOGON.MAC", "TYPE(\"a\")"},
+        {MacroFolder::Macros, folder + "/remote/host.mac", "TYPE(\"r\")"},
+        {MacroFolder::Macros, "C:" + folder + "\\remote\\host.mac", "TYPE(\"r\")"},
+        {MacroFolder::RemoteMacros, "host.mac", "TYPE(\"r\")"},
+        {MacroFolder::RemoteMacros, "Logon.mac", std::nullopt},
+        {MacroFolder::Macros, "missing.mac", std::nullopt},
+        {MacroFolder::Macros, folder + "/macros", std::nullopt},
+        {MacroFolder::Macros, "", std::nullopt},
+        {MacroFolder::Macros, std::string("Logon.mac\0x", 11), std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(source.readMacroFile(c.where, c.name), c.content) << c.name;
+}
+
 }  // namespace
 }  // namespace cedar::platform

@@ -1,0 +1,226 @@
+#include "app/macro_wiring.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <random>
+
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "platform/files.h"
+#include "session/common_area.h"
+#include "session/driver_interfaces.h"
+
+namespace cedar::app {
+
+namespace {
+
+BoxButtons boxButtonsOf(int style) {
+    switch (macroButtonsOf(style)) {
+        case MacroButtons::Ok:
+            return BoxButtons::Ok;
+        case MacroButtons::OkCancel:
+            return BoxButtons::OkCancel;
+        case MacroButtons::AbortRetryIgnore:
+            return BoxButtons::AbortRetryIgnore;
+        case MacroButtons::YesNoCancel:
+            return BoxButtons::YesNoCancel;
+        case MacroButtons::YesNo:
+            return BoxButtons::YesNo;
+        case MacroButtons::RetryCancel:
+            return BoxButtons::RetryCancel;
+    }
+    return BoxButtons::Ok;
+}
+
+MessageIcon boxIconOf(int style) {
+    switch (macroIconOf(style)) {
+        case kMacroIconStop:
+            return MessageIcon::Stop;
+        case kMacroIconQuestion:
+            return MessageIcon::Question;
+        case kMacroIconExclamation:
+            return MessageIcon::Warning;
+        case kMacroIconInformation:
+            return MessageIcon::Information;
+        default:
+            return MessageIcon::None;
+    }
+}
+
+MacroButton macroButtonOf(BoxAnswer answer) {
+    switch (answer) {
+        case BoxAnswer::Ok:
+            return MacroButton::Ok;
+        case BoxAnswer::Cancel:
+            return MacroButton::Cancel;
+        case BoxAnswer::Retry:
+            return MacroButton::Retry;
+        case BoxAnswer::Yes:
+            return MacroButton::Yes;
+        case BoxAnswer::No:
+            return MacroButton::No;
+        case BoxAnswer::Abort:
+            return MacroButton::Abort;
+        case BoxAnswer::Ignore:
+            return MacroButton::Ignore;
+    }
+    return MacroButton::Cancel;
+}
+
+void writeLine(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+std::optional<std::string> QtMacroClipboard::text() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return std::nullopt;
+    const QString text = clipboard->text();
+    if (text.isEmpty()) return std::nullopt;
+    return text.toLocal8Bit().toStdString();
+}
+
+void QtMacroClipboard::setText(std::string_view text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return;
+    clipboard->setText(
+        QString::fromLocal8Bit(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
+}
+
+AppMacros::AppMacros(const Parts& p)
+    : window_(p.window),
+      identity_(p.identity),
+      source_(p.folders.macros, p.folders.cdr),
+      fileSystem_(p.folders.appData),
+      files_(fileSystem_, clipboard_),
+      programs_(p.folders.appData) {
+    runner_ = std::make_unique<SessionMacroRunner>(p.session, p.scheduler, source_, noFunctions_,
+                                                   *this, p.sessionId);
+    runner_->setMacroFiles(&files_);
+    runner_->interpreter().setDebugWindow(this);
+    MacroFunctionServices services;
+    services.dialogs = this;
+    services.programs = &programs_;
+    services.sessions = this;
+    services.debugWindow = this;
+    auto random = std::make_shared<std::minstd_rand>(
+        static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    services.random15 = [random] { return static_cast<int>((*random)() % 32768); };
+    services.localTime = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        return local;
+    };
+    services.readSettings = p.readSettings;
+    services.editSettings = p.editSettings;
+    services.appDataFolder = p.folders.appData;
+    SessionKeyboard& keyboard = p.keyboard;
+    host_ = std::make_unique<SessionMacroHost>(
+        p.session, p.variables, p.settings, p.keyList,
+        [&keyboard](keys::KeyWord word) { keyboard.performKey(word, keys::KeySource::Macro); },
+        files_, runner_->interpreter(), services);
+    runner_->setFunctionHost(*host_);
+}
+
+void AppMacros::macroError(const MacroErrorReport& report) {
+    askLater(window_, report.title, report.message, MessageIcon::Warning, BoxButtons::Ok,
+             [](BoxAnswer) {});
+}
+
+void AppMacros::macroMessage(const std::string& title, const std::string& text) {
+    askLater(window_, title, text, MessageIcon::Information, BoxButtons::Ok, [](BoxAnswer) {});
+}
+
+MacroError AppMacros::runInSession(char id, const std::string& name) {
+    const int index = area::indexOfId(id);
+    if (identity_ == nullptr || index == area::kNoIndex) return MacroError::RunSessionNotOpen;
+    // Into the target's request field and with the posted request, as cedarmac hands it.
+    using R = platform::SharedArea::PostResult;
+    return identity_->area().postMacro(index, false, name) == R::Posted
+               ? MacroError::None
+               : MacroError::RunSessionNotOpen;
+}
+
+int AppMacros::messageBox(const std::string& text, const std::string& title, int style) {
+    // Waits for the answer; the interpreter holds back macro starts meanwhile.
+    const BoxAnswer answer = askNow(window_, title, text, boxIconOf(style), boxButtonsOf(style));
+    return static_cast<int>(macroButtonOf(answer));
+}
+
+std::optional<std::string> AppMacros::editBox(const MacroEditBoxRequest& request) {
+    if (qEnvironmentVariableIsSet("CEDAR_MESSAGE_BOXES")) {
+        // Scripted: the line, then the answer from the environment or a cancel.
+        writeLine("edit box: " + request.title + ": " + request.prompt);
+        if (!qEnvironmentVariableIsSet("CEDAR_EDITBOX_ANSWER")) return std::nullopt;
+        std::string answer = qgetenv("CEDAR_EDITBOX_ANSWER").toStdString();
+        if (request.maxLength >= 0 && answer.size() > static_cast<std::size_t>(request.maxLength))
+            answer.resize(static_cast<std::size_t>(request.maxLength));
+        return answer;
+    }
+    QInputDialog dialog(window_);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(QString::fromLocal8Bit(request.title.c_str()));
+    dialog.setLabelText(QString::fromLocal8Bit(request.prompt.c_str()));
+    dialog.setTextEchoMode(request.passwordChar != 0 ? QLineEdit::Password : QLineEdit::Normal);
+    if (request.dialogWidth > 0) dialog.resize(request.dialogWidth, dialog.height());
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        if (request.maxLength > 0) edit->setMaxLength(request.maxLength);
+        if (request.fieldWidth > 0) edit->setMinimumWidth(request.fieldWidth);
+        if (request.passwordChar != 0)
+            edit->setStyleSheet(QStringLiteral("lineedit-password-character: %1")
+                                    .arg(static_cast<unsigned char>(request.passwordChar)));
+    }
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue().toLocal8Bit().toStdString();
+}
+
+bool AppMacros::bringToFront(char id) {
+    const int index = area::indexOfId(id);
+    if (identity_ == nullptr || index == area::kNoIndex) return false;
+    const auto owners = identity_->area().owners();
+    if (!owners) return false;
+    const std::uint32_t pid = (*owners)[static_cast<std::size_t>(index)];
+    if (pid == 0) return false;
+    // The target raises its own window when it reads the request.
+    return identity_->area().post(pid, {request::kActivateWindow, 0, {}});
+}
+
+void MainWindow::buildMacros() {
+    AppCore& c = *core_;
+    const std::string iniPath = c.iniPath;
+    c.macros = std::make_unique<AppMacros>(AppMacros::Parts{
+        .session = *c.session,
+        .scheduler = scheduler_,
+        .folders = c.folders,
+        .settings = c.settings,
+        .keyList = c.keyList,
+        .keyboard = *c.keyboard,
+        .variables = c.variables.get(),
+        .identity = c.identity.get(),
+        .window = this,
+        .sessionId = area::idOfIndex(c.identity->index()),
+        .readSettings = [iniPath] { return platform::readFile(iniPath); },
+        .editSettings =
+            [iniPath](const std::function<std::string(const std::string&)>& edit) {
+                std::string error;
+                return platform::editFileLocked(iniPath, edit, error);
+            },
+    });
+    auto& options = c.file.options;
+    c.macros->runner().setStartupMacro(
+        [&options] { return options.text(sessionfile::Field::StartupMacro); });
+}
+
+void AppMacros::debugLine(std::string_view text) {
+    writeLine("debug " + std::string(text));
+}
+
+}  // namespace cedar::app

@@ -1,0 +1,114 @@
+// The session's macro player in the program: the interpreter's runner, the
+// macro file handles over the AppData folder and the clipboard, and the
+// function library with its dialogs, program starts and other sessions.
+// Macro errors and messages are shown as message boxes; there is no debug
+// window yet, so DEBUG lines go to standard error ("debug TEXT").
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "keyboard/key_input.h"
+#include "keyboard/key_list.h"
+#include "macro/macro_control.h"
+#include "macro/macro_files.h"
+#include "platform/common_area_posix.h"
+#include "platform/macro_file_access.h"
+#include "platform/program_start.h"
+#include "session/folders.h"
+#include "session/macro_functions.h"
+#include "session/macro_runner.h"
+#include "session/macro_services.h"
+#include "session/session.h"
+#include "session/session_keyboard.h"
+#include "session/system_variables.h"
+#include "sessionfile/settings.h"
+
+class QWidget;
+
+namespace cedar::app {
+
+// The clipboard of the desktop, as CLIPBOARD files read and write it.
+class QtMacroClipboard : public MacroClipboard {
+  public:
+    std::optional<std::string> text() override;
+    void setText(std::string_view text) override;
+};
+
+class AppMacros : public MacroRunnerUi,
+                  public MacroDialogs,
+                  public MacroSessions,
+                  public MacroDebugWindow,
+                  public keys::KeyInputMacros {
+  public:
+    struct Parts {
+        Session& session;
+        Scheduler& scheduler;
+        const Folders& folders;
+        const Settings& settings;
+        const keys::KeyList& keyList;
+        SessionKeyboard& keyboard;
+        SystemVariables* variables;
+        platform::SharedSessionIdentity* identity;  // nullptr: no other sessions
+        QWidget* window;                            // the parent of the boxes
+        char sessionId;
+        // cedar.ini now, and an edit of it under the shared lock.
+        std::function<std::optional<std::string>()> readSettings;
+        std::function<bool(const std::function<std::string(const std::string&)>&)> editSettings;
+    };
+
+    explicit AppMacros(const Parts& parts);
+    AppMacros(const AppMacros&) = delete;
+    AppMacros& operator=(const AppMacros&) = delete;
+
+    SessionMacroRunner& runner() { return *runner_; }
+
+    // MacroRunnerUi.
+    void macroError(const MacroErrorReport& report) override;
+    void macroMessage(const std::string& title, const std::string& text) override;
+    MacroError runInSession(char id, const std::string& name) override;
+    // MacroDialogs.
+    int messageBox(const std::string& text, const std::string& title, int style) override;
+    std::optional<std::string> editBox(const MacroEditBoxRequest& request) override;
+    // MacroSessions.
+    bool bringToFront(char id) override;
+    // MacroDebugWindow.
+    void debugLine(std::string_view text) override;
+    // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
+    // Key statements go to the dispatcher as trusted as every macro's do.
+    bool available() const override { return true; }
+    std::uint8_t state() const override { return runner_->state(); }
+    std::string currentName() const override { return runner_->currentName(); }
+    void stop() override { runner_->interpreter().stop(); }
+    bool runText(const std::string& statements, bool /*trustedKeys*/) override {
+        runner_->runText(statements);
+        return true;
+    }
+
+  private:
+    // The runner needs a function host before the library (which needs the
+    // interpreter) exists.
+    class NoFunctions : public MacroHost {
+      public:
+        MacroError callFunction(ReservedWord, std::span<const MacroValue>, MacroValue&) override {
+            return MacroError::UnknownFunction;
+        }
+        MacroValue readSystemVariable(SystemVariable) override { return {}; }
+        void moveCursor(std::optional<int>, std::optional<int>) override {}
+    };
+
+    QWidget* window_;
+    platform::SharedSessionIdentity* identity_;
+    platform::MacroFolderSource source_;
+    platform::MacroFolderFiles fileSystem_;
+    QtMacroClipboard clipboard_;
+    MacroFiles files_;
+    platform::SpawnedPrograms programs_;
+    NoFunctions noFunctions_;
+    std::unique_ptr<SessionMacroRunner> runner_;
+    std::unique_ptr<SessionMacroHost> host_;
+};
+
+}  // namespace cedar::app
