@@ -87,6 +87,15 @@ class AppMacros : public MacroRunnerUi,
         return true;
     }
 
+    // "locked.ext": present at start; played for a key pressed while the
+    // keyboard is locked, which it handles by ending with a non-zero code.
+    bool lockedExitPresent() const override {
+        return runner_->exitMacroPresent(SessionMacroRunner::ExitMacro::Locked);
+    }
+    bool runLockedExit() override {
+        return runner_->runExitMacro(SessionMacroRunner::ExitMacro::Locked);
+    }
+
   private:
     // The runner needs a function host before the library (which needs the
     // interpreter) exists.

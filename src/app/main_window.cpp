@@ -491,6 +491,11 @@ void MainWindow::playErrorSound() {
     QApplication::beep();
 }
 
+bool MainWindow::runExitMacro(std::string_view fileName) {
+    if (!core_ || !core_->macros || fileName != "protect.ext") return false;
+    return core_->macros->runner().runExitMacro(SessionMacroRunner::ExitMacro::Protect);
+}
+
 void MainWindow::information(std::string_view text, std::string_view title) {
     askLater(this, std::string(title), std::string(text), MessageIcon::Information, BoxButtons::Ok,
              [](BoxAnswer) {});

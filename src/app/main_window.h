@@ -104,6 +104,8 @@ class MainWindow : public QWidget,
     void repaintStatusLine() override;
     void shiftStateChanged(int column) override;
     void playErrorSound() override;
+    // "protect.ext" plays when it was in the macros folder at start.
+    bool runExitMacro(std::string_view fileName) override;
     void information(std::string_view text, std::string_view title) override;
     bool askYesNo(std::string_view text, std::string_view title) override;
     void macrosUnavailable() override;

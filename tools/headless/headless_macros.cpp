@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
 namespace cedar::headless {
 
@@ -42,19 +40,6 @@ bool HeadlessMacros::breakRequested() {
     if (breakSignal == 0) return false;
     breakSignal = 0;
     return true;
-}
-
-std::optional<std::string> FolderMacroFiles::readMacroFile(MacroFolder folder,
-                                                           const std::string& fileName) const {
-    const std::string path =
-        fileName.find('/') != std::string::npos
-            ? fileName
-            : (folder == MacroFolder::RemoteMacros ? remote_ : macros_) + "/" + fileName;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 HeadlessMacros::HeadlessMacros(Session& session, Scheduler& scheduler, const MacroFileSource& files)

@@ -1,5 +1,5 @@
-// Macros in cedar_headless: macro files from the Macros folder or a path,
-// the player with its answers ("ok" / "error: N TEXT"), debug-window lines,
+// Macros in cedar_headless: the player with the function library and
+// its answers ("ok" / "error: N TEXT"), debug-window lines,
 // and the scripted answers message and edit boxes take.
 #pragma once
 
@@ -16,20 +16,6 @@
 #include "session/macro_services.h"
 
 namespace cedar::headless {
-
-// Macro files by name in the macros folder (or the remote-macro folder), or
-// by path when the name holds a "/".
-class FolderMacroFiles : public MacroFileSource {
-  public:
-    FolderMacroFiles(std::string macros, std::string remote)
-        : macros_(std::move(macros)), remote_(std::move(remote)) {}
-    std::optional<std::string> readMacroFile(MacroFolder folder,
-                                             const std::string& fileName) const override;
-
-  private:
-    std::string macros_;
-    std::string remote_;
-};
 
 // The answers given with --answer, handed out in order to the boxes a macro opens.
 class ScriptedAnswers {
