@@ -106,8 +106,14 @@ void MacroInterpreter::burst() {
     exitCode_ = 0;
     setState(MacroState::Running);
     MacroContext* context = chain_.current();
+    bool yielded = false;
+    std::uint64_t statements = 0;
     while (context) {
         while (!context->atEnd() && state_ == MacroState::Running) {
+            if (depth_ == 1 && env_.yieldRequested(++statements)) {
+                yielded = true;
+                break;
+            }
             if (env_.breakRequested()) {
                 clearChain();
                 env_.reportBreak();
@@ -131,7 +137,7 @@ void MacroInterpreter::burst() {
                 break;
             }
         }
-        if (!context || state_ != MacroState::Running) break;
+        if (!context || yielded || state_ != MacroState::Running) break;
         // The macro ran to its end: its caller goes on after the RUN.
         chain_.popCurrent();
         context = chain_.current();
@@ -143,6 +149,7 @@ void MacroInterpreter::burst() {
             env_.macroEnded(exitCode_);
         }
     }
+    if (yielded) burstWanted_ = true;
     --depth_;
     if (depth_ == 0 && (!queue_.empty() || burstWanted_)) wantBurst();
 }

@@ -66,6 +66,10 @@ class MacroEnvironment {
     virtual void postBurst() = 0;
     // Called once per statement: true when the user asked to break the macro.
     virtual bool breakRequested() { return false; }
+    // Called once per statement with the number of statements this burst
+    // has executed: true lets the session's event loop run (the window
+    // repaints, Break can be pressed); the burst goes on from a posted call.
+    virtual bool yieldRequested(std::uint64_t /*statements*/) { return false; }
     // The macro was stopped by the Break check.
     virtual void reportBreak() {}
     virtual void reportError(const MacroErrorReport& /*report*/) {}

@@ -68,6 +68,16 @@ void SessionMacroRunner::postBurst() {
     });
 }
 
+bool SessionMacroRunner::yieldRequested(std::uint64_t statements) {
+    if (statements == 1) {
+        burstStartMs_ = scheduler_.nowMs();
+        return false;
+    }
+    // The clock is read every 256 statements: a tight loop stays fast.
+    if (statements % 256 != 0) return false;
+    return scheduler_.nowMs() - burstStartMs_ >= kBurstSliceMs;
+}
+
 void SessionMacroRunner::reportFileNotFound(const std::string& fileName) {
     ui_.macroMessage("Cedar TN3270 - file not found", "File \"" + fileName + "\" was not found.");
 }

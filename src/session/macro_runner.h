@@ -54,6 +54,9 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     SessionMacroRunner(const SessionMacroRunner&) = delete;
     SessionMacroRunner& operator=(const SessionMacroRunner&) = delete;
 
+    // How long a burst runs before it lets the session's event loop run.
+    static constexpr std::int64_t kBurstSliceMs = 50;
+
     // The driver whose macro wait timer the waits use (nullptr: none yet).
     void setDriver(SessionDriver* driver) { driver_ = driver; }
     void setFunctionHost(MacroHost& functions) { interpreter_.setFunctionHost(functions); }
@@ -97,6 +100,8 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     bool keyboardUnlocked() override { return session_.status == SessionStatus::Unlocked; }
     void postBurst() override;
     bool breakRequested() override { return ui_.breakRequested(); }
+    // A burst that has run for a slice lets the event loop run.
+    bool yieldRequested(std::uint64_t statements) override;
     void reportBreak() override { ui_.macroMessage("Macro Stopped", "Macro stopped by Break key"); }
     void reportError(const MacroErrorReport& report) override {
         if (macroFiles_ != nullptr) macroFiles_->closeAll();
@@ -132,6 +137,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     MacroRunnerUi& ui_;
     SessionDriver* driver_ = nullptr;
     std::array<bool, 4> exitPresent_{};
+    std::int64_t burstStartMs_ = 0;
     MacroFiles* macroFiles_ = nullptr;
     std::function<std::string()> startupMacro_;
     VariableTable variables_;

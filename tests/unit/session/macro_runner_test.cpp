@@ -159,5 +159,34 @@ TEST(SessionMacroRunnerTest, ExitMacrosPlayOnTheirEventsWhenPresent) {
     EXPECT_FALSE(zero.number("U"));
 }
 
+// A long burst lets the event loop run every slice and goes on from a
+// posted call, so the window stays alive and Break can be pressed.
+TEST(SessionMacroRunnerTest, ALongBurstYieldsToTheEventLoopAndGoesOn) {
+    RunnerRig rig;
+    // Every function call takes a millisecond of the session's clock.
+    struct TickingHost : RecordingMacroHost {
+        explicit TickingHost(test::ManualScheduler& c) : clock(c) {}
+        MacroError callFunction(ReservedWord, std::span<const MacroValue>,
+                                MacroValue& result) override {
+            clock.advance(1);
+            result = MacroValue::ofNumber(1);
+            return MacroError::None;
+        }
+        test::ManualScheduler& clock;
+    } ticking(rig.clock);
+    rig.runner->setFunctionHost(ticking);
+
+    rig.runner->runText("n = 0\nWHILE n < 1000\nn = n + LEN(\"a\")\nENDWHILE\nEXIT 5");
+    EXPECT_EQ(rig.runner->state(), 2);  // still running, between slices
+    const auto first = rig.number("N");
+    ASSERT_TRUE(first);
+    EXPECT_GT(*first, 0);
+    EXPECT_LT(*first, 1000);
+    for (int i = 0; i < 100 && rig.runner->state() != 0; ++i)
+        rig.clock.runPosted();
+    EXPECT_EQ(rig.number("N"), 1000);
+    EXPECT_EQ(rig.ui.ended, std::vector<int>{5});
+}
+
 }  // namespace
 }  // namespace cedar
