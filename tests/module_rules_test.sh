@@ -27,6 +27,8 @@ breach() {
 breach "screen including session" src/screen/presentation_space.cpp '#include "session/session.h"' "may not use 'session'"
 breach "host including keyboard" src/host/telnet_layer.h '#include "keyboard/key_word.h"' "may not use 'keyboard'"
 breach "a core file including a qt folder" src/keyboard/key_list.cpp '#include "keyboard/qt/widget.h"' "may not use"
+breach "rexx including session" src/rexx/task_table.cpp '#include "session/session.h"' "may not use 'session'"
+breach "the interpreter's header in the rexx core" src/rexx/task_table.cpp '#include <rexxsaa.h>' "Qt, OS or third-party"
 breach "an unknown module" src/gadgets/thing.cpp '#include "screen/presentation_space.h"' "not in scripts/module-deps.txt"
 breach "Qt in the core" src/macro/scanner.cpp '#include <QString>' "Qt, OS or third-party"
 breach "a thread in the core" src/session/session.cpp 'static void f() { std::thread t; }' "start threads"
