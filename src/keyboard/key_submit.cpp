@@ -33,6 +33,10 @@ KeyOutcome KeyInput::submitKey(KeyWord word) {
         if (ui_->askYesNo(text, kMacroRunningTitle)) macros_->stop();
         return KeyOutcome::Refused;
     }
+    // A key typed while a macro's statements run (a long burst lets the event
+    // loop run between its slices) is dropped, as keys typed during a burst
+    // always are; Pause still stops the macro before it gets here.
+    if (macros_->state() == 2) return KeyOutcome::Refused;
 
     if (!isImmediate(word)) {
         if (keyboardSettings_.autoKeyboardUnlock &&

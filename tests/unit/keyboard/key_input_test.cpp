@@ -415,6 +415,19 @@ TEST(Macros, CheckForMacroRunningAsksAndDropsTheKey) {
     }
 }
 
+// Between the slices of a running macro typed keys are lost; while it waits
+// (timed or for a condition) or is paused the user types as usual.
+TEST(Macros, KeysTypedWhileAMacroRunsAreDropped) {
+    for (std::uint8_t state : {2, 3, 4, 5}) {
+        KeyInputFixture f;
+        f.macros.macroState = state;
+        f.emptyField();
+        f.stroke(input::kX, {}, U'x');
+        EXPECT_EQ(f.at(130), state == 2 ? 0 : 'x') << int(state);
+        EXPECT_TRUE(f.inputUi.messages.empty());
+    }
+}
+
 TEST(Wheel, DeltasAddUpToStepsThatRunTheStatementsUntrusted) {
     KeyInputFixture f;
     f.macros.present = true;
