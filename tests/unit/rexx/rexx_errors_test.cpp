@@ -59,7 +59,7 @@ TEST(RexxErrorTexts, ShippedFileHoldsEveryNumber) {
     EXPECT_EQ(texts.message(RexxError::Unknown), unknown);
     for (int number = 1001; number <= 1018; ++number) {
         const std::string message = texts.message(number);
-        char head[16];
+        char head[32];
         std::snprintf(head, sizeof head, "Error %04d - ", number);
         EXPECT_EQ(message.rfind(head, 0), 0u) << message;
         EXPECT_GT(message.size(), std::string(head).size() + 5) << message;
