@@ -71,6 +71,23 @@ class SessionsWindowTest : public ::testing::Test {
         return XDesktop::findWindow(std::string("Cedar TN3270 ") + id + " - 127.0.0.1", 30s)
             .has_value();
     }
+    // Starts sessions A and B with the operator-function keys and finds
+    // their windows; false (with the output as a failure) when one is missing.
+    bool startTwoWithOperKeys(std::string& a, std::string& b) {
+        operKeys_ = true;
+        for (std::string* window : {&a, &b}) {
+            start();
+            const char id = window == &a ? 'A' : 'B';
+            const auto found =
+                XDesktop::findWindow(std::string("Cedar TN3270 ") + id + " - 127.0.0.1", 30s);
+            if (!found) {
+                ADD_FAILURE() << "no window " << id << "\n" << programs_.back()->output();
+                return false;
+            }
+            *window = *found;
+        }
+        return true;
+    }
 
     struct Run {
         int exitCode = -1;
@@ -224,32 +241,27 @@ TEST_F(SessionsWindowTest, AStartWithEveryIdHeldEndsWithItsMessage) {
 // The operator functions act on the other session's window: its own process
 // carries out what the session where the key was pressed asks of it.
 TEST_F(SessionsWindowTest, NextSessionAndMinimizeAllReachTheOtherWindow) {
-    operKeys_ = true;
-    start();
-    const auto a = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 30s);
-    ASSERT_TRUE(a) << programs_.back()->output();
-    start();
-    const auto b = XDesktop::findWindow("Cedar TN3270 B - 127.0.0.1", 30s);
-    ASSERT_TRUE(b) << programs_.back()->output();
+    std::string a, b;
+    ASSERT_TRUE(startTwoWithOperKeys(a, b));
 
     // Both run the same session file: the second window comes to rest
     // (CascadeX, CascadeY) = (22, 22) from where the file puts the first.
-    const auto ga = XDesktop::geometry(*a);
-    const auto gb = XDesktop::geometry(*b);
+    const auto ga = XDesktop::geometry(a);
+    const auto gb = XDesktop::geometry(b);
     ASSERT_TRUE(ga && gb);
     EXPECT_EQ(gb->x - ga->x, 22);
     EXPECT_EQ(gb->y - ga->y, 22);
 
-    ASSERT_TRUE(XDesktop::activate(*a));
+    ASSERT_TRUE(XDesktop::activate(a));
     ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F5"}));
-    EXPECT_TRUE(activeWindowIs(*b)) << programs_[0]->output() << programs_[1]->output();
+    EXPECT_TRUE(activeWindowIs(b)) << programs_[0]->output() << programs_[1]->output();
     // From B the next session wraps round to A.
     ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F5"}));
-    EXPECT_TRUE(activeWindowIs(*a)) << programs_[0]->output() << programs_[1]->output();
+    EXPECT_TRUE(activeWindowIs(a)) << programs_[0]->output() << programs_[1]->output();
 
     ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F6"}));
-    EXPECT_TRUE(windowStateHas(*a, "_NET_WM_STATE_HIDDEN"));
-    EXPECT_TRUE(windowStateHas(*b, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_TRUE(windowStateHas(a, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_TRUE(windowStateHas(b, "_NET_WM_STATE_HIDDEN"));
     // Both sessions go on running.
     EXPECT_EQ(cedarmac({"/W"}).out, "Active List - AB\n");
 }
@@ -258,14 +270,10 @@ TEST_F(SessionsWindowTest, NextSessionAndMinimizeAllReachTheOtherWindow) {
 // session file has ASKBEFORECLOSING on; the test's message boxes answer OK),
 // and every session ends without asking.
 TEST_F(SessionsWindowTest, ExitAllAsksOnceAndEndsEverySession) {
-    operKeys_ = true;
-    start();
-    const auto a = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 30s);
-    ASSERT_TRUE(a) << programs_.back()->output();
-    start();
-    ASSERT_TRUE(windowOf('B')) << programs_.back()->output();
+    std::string a, b;
+    ASSERT_TRUE(startTwoWithOperKeys(a, b));
 
-    ASSERT_TRUE(XDesktop::activate(*a));
+    ASSERT_TRUE(XDesktop::activate(a));
     ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F7"}));
     for (auto& p : programs_) {
         const auto status = p->wait(20s);
@@ -283,23 +291,18 @@ TEST_F(SessionsWindowTest, ExitAllAsksOnceAndEndsEverySession) {
 // Cascade moves the other session's window too, starting a new column after
 // CascadeMax (1 here) windows.
 TEST_F(SessionsWindowTest, CascadeMovesEveryWindow) {
-    operKeys_ = true;
-    start();
-    const auto a = XDesktop::findWindow("Cedar TN3270 A - 127.0.0.1", 30s);
-    ASSERT_TRUE(a) << programs_.back()->output();
-    start();
-    const auto b = XDesktop::findWindow("Cedar TN3270 B - 127.0.0.1", 30s);
-    ASSERT_TRUE(b) << programs_.back()->output();
+    std::string a, b;
+    ASSERT_TRUE(startTwoWithOperKeys(a, b));
 
-    ASSERT_TRUE(XDesktop::activate(*a));
+    ASSERT_TRUE(XDesktop::activate(a));
     ASSERT_TRUE(XDesktop::run({"xdotool", "key", "ctrl+F8"}));
     // B goes to the second column: (200 + 40, 100 + 300), A to (200, 100).
     bool moved = false;
     std::optional<test::WindowGeometry> ga, gb;
     for (int i = 0; i < 50 && !moved; ++i) {
         std::this_thread::sleep_for(100ms);
-        ga = XDesktop::geometry(*a);
-        gb = XDesktop::geometry(*b);
+        ga = XDesktop::geometry(a);
+        gb = XDesktop::geometry(b);
         moved = ga && gb && gb->x - ga->x == 40 && gb->y - ga->y == 300;
     }
     EXPECT_TRUE(moved) << (ga ? ga->x : -1) << "," << (ga ? ga->y : -1) << " and "
