@@ -97,16 +97,9 @@ class AppMacros : public MacroRunnerUi,
     }
 
   private:
-    // The runner needs a function host before the library (which needs the
+    // The runner's function host until the library (which needs the
     // interpreter) exists.
-    class NoFunctions : public MacroHost {
-      public:
-        MacroError callFunction(ReservedWord, std::span<const MacroValue>, MacroValue&) override {
-            return MacroError::UnknownFunction;
-        }
-        MacroValue readSystemVariable(SystemVariable) override { return {}; }
-        void moveCursor(std::optional<int>, std::optional<int>) override {}
-    };
+    NullMacroHost noFunctions_;
 
     QWidget* window_;
     platform::SharedSessionIdentity* identity_;
@@ -115,7 +108,6 @@ class AppMacros : public MacroRunnerUi,
     QtMacroClipboard clipboard_;
     MacroFiles files_;
     platform::SpawnedPrograms programs_;
-    NoFunctions noFunctions_;
     std::unique_ptr<SessionMacroRunner> runner_;
     std::unique_ptr<SessionMacroHost> host_;
 };

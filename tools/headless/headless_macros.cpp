@@ -43,7 +43,7 @@ bool HeadlessMacros::breakRequested() {
 }
 
 HeadlessMacros::HeadlessMacros(Session& session, Scheduler& scheduler, const MacroFileSource& files)
-    : session_(session), runner_(session, scheduler, files, *this, *this) {
+    : session_(session), runner_(session, scheduler, files, noFunctions_, *this) {
     runner_.interpreter().setDebugWindow(this);
 }
 

@@ -72,7 +72,7 @@ struct HeadlessFunctionParts {
     MacroFunctionServices services;         // programs, cedar.ini access, the AppData folder
 };
 
-class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private MacroHost {
+class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
   public:
     HeadlessMacros(Session& session, Scheduler& scheduler, const MacroFileSource& files);
 
@@ -109,12 +109,6 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private Ma
     bool breakRequested() override;
     // MacroDebugWindow.
     void debugLine(std::string_view text) override;
-    // MacroHost: no built-in function library here.
-    MacroError callFunction(ReservedWord, std::span<const MacroValue>, MacroValue&) override {
-        return MacroError::UnknownFunction;
-    }
-    MacroValue readSystemVariable(SystemVariable) override { return {}; }
-    void moveCursor(std::optional<int>, std::optional<int>) override {}
 
     // Opens no file: every OPEN of a disk file fails.
     class NoFiles : public MacroFileSystem {
@@ -125,6 +119,8 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow, private Ma
     };
 
     Session& session_;
+    // The runner's function host until attachFunctions() builds the library.
+    NullMacroHost noFunctions_;
     ScriptedAnswers answers_;
     SessionMacroRunner runner_;
     std::vector<std::string> lines_;
