@@ -13,6 +13,7 @@
 #include "screen/record_processor.h"
 #include "screen/screen_options.h"
 #include "screen/session_status.h"
+#include "transfer/transfer_state.h"
 
 namespace cedar {
 
@@ -40,6 +41,8 @@ class Session {
     // and the state they share (saved status, type-ahead queue, Undo images).
     keys::KeyboardSettings keyboardSettings;
     keys::KeyboardState keyboard;
+    // The IND$FILE transfer under way, if any.
+    TransferState transfer;
 
     // Re-reads the session's size options into the screen (the next erase applies them).
     void applySizeOptions();
