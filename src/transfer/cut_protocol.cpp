@@ -141,11 +141,17 @@ bool CutProtocol::takeCompletion() {
 }
 
 void CutProtocol::start() {
+    // A new transfer begins at TR_READY; a start frame in the middle of one
+    // (the host starting over) keeps what was read and not yet sent.
+    if (link_.status() == SessionStatus::TransferReady) dropPending();
     link_.setStatus(SessionStatus::TransferData);
     state_.blockNumber = 0;
     state_.bytesTransferred = 0;
     state_.cutShift = cut::kNoShift;
     encoder_.reset();
+}
+
+void CutProtocol::dropPending() {
     pending_.clear();
     pendingPos_ = 0;
     endOfFile_ = false;
@@ -256,6 +262,7 @@ void CutProtocol::complete(Record record, std::size_t messageOffset) {
         state_.file->close();
         state_.file.reset();
     }
+    dropPending();
     state_.direction = TransferDirection::None;
     link_.setStatus(SessionStatus::Unlocked);
     state_.completionState = 2;
@@ -274,6 +281,7 @@ void CutProtocol::abortTransfer(const std::string& text) {
         state_.file->close();
         state_.file.reset();
     }
+    dropPending();
     state_.direction = TransferDirection::None;
     link_.setStatus(SessionStatus::Unlocked);
     state_.completionState = 2;

@@ -61,6 +61,7 @@ class CutProtocol {
     void acknowledge();
     void abortTransfer(const std::string& text);
     bool fillPending(std::size_t want);
+    void dropPending();
     void showProgress();
     std::string count(std::uint64_t bytes) const;
 
@@ -69,7 +70,9 @@ class CutProtocol {
     const CodePages& codePages_;
     CutSettings settings_;
     cut::Encoder encoder_;
-    std::vector<std::uint8_t> pending_;  // PC bytes read, converted, not yet sent
+    // PC bytes read and converted but not yet sent; a repeated start frame
+    // keeps them, so the file still goes out in order.
+    std::vector<std::uint8_t> pending_;
     std::size_t pendingPos_ = 0;
     bool endOfFile_ = false;
     bool completed_ = false;

@@ -256,6 +256,22 @@ TEST_F(CutFixture, UploadFillsTheScreenNotAFixedCountOfPcBytes) {
     }
 }
 
+TEST_F(CutFixture, ARepeatedStartFrameKeepsTheFileInOrder) {
+    useHost(TransferHostType::Cms);
+    Data content(5000);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>(i * 7);
+    open(TransferDirection::Upload, content);
+    state.uploadBinary = true;
+    ASSERT_TRUE(offer(startFrame(TransferHostType::Cms)));
+    ASSERT_TRUE(offer(requestFrame(TransferHostType::Cms, 0x82)));
+    std::vector<Data> replies = {link.sent.back()};
+    ASSERT_TRUE(offer(startFrame(TransferHostType::Cms)));  // the host starts over
+    for (const auto& r : uploadAll(TransferHostType::Cms))
+        replies.push_back(r);
+    EXPECT_EQ(decodeUpload(replies), content);
+}
+
 TEST_F(CutFixture, TextUploadTranslatesAndPutsCrBeforeLf) {
     useHost(TransferHostType::Tso);
     const Data text = {'a', '[', '\n', 0xE4, '\n'};
