@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "screen/code_pages.h"
+#include "screen/presentation_space.h"
 
 namespace cedar {
 namespace {
@@ -65,10 +66,12 @@ std::size_t CutProtocol::uploadCapacity(int positions) {
         std::clamp<int>(room, 2, static_cast<int>(cut::kMaxEncodedLength)));
 }
 
-bool CutProtocol::handshake(Record record) {
-    if (!startsWith(record, 2, kHandshake)) return false;
-    link_.sendRecord(kHandshakeReply);
-    return true;
+void CutProtocol::handshake(Record record) {
+    if (startsWith(record, 2, kHandshake)) link_.sendRecord(kHandshakeReply);
+}
+
+int CutProtocol::positions() const {
+    return screen_ != nullptr ? screen_->positions() : settings_.screenPositions;
 }
 
 CutProtocol::Parsed CutProtocol::parse(Record r) const {
@@ -163,7 +166,7 @@ void CutProtocol::acknowledge() {
 
 void CutProtocol::receiveData(Record record, std::size_t offset) {
     scratch_.clear();
-    const auto capacity = static_cast<std::size_t>(std::max(settings_.screenPositions, 0));
+    const auto capacity = static_cast<std::size_t>(std::max(positions(), 0));
     const auto result = cut::decode(record.subspan(std::min(offset, record.size())),
                                     state_.cutShift, capacity, codePages_, scratch_);
     if (result.error != cut::DecodeError::None) {
@@ -215,7 +218,7 @@ void CutProtocol::sendData(std::uint8_t frameId) {
         abortTransfer("File transfer cancelled");
         return;
     }
-    const std::size_t room = uploadCapacity(settings_.screenPositions);
+    const std::size_t room = uploadCapacity(positions());
     if (state_.file && !fillPending(room)) {
         abortTransfer(state_.file->errorText());
         return;

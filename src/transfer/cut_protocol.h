@@ -12,32 +12,37 @@
 
 #include "display/byte_count.h"
 #include "transfer/cut_codec.h"
+#include "transfer/cut_handler.h"
 #include "transfer/transfer_state.h"
 
 namespace cedar {
 
 struct CodePages;
+class PresentationSpace;
 
 struct CutSettings {
-    int screenPositions = 24 * 80;  // rows x columns of the screen in use
+    int screenPositions = 24 * 80;  // rows x columns, when no screen is attached
     display::BigNumberFormat numberFormat = display::BigNumberFormat::Plain;
     display::NumberSeparators separators = display::NumberSeparators::cLocale();
 };
 
-class CutProtocol {
+class CutProtocol : public CutHandler {
   public:
     CutProtocol(TransferState& state, TransferLink& link, const CodePages& codePages);
 
     void configure(const CutSettings& settings) { settings_ = settings; }
+    // The screen whose size bounds the frames (read at every frame, so an
+    // alternate size counts).
+    void attachScreen(const PresentationSpace& screen) { screen_ = &screen; }
 
-    // At TR_READY: answers the host's handshake screen. True when it was one
-    // (the record is still shown as an ordinary screen).
-    bool handshake(std::span<const std::uint8_t> record);
+    // At TR_READY: answers the host's handshake screen (which is still shown
+    // as an ordinary screen).
+    void handshake(Bytes record) override;
     // While a transfer is ready or runs: true when the record was a CUT frame
     // or a read command asking for the last answer again, and was handled.
-    bool offerRecord(std::span<const std::uint8_t> record);
+    bool offerRecord(Bytes record) override;
     // The end frame, which ends a transfer whenever it arrives.
-    void endFrame(std::span<const std::uint8_t> record);
+    void endFrame(Bytes record) override;
     // True once after a transfer ended here (completion or abort).
     bool takeCompletion();
 
@@ -64,11 +69,13 @@ class CutProtocol {
     void dropPending();
     void showProgress();
     std::string count(std::uint64_t bytes) const;
+    int positions() const;
 
     TransferState& state_;
     TransferLink& link_;
     const CodePages& codePages_;
     CutSettings settings_;
+    const PresentationSpace* screen_ = nullptr;
     cut::Encoder encoder_;
     // PC bytes read and converted but not yet sent; a repeated start frame
     // keeps them, so the file still goes out in order.
