@@ -118,9 +118,11 @@ bool CutProtocol::offerRecord(Record record) {
             acknowledge();
             return true;
         case Frame::DataToPc:
+            if (link_.status() == SessionStatus::TransferReady) start();  // no start frame came
             receiveData(record, p.dataOffset);
             return true;
         case Frame::RequestFromPc:
+            if (link_.status() == SessionStatus::TransferReady) start();
             sendData(record[p.idOffset]);
             return true;
         case Frame::End:

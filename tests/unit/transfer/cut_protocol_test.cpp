@@ -274,6 +274,22 @@ TEST_F(CutFixture, ARepeatedStartFrameKeepsTheFileInOrder) {
     EXPECT_EQ(decodeUpload(replies), content);
 }
 
+TEST_F(CutFixture, FramesBeforeTheStartFrameStartTheTransfer) {
+    useHost(TransferHostType::Cms);
+    Data content(3000);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>(i * 11);
+    open(TransferDirection::Upload, content);
+    state.uploadBinary = true;
+    ASSERT_TRUE(offer(requestFrame(TransferHostType::Cms, 0x82)));
+    EXPECT_EQ(link.current, SessionStatus::TransferData);
+    std::vector<Data> replies = {link.sent.back()};
+    ASSERT_TRUE(offer(startFrame(TransferHostType::Cms)));  // late: nothing read is lost
+    for (const auto& r : uploadAll(TransferHostType::Cms))
+        replies.push_back(r);
+    EXPECT_EQ(decodeUpload(replies), content);
+}
+
 TEST_F(CutFixture, AnAttachedScreenSetsTheFrameSize) {
     const PresentationSpace screen{ScreenSettings{}};
     ASSERT_EQ(screen.positions(), 1920);
