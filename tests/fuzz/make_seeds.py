@@ -2,7 +2,9 @@
 """Writes the crafted seed corpora of the fuzz targets (run from anywhere).
 
 records/: byte 0 settings flags, byte 1 status/origin, then 3270 records
-separated by IAC EOR. country/: small country files."""
+separated by IAC EOR. country/: small country files. cut/: byte 0 host type and
+modes, byte 1 direction and faults, bytes 2-3 upload file length / 3, then
+CUT-mode host frames separated by IAC EOR."""
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -43,6 +45,30 @@ RECORDS = {
     "netspy": b"\xf5\x40\x11\x40\x40\x1d\x6c" + e("NETSPY") + e(" " * 42) + e("TPX01   "),
 }
 
+EOR = b"\xff\xef"
+TSO = b"\xf5\xc2\x11\x5d\x7f\x11\x40\x40"
+CICS = b"\xf5\xc2\x11\x40\x40"
+
+
+def cut_frames(prefix, message_pad):
+    start = prefix + b"\xc3\x81\x81\x81"
+    data = prefix + b"\xc1\x1d\xc1\xc1\x82" + b"\x7e\xc1\xc2\x5c\xd5\xd2\xa9\x5e\xe4" \
+        + b"\x3c" + addr(40) + b"\xc1" + b"\x7d\xf1" + sba(1919)
+    request = prefix + b"\xc2\x1d\xc1\xc1\x83\x13\x81\x81\x81" + sba(1919) + b"\x1d\x7c"
+    message = prefix + b"\xc3\x96\x81\x89" + message_pad + e("TRANS04 - File transfer complete") + sba(0)
+    end = TSO + b"\xc3\x81\x81\x94" + e("FILE TRANSFER COMPLETE$")
+    return start, data, request, message, end
+
+
+CUT_SEEDS = {
+    # name: (setup, faults, length / 3, frames by index into cut_frames)
+    "download-tso": (0x00, 0x00, 0, (0, 1, 1, 3)),
+    "upload-cms-text-crlf": (0x09, 0x01, 0x0300, (0, 2, 2, 2, 2, 2, 3)),
+    "download-cics-binary": (0x06, 0x00, 0, (0, 1, 4)),
+    "upload-cics-small-screen": (0x42, 0x01, 0x0010, (0, 2, 2, 2, 4)),
+    "cancel-and-failures": (0x01, 0x0e, 0x0010, (0, 1, 0, 2, 3)),
+}
+
 
 def write(dirname, name, data):
     path = os.path.join(HERE, "corpus", dirname)
@@ -61,6 +87,15 @@ def main():
           b"00 01 02\r\nCOUNTRY 037\r\nOR USA\r\nCODEPAGE 037 697\r\nSCREEN\r\n4A = C4\r\n"
           b"KEYLAYOUT\r\n10 = 41, 42, 43\r\nKEYSCANMODS\r\n20 = 01\r\n"
           b"KEYESCAPES\r\n30 31 32 01, 02 =\r\n03 =\r\nEND\r\n")
+    for name, (setup, faults, length, frames) in CUT_SEEDS.items():
+        prefix = CICS if setup % 3 == 2 else TSO
+        pad = e("    ") if setup % 3 == 2 else b""
+        chosen = cut_frames(prefix, pad)
+        write("cut", name, bytes([setup, faults, length >> 8, length & 0xFF])
+              + EOR.join(chosen[i] for i in frames))
+    handshake = b"\xf5\xc3\x11\x5d\x7f\x1d\x40\x11\xd9\x40\x1d\xc8\x5c\x5c\x5c\x1d\x40\x13"
+    write("cut", "handshake-then-read", b"\x00\x00\x00\x00" + handshake + EOR + b"\xf6" + EOR
+          + TSO + b"\xc3\x81\x81\x81" + EOR + b"\x06")
     write("country", "lf-only", b"BASE\nSCREEN\n40 41\nCOUNTRY 037\nSCREEN\n4A = 255\n")
 
 
