@@ -1,0 +1,71 @@
+// The start of one transfer from the send or receive dialog, a macro or
+// cedar_headless: the PC path, the PC file opened, the IND$FILE command
+// typed into the host session with Enter, and the session's status
+// TR_READY until the host's program answers (DFT or CUT mode then carry
+// the data).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "keyboard/keyboard_controller.h"
+#include "transfer/transfer_command.h"
+#include "transfer/transfer_state.h"
+#include "transfer/transfer_wildcards.h"
+
+namespace cedar {
+
+// Opens PC files for a transfer (platform/ implements it).
+class TransferFileOpener {
+  public:
+    enum class Mode { Read, Create, Append };
+    virtual ~TransferFileOpener() = default;
+    // nullptr with `error` set (the system's text) on a failure.
+    virtual std::unique_ptr<TransferFile> open(const std::string& path, Mode mode,
+                                               std::string& error) = 0;
+};
+
+struct TransferRequest {
+    TransferDirection direction = TransferDirection::Upload;
+    std::string pcFolder;
+    std::string pcName;
+    // The host name as it goes into the command (see hostFileName()).
+    std::string hostName;
+    // UPPROGRAM or DOWNPROGRAM.
+    std::string program = "IND$FILE";
+    TransferCommandOptions command;
+    bool binary = false;
+    // The setting "UploadConvertLFtoCRLF".
+    bool convertLfToCrLf = false;
+};
+
+// The PC path of a request: a name starting with "/" or "\\" or holding
+// ":" is taken as it is, otherwise the folder and the name. nullopt (and
+// `error` set) when it is longer than 256 characters or empty.
+std::optional<std::string> transferPcPath(std::string_view folder, std::string_view name,
+                                          TransferMessage& error);
+
+struct TransferStartContext {
+    TransferState& state;
+    keys::KeyboardController& keyboard;
+    TransferLink& link;
+    TransferFileOpener& files;
+    // The display character of host code 0x5B.
+    std::uint8_t hostDollar = '$';
+};
+
+struct TransferStart {
+    enum class Kind {
+        Started,    // the command went to the host
+        Refused,    // nothing started; `message` is for a message box
+        FileError,  // the PC file could not be opened: the progress line says why
+    } kind = Kind::Refused;
+    TransferMessage message;
+    std::string pcPath;
+    std::string command;  // as typed
+};
+
+TransferStart startTransferRequest(const TransferRequest& request, TransferStartContext& context);
+
+}  // namespace cedar
