@@ -26,6 +26,28 @@ class TransferFileOpener {
                                                std::string& error) = 0;
 };
 
+// What the start of a request reads and reports: the session's status
+// and the progress window's line.
+class TransferRequestLink {
+  public:
+    virtual ~TransferRequestLink() = default;
+    virtual SessionStatus status() const = 0;
+    virtual void setStatus(SessionStatus status) = 0;
+    virtual void progressLine(std::string_view line) = 0;
+};
+
+// The session's transfer link in that role.
+class TransferLinkForRequest : public TransferRequestLink {
+  public:
+    explicit TransferLinkForRequest(TransferLink& link) : link_(link) {}
+    SessionStatus status() const override { return link_.status(); }
+    void setStatus(SessionStatus status) override { link_.setStatus(status); }
+    void progressLine(std::string_view line) override { link_.progressLine(line); }
+
+  private:
+    TransferLink& link_;
+};
+
 struct TransferRequest {
     TransferDirection direction = TransferDirection::Upload;
     std::string pcFolder;
@@ -49,7 +71,7 @@ std::optional<std::string> transferPcPath(std::string_view folder, std::string_v
 struct TransferStartContext {
     TransferState& state;
     keys::KeyboardController& keyboard;
-    TransferLink& link;
+    TransferRequestLink& link;
     TransferFileOpener& files;
     // The display character of host code 0x5B.
     std::uint8_t hostDollar = '$';

@@ -60,11 +60,8 @@ class MemoryFiles : public TransferFileOpener {
     std::size_t chunk = 7;  // small reads: a CR and an LF land in different reads
 };
 
-struct RecordingLink : TransferLink {
+struct RecordingLink : TransferRequestLink {
     explicit RecordingLink(Session& s) : session(s) {}
-    void sendRecord(std::span<const std::uint8_t>) override {}
-    void resendLastRecord() override {}
-    void pressPa1() override {}
     SessionStatus status() const override { return session.status; }
     void setStatus(SessionStatus s) override { session.status = s; }
     void progressLine(std::string_view line) override { lines.emplace_back(line); }
