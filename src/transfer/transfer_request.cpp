@@ -154,4 +154,12 @@ TransferStart startTransferRequest(const TransferRequest& request, TransferStart
     return start;
 }
 
+void cancelTransferRequest(TransferState& state, TransferRequestLink& link) {
+    if (!state.running() || state.cancelRequested) return;
+    state.cancelRequested = true;
+    link.progressLine(state.direction == TransferDirection::Upload
+                          ? "Upload cancelled at user request"
+                          : "Download cancelled at user request");
+}
+
 }  // namespace cedar

@@ -90,4 +90,9 @@ struct TransferStart {
 
 TransferStart startTransferRequest(const TransferRequest& request, TransferStartContext& context);
 
+// The user cancelled the running transfer: the protocol is asked to stop
+// (it answers the host and closes the PC file) and the log says so.
+// Nothing when no transfer runs.
+void cancelTransferRequest(TransferState& state, TransferRequestLink& link);
+
 }  // namespace cedar

@@ -381,3 +381,23 @@ TEST(TransferRequest, PcPaths) {
 
 }  // namespace
 }  // namespace cedar
+
+namespace cedar {
+namespace {
+
+TEST(TransferRequest, CancelAsksTheProtocolToStopAndLogsIt) {
+    Harness h;
+    h.readyScreen();
+    h.files.files["/home/u/a.txt"] = "x";
+    cancelTransferRequest(h.t.session.transfer, h.transferLink);
+    EXPECT_TRUE(h.transferLink.lines.empty()) << "no transfer, nothing to cancel";
+    ASSERT_EQ(h.start(upload("a.txt")).kind, TransferStart::Kind::Started);
+    cancelTransferRequest(h.t.session.transfer, h.transferLink);
+    cancelTransferRequest(h.t.session.transfer, h.transferLink);  // once is enough
+    EXPECT_TRUE(h.t.session.transfer.cancelRequested);
+    EXPECT_EQ(h.transferLink.lines, (std::vector<std::string>{"Upload /home/u/a.txt to user.data",
+                                                              "Upload cancelled at user request"}));
+}
+
+}  // namespace
+}  // namespace cedar
