@@ -31,6 +31,7 @@ SessionMacroHost::SessionMacroHost(Session& session, SystemVariables* variables,
     if (!services_.sessions) services_.sessions = &defaultSessions_;
     if (!services_.keyServices) services_.keyServices = &defaultKeyServices_;
     if (!services_.debugWindow) services_.debugWindow = &defaultDebugWindow_;
+    if (!services_.transfers) services_.transfers = &defaultTransfers_;
     textContext_.random15 = services_.random15;
     textContext_.localTime = services_.localTime;
 }
@@ -60,8 +61,7 @@ MacroError SessionMacroHost::callFunction(ReservedWord word, std::span<const Mac
         case ReservedWord::SendFile:
         case ReservedWord::ReceiveFile:
         case ReservedWord::XferAddStg:
-            // File transfer is not part of this program yet.
-            return MacroError::TransferParmError;
+            return transferFunction(word, args, result);
         case ReservedWord::SetOption:
         case ReservedWord::GetOption:
             // The macro options come with their own part of the program.
@@ -69,6 +69,21 @@ MacroError SessionMacroHost::callFunction(ReservedWord word, std::span<const Mac
         default:
             return userFunction(word, args, result);
     }
+}
+
+MacroError SessionMacroHost::transferFunction(ReservedWord word, std::span<const MacroValue> args,
+                                              MacroValue& result) {
+    if (word == ReservedWord::XferAddStg) {
+        services_.transfers->addHostListEntry(std::string(macroTextOf(args, 0)));
+        result = MacroValue::ofNumber(0);
+        return MacroError::None;
+    }
+    const auto direction =
+        word == ReservedWord::SendFile ? TransferDirection::Upload : TransferDirection::Download;
+    const auto request = macroTransferRequest(direction, args, settings_.allowSendReceiveSwap != 0);
+    if (!request || !services_.transfers->runTransfer(*request))
+        return MacroError::TransferParmError;
+    return MacroError::None;
 }
 
 MacroValue SessionMacroHost::readSystemVariable(SystemVariable id) {

@@ -30,6 +30,7 @@ struct MacroFunctionServices {
     MacroSessions* sessions = nullptr;
     MacroKeyServices* keyServices = nullptr;
     MacroDebugWindow* debugWindow = nullptr;
+    MacroTransfers* transfers = nullptr;
     // RND's source, 0 ... 32767, and TIMEDATE's local time.
     std::function<int()> random15;
     std::function<std::tm()> localTime;
@@ -81,6 +82,9 @@ class SessionMacroHost : public MacroHost {
     MacroError messageBox(std::span<const MacroValue> args, MacroValue& result);
     MacroError editBox(std::span<const MacroValue> args, MacroValue& result);
     MacroError debugWindow(std::string_view command);
+    // SENDFILE, RECEIVEFILE and XFERADDSTG.
+    MacroError transferFunction(ReservedWord word, std::span<const MacroValue> args,
+                                MacroValue& result);
     void playSound(std::string_view name);
     std::string getIni(std::string_view key) const;
     bool putIni(std::string_view key, std::string_view value);
@@ -102,6 +106,7 @@ class SessionMacroHost : public MacroHost {
     MacroSessions defaultSessions_;
     MacroKeyServices defaultKeyServices_;
     MacroDebugWindow defaultDebugWindow_;
+    MacroTransfers defaultTransfers_;
 };
 
 // A number argument, or a text argument read as VAL reads it; 0 when absent.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "transfer/transfer_macro.h"
+
 namespace cedar {
 
 // The message-box style numbers macros use: an icon (0, 16 stop,
@@ -109,6 +111,19 @@ class MacroKeyServices {
     virtual void loadHostEntry(const std::string& /*name*/) {}
     virtual void saveDebugScreen(const std::string& /*file*/) {}
     virtual void printFile(const std::string& /*file*/) {}
+};
+
+// The transfers macros start (SENDFILE, RECEIVEFILE) and the host list the
+// listing macros fill (XFERADDSTG). The window runs the transfer dialog
+// unattended.
+class MacroTransfers {
+  public:
+    virtual ~MacroTransfers() = default;
+    // Carries out the transfer and returns when it has ended; false when
+    // this program cannot transfer files.
+    virtual bool runTransfer(const MacroTransferRequest& /*request*/) { return false; }
+    // Adds a line to the host list of the dialog that started the macro.
+    virtual void addHostListEntry(const std::string& /*entry*/) {}
 };
 
 // Splits a command line into arguments: blanks separate them, double quotes

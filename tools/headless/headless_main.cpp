@@ -21,6 +21,7 @@
 #include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
+#include "platform/transfer_file_opener.h"
 #include "platform/trusted_hosts.h"
 #include "session/driver_stores.h"
 #include "session/folders.h"
@@ -212,10 +213,11 @@ int main(int argc, char** argv) {
             std::string editError;
             return cedar::platform::editFileLocked(iniPath, edit, editError);
         };
+    const auto transferFiles = cedar::platform::makeTransferFileOpener();
     cedar::headless::Shell shell(
         options,
         {session, file, settings, loop, connector, store, settingsStore, keyList, planner,
-         &trustStore, &macroFiles, &macroFileSystem, macroServices},
+         &trustStore, &macroFiles, &macroFileSystem, macroServices, transferFiles.get()},
         start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);

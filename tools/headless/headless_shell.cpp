@@ -50,6 +50,10 @@ const char* const kUsage =
     "  macro FILE          plays a macro file (a name in the Macros folder, or a path);\n"
     "                      \"ok\" when it ends, \"error: N TEXT\" for a macro error\n"
     "  run STATEMENTS      plays macro statements given on the line (\";\" separates them)\n"
+    "  transfer send|receive PCFILE HOSTFILE [OPTION ...]  an IND$FILE transfer; answers\n"
+    "                      \"ok BYTES\" when it ends. OPTION: TEXT|BINARY REPLACE|APPEND\n"
+    "                      TSO|CMS|CICS NOASCII NOCRLF LRECL=N RECFM=F|V BLKSIZE=N\n"
+    "                      SPACE=P[,S] TRACKS|CYLINDERS PARMS=TEXT TIMEOUT=SECONDS\n"
     "  --answer TEXT       (option) an answer for a macro's message or edit box, in order\n"
     "  answer TEXT         queues one more answer for a macro's message or edit box\n"
     "While the keyboard is locked, keys are queued (answer \"queued\") when the session\n"
@@ -245,6 +249,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     driver_.setOverrides({options.connectTimeoutSeconds, options.reconnect});
     driver_.setCertificateTrust(parts.trustStore);
     trustCertificates_ = options.trustCertificates;
+    transferFiles_ = parts.transferFiles;
     macros_.runner().setDriver(&driver_);
     macros_.runner().setStartupMacro(
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
@@ -355,6 +360,7 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "cursor") return cursor(w);
     if (cmd == "key") return key(w);
     if (cmd == "type") return type(line);
+    if (cmd == "transfer") return transfer(w);
     if (cmd == "macro") {
         if (w.size() != 2) return answer("", "usage: macro FILE");
         return macro(w[1], {});

@@ -21,6 +21,7 @@
 #include "session/session_keyboard.h"
 #include "session/system_variables.h"
 #include "sessionfile/settings.h"
+#include "transfer/transfer_request.h"
 
 namespace cedar::headless {
 
@@ -77,6 +78,9 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
         MacroFileSystem* macroFileSystem = nullptr;
         // Program starts, cedar.ini access and the AppData folder for macros.
         MacroFunctionServices macroServices;
+        // Opens the PC files of transfers (nullptr: the "transfer" command
+        // answers that transfers are not available).
+        TransferFileOpener* transferFiles = nullptr;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
@@ -133,6 +137,9 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
     std::string key(const std::vector<std::string>& words);
     std::string type(const std::string& line);
     std::string quitCommand();
+    // "transfer send|receive ...": answers "ok BYTES" when the transfer ends
+    // (headless_transfer.cpp).
+    std::string transfer(const std::vector<std::string>& words);
     // "macro FILE" and "run STATEMENTS": play, and answer when the macro ends.
     std::string macro(const std::string& file, const std::string& statements);
     std::optional<int> screenPosition(const std::string& row, const std::string& column,
@@ -149,6 +156,7 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
     SessionKeyboard keyboard_;
     LinkFacts facts_;
     SystemVariables variables_;
+    TransferFileOpener* transferFiles_ = nullptr;
     Trace* trace_ = nullptr;
     std::string traceLocation_;
     bool notCarriedOut_ = false;  // the last key function has no part here

@@ -440,9 +440,59 @@ TEST_F(MacroFunctionsTest, TextAndFileWordsAndTransfersReachTheirFamilies) {
     EXPECT_EQ(value(ReservedWord::InStr, {N(3), T("abcabc"), T("c")}), N(6));
     EXPECT_EQ(value(ReservedWord::Open, {T("nothing"), T("input"), N(1)}), N(-1));
     EXPECT_EQ(value(ReservedWord::Eof, {N(0)}), N(1));
+    // Without a transfer service there is no transfer to run.
     for (ReservedWord w : {ReservedWord::SendFile, ReservedWord::ReceiveFile})
         EXPECT_EQ(call(w, {T("a"), T("b")}).error, MacroError::TransferParmError);
-    EXPECT_EQ(call(ReservedWord::XferAddStg, {T("a")}).error, MacroError::TransferParmError);
+    EXPECT_EQ(value(ReservedWord::XferAddStg, {T("a")}), N(0));
+}
+
+struct RecordingTransfers : MacroTransfers {
+    bool runTransfer(const MacroTransferRequest& request) override {
+        requests.push_back(request);
+        return true;
+    }
+    void addHostListEntry(const std::string& entry) override { entries.push_back(entry); }
+    std::vector<MacroTransferRequest> requests;
+    std::vector<std::string> entries;
+};
+
+TEST_F(MacroFunctionsTest, TransfersGoToTheTransferService) {
+    RecordingTransfers transfers;
+    services.transfers = &transfers;
+    host = std::make_unique<SessionMacroHost>(
+        session, nullptr, settings, keyList, [](keys::KeyWord) {}, files, control, services);
+
+    EXPECT_EQ(call(ReservedWord::SendFile, {T("/tmp/a")}).error, MacroError::TransferParmError);
+    EXPECT_EQ(call(ReservedWord::ReceiveFile, {}).error, MacroError::TransferParmError);
+    EXPECT_TRUE(transfers.requests.empty());
+
+    EXPECT_EQ(call(ReservedWord::SendFile, {T("/tmp/a"), T("USER.A"), T("binary"), T("CMS")}).error,
+              MacroError::None);
+    EXPECT_EQ(call(ReservedWord::ReceiveFile, {T("USER.B"), T("/tmp/b"), T("append")}).error,
+              MacroError::None);
+    ASSERT_EQ(transfers.requests.size(), 2u);
+    EXPECT_EQ(transfers.requests[0].direction, TransferDirection::Upload);
+    EXPECT_EQ(transfers.requests[0].pcFile, "/tmp/a");
+    EXPECT_EQ(transfers.requests[0].hostFile, "USER.A");
+    EXPECT_EQ(transfers.requests[0].binary, true);
+    EXPECT_EQ(transfers.requests[0].hostType, TransferHostType::Cms);
+    EXPECT_EQ(transfers.requests[1].direction, TransferDirection::Download);
+    EXPECT_EQ(transfers.requests[1].pcFile, "/tmp/b");
+    EXPECT_EQ(transfers.requests[1].hostFile, "USER.B");
+    EXPECT_EQ(transfers.requests[1].append, true);
+
+    // The names are exchanged only with AllowSendReceiveSwap.
+    EXPECT_EQ(call(ReservedWord::ReceiveFile, {T("/tmp/c"), T("USER.C")}).error, MacroError::None);
+    EXPECT_EQ(transfers.requests.back().hostFile, "/tmp/c");
+    settings.allowSendReceiveSwap = 1;
+    EXPECT_EQ(call(ReservedWord::ReceiveFile, {T("USER.C"), T("/tmp/c")}).error, MacroError::None);
+    EXPECT_EQ(transfers.requests.back().hostFile, "USER.C");
+    EXPECT_EQ(call(ReservedWord::SendFile, {T("USER.D"), T("/tmp/d")}).error, MacroError::None);
+    EXPECT_EQ(transfers.requests.back().pcFile, "/tmp/d");
+    EXPECT_EQ(transfers.requests.back().hostFile, "USER.D");
+
+    EXPECT_EQ(value(ReservedWord::XferAddStg, {T("USER.LIST(M1)")}), N(0));
+    EXPECT_EQ(transfers.entries, (std::vector<std::string>{"USER.LIST(M1)"}));
 }
 
 TEST(MacroServices, SplitCommandLine) {
