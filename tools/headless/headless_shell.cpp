@@ -230,7 +230,13 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
       keyList_(parts.keyList),
       hostFromCommandLine_(start.sessionFile.empty()),
       macros_(parts.session, parts.loop, parts.macroFiles ? *parts.macroFiles : noMacroFiles_),
-      control_(parts.session, parts.connector, parts.loop, parts.planner),
+      control_(parts.session, parts.connector, parts.loop,
+               [planner = parts.planner,
+                &session = parts.session](const sessionfile::SessionOptions& record) {
+                   const ConnectionPlan plan = planner(record);
+                   settleModel(session, plan);
+                   return plan;
+               }),
       keyboard_(parts.session, control_.link(), {.ui = this, .deferred = this}),
       facts_(control_.link()),
       variables_(parts.session, parts.file.options, identity_, facts_),
