@@ -118,8 +118,11 @@ int MainWindow::create() {
              const std::string certs = c.folders.certs;
              c.control = std::make_unique<HostLinkControl>(
                  *c.session, c.connector, scheduler_,
-                 [&hosts, &settings, certs](const sessionfile::SessionOptions& record) {
-                     return planFromSession(record, hosts, settings, certs);
+                 [&hosts, &settings, certs,
+                  &session = *c.session](const sessionfile::SessionOptions& record) {
+                     const auto plan = planFromSession(record, hosts, settings, certs);
+                     settleModel(session, plan);
+                     return plan;
                  },
                  static_cast<LinkUi*>(this));
              // The session's trace file ("sessionA.trc" in the AppData

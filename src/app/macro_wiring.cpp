@@ -122,6 +122,8 @@ AppMacros::AppMacros(const Parts& p)
     services.readSettings = p.readSettings;
     services.editSettings = p.editSettings;
     services.appDataFolder = p.folders.appData;
+    services.sessionOptions = p.sessionOptions;
+    services.optionEffects = p.optionEffects;
     SessionKeyboard& keyboard = p.keyboard;
     host_ = std::make_unique<SessionMacroHost>(
         p.session, p.variables, p.settings, p.keyList,
@@ -213,6 +215,8 @@ void MainWindow::buildMacros() {
                 std::string error;
                 return platform::editFileLocked(iniPath, edit, error);
             },
+        .sessionOptions = &c.file.options,
+        .optionEffects = this,
     });
     auto& options = c.file.options;
     c.macros->runner().setStartupMacro(

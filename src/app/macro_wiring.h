@@ -57,6 +57,9 @@ class AppMacros : public MacroRunnerUi,
         // cedar.ini now, and an edit of it under the shared lock.
         std::function<std::optional<std::string>()> readSettings;
         std::function<bool(const std::function<std::string(const std::string&)>&)> editSettings;
+        // The record GETOPTION and SETOPTION work on, and what follows a change.
+        sessionfile::SessionOptions* sessionOptions = nullptr;
+        sessionfile::OptionEffects* optionEffects = nullptr;
     };
 
     explicit AppMacros(const Parts& parts);

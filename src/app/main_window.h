@@ -21,6 +21,7 @@
 #include "session/driver_interfaces.h"
 #include "session/host_link.h"
 #include "session/session_windows.h"
+#include "sessionfile/macro_options.h"
 
 namespace cedar::app {
 
@@ -30,7 +31,8 @@ class MainWindow : public QWidget,
                    private ScreenListener,
                    private keys::KeyboardUi,
                    private keys::KeyInputUi,
-                   private keys::DeferredKeyFunctions {
+                   private keys::DeferredKeyFunctions,
+                   private sessionfile::OptionEffects {
   public:
     explicit MainWindow(std::unique_ptr<AppCore> core);
     ~MainWindow() override;
@@ -114,6 +116,12 @@ class MainWindow : public QWidget,
     // those on all session windows are here (session_windows.cpp).
     void edit(keys::Edit code, bool selectionExisted) override;
     void oper(std::uint8_t code) override;
+
+    // OptionEffects: what follows a macro's SETOPTION (option_effects.cpp).
+    sessionfile::OptionCellSize cellSize() const override;
+    void optionChanged(const sessionfile::OptionRow& row,
+                       const sessionfile::OptionValue& value) override;
+    void applyOptionAction(sessionfile::OptionAction action, const sessionfile::OptionValue& value);
 
     // The screen's changed rows painted, the marks cleared.
     void refreshScreen();

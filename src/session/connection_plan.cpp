@@ -94,4 +94,16 @@ ConnectionPlan planFromSession(const sessionfile::SessionOptions& loaded,
     return plan;
 }
 
+bool settleModel(Session& session, const ConnectionPlan& plan) {
+    ScreenSessionOptions& o = session.options;
+    if (o.modelIndex == plan.modelIndex && o.userRows == plan.userRows &&
+        o.userColumns == plan.userColumns)
+        return false;
+    o.modelIndex = plan.modelIndex;
+    o.userRows = plan.userRows;
+    o.userColumns = plan.userColumns;
+    session.applySizeOptions();
+    return true;
+}
+
 }  // namespace cedar

@@ -8,6 +8,7 @@
 
 #include "host/connection.h"
 #include "host/telnet_layer.h"
+#include "session/session.h"
 #include "sessionfile/host_list.h"
 #include "sessionfile/session_options.h"
 #include "sessionfile/settings.h"
@@ -37,6 +38,12 @@ ConnectionPlan planFromSession(const sessionfile::SessionOptions& session,
 // or a new entry's choices (both certificate checks on).
 ConnectionPlan planFromHost(const std::string& hostName, const sessionfile::HostList& hosts,
                             const Settings& settings, const std::string& certsFolder);
+
+// Puts the plan's terminal model into the session's size options, so that
+// the connection offers the terminal type and alternate size the record
+// asks for now (a macro or the SESSION dialog may have changed it since the
+// start). True when they changed.
+bool settleModel(Session& session, const ConnectionPlan& plan);
 
 // The TLS choice of a host entry's security level (0..4; other levels: none).
 Encryption encryptionOfLevel(int securityLevel);

@@ -1,5 +1,7 @@
 #include "session/macro_functions.h"
 
+#include <algorithm>
+
 #include "macro/scanner.h"
 
 namespace cedar {
@@ -32,6 +34,7 @@ SessionMacroHost::SessionMacroHost(Session& session, SystemVariables* variables,
     if (!services_.keyServices) services_.keyServices = &defaultKeyServices_;
     if (!services_.debugWindow) services_.debugWindow = &defaultDebugWindow_;
     if (!services_.transfers) services_.transfers = &defaultTransfers_;
+    if (!services_.optionEffects) services_.optionEffects = &defaultOptionEffects_;
     textContext_.random15 = services_.random15;
     textContext_.localTime = services_.localTime;
 }
@@ -64,8 +67,7 @@ MacroError SessionMacroHost::callFunction(ReservedWord word, std::span<const Mac
             return transferFunction(word, args, result);
         case ReservedWord::SetOption:
         case ReservedWord::GetOption:
-            // The macro options come with their own part of the program.
-            return MacroError::UnknownKeyword;
+            return option(word, args, result);
         default:
             return userFunction(word, args, result);
     }
@@ -84,6 +86,49 @@ MacroError SessionMacroHost::transferFunction(ReservedWord word, std::span<const
     if (!request || !services_.transfers->runTransfer(*request))
         return MacroError::TransferParmError;
     return MacroError::None;
+}
+
+MacroError macroErrorOf(sessionfile::OptionError error) {
+    using E = sessionfile::OptionError;
+    switch (error) {
+        case E::None:
+            return MacroError::None;
+        case E::UnknownName:
+            return MacroError::UnknownKeyword;
+        case E::WrongType:
+            return MacroError::WrongParmType;
+        case E::OutOfRange:
+            return MacroError::InvalidParameterValue;
+        case E::TooLong:
+            return MacroError::TextTooLong;
+    }
+    return MacroError::Unknown;
+}
+
+MacroError SessionMacroHost::option(ReservedWord word, std::span<const MacroValue> args,
+                                    MacroValue& result) {
+    if (!services_.sessionOptions) return MacroError::UnknownKeyword;
+    const std::string_view page = macroTextOf(args, 0);
+    const std::string_view name = macroTextOf(args, 1);
+    if (word == ReservedWord::GetOption) {
+        const auto read =
+            sessionfile::getOption(*services_.sessionOptions, *services_.optionEffects, page, name);
+        if (read.error != sessionfile::OptionError::None) return macroErrorOf(read.error);
+        if (const auto* text = std::get_if<std::string>(&read.value)) {
+            result = MacroValue::ofText(*text);
+        } else {
+            result = MacroValue::ofNumber(static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                std::get<std::int64_t>(read.value), -kMacroNumberLimit, kMacroNumberLimit)));
+        }
+        return MacroError::None;
+    }
+    sessionfile::OptionValue value;
+    if (args.size() > 2 && args[2].isText())
+        value = std::string(args[2].text.view());
+    else
+        value = std::int64_t{args.size() > 2 ? args[2].number : 0};
+    return macroErrorOf(sessionfile::setOption(*services_.sessionOptions, *services_.optionEffects,
+                                               page, name, value));
 }
 
 MacroValue SessionMacroHost::readSystemVariable(SystemVariable id) {

@@ -19,6 +19,8 @@
 #include "session/macro_services.h"
 #include "session/session.h"
 #include "session/system_variables.h"
+#include "sessionfile/macro_options.h"
+#include "sessionfile/session_options.h"
 #include "sessionfile/settings.h"
 
 namespace cedar {
@@ -40,7 +42,15 @@ struct MacroFunctionServices {
     // The AppData folder: the working folder of started programs, and
     // where wave files are found.
     std::string appDataFolder;
+    // The session options record in force, which GETOPTION and SETOPTION
+    // read and change (nullptr: there is none, and both answer error 6),
+    // and what the window does after a change (nullptr: nothing).
+    sessionfile::SessionOptions* sessionOptions = nullptr;
+    sessionfile::OptionEffects* optionEffects = nullptr;
 };
+
+// The macro error of an option table error.
+MacroError macroErrorOf(sessionfile::OptionError error);
 
 class SessionMacroHost : public MacroHost {
   public:
@@ -87,6 +97,8 @@ class SessionMacroHost : public MacroHost {
                                 MacroValue& result);
     void playSound(std::string_view name);
     std::string getIni(std::string_view key) const;
+    // GETOPTION and SETOPTION over the option table.
+    MacroError option(ReservedWord word, std::span<const MacroValue> args, MacroValue& result);
     bool putIni(std::string_view key, std::string_view value);
 
     Session& session_;
@@ -107,6 +119,7 @@ class SessionMacroHost : public MacroHost {
     MacroKeyServices defaultKeyServices_;
     MacroDebugWindow defaultDebugWindow_;
     MacroTransfers defaultTransfers_;
+    sessionfile::OptionEffects defaultOptionEffects_;
 };
 
 // A number argument, or a text argument read as VAL reads it; 0 when absent.

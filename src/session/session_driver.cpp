@@ -98,6 +98,19 @@ int SessionDriver::connect(ConnectMode mode) {
     return 1;
 }
 
+int SessionDriver::reconnectInForce() {
+    if (ending_) return 0;
+    if (sessionFile_.empty()) return connect(ConnectMode::User);
+    if (dialogOpen_) return 1;
+    finishPendingClose();
+    connectionGone();
+    mode_ = ConnectMode::User;
+    firstRecord_ = false;
+    startConnection();
+    afterConnectionRequest();
+    return 1;
+}
+
 void SessionDriver::sessionDialogClosed(bool connectNow, const std::string& sessionFile) {
     if (!dialogOpen_) return;
     dialogOpen_ = false;

@@ -85,6 +85,11 @@ class SessionDriver : public LinkEvents {
     // The connection request. 0 when the session file could not be
     // reloaded (no connection started), else 1.
     int connect(ConnectMode mode);
+    // Connects again with the record in force, which a macro has changed
+    // (an option that only a new connection puts into effect): unlike
+    // connect() the session file is not read again, so the change holds.
+    // Without a session file the SESSION dialog decides, as in connect().
+    int reconnectInForce();
     // The user ends the connection (the Disconnect key function): the link
     // closes, the status is NOTCONNECTED, line mode is left and the screen
     // erased. A host close still waiting for its save is saved now, and

@@ -252,5 +252,43 @@ TEST_F(HeadlessDriver, TheEndOfTheSessionSavesOnlyTheFileItLoaded) {
     }
 }
 
+// A macro's TERMINALMODEL change: the message, a new connection that offers
+// the new model, and the change on disk only once the session's options are
+// saved at the end.
+TEST_F(HeadlessDriver, ATerminalModelChangeReconnectsWithItAndIsSavedAtTheEnd) {
+    test::ReplayHost host({.records = {test::loopbackFirstScreen()}});
+    ASSERT_TRUE(host.start()) << host.error();
+    const Bytes saved = sessionBytes("loop.ses", "loop", 0);
+    write("loop.ses", saved);
+    hostList(host.port());
+    auto p = program();
+    ASSERT_TRUE(p->start({"--session", "loop.ses"})) << p->failure();
+    for (const char* command : {"connect", "wait unlock 10"}) {
+        const auto a = p->command(command);
+        ASSERT_TRUE(a.ok) << command << ": " << a.error << "\n" << p->diagnostics();
+    }
+    const std::string firstType = host.terminalType();
+    EXPECT_NE(firstType.find("3278-2"), std::string::npos) << firstType;
+
+    auto a = p->command(R"(run SETOPTION("DISPLAY", "TERMINALMODEL", 3))");
+    ASSERT_TRUE(a.ok) << a.error;
+    EXPECT_TRUE(has(a.lines,
+                    "message Cedar TN3270 Connection/Session Change: A Reconnect is "
+                    "necessary to put your changes into effect."));
+    EXPECT_EQ(read("loop.ses"), saved) << "written before the session's options were saved";
+
+    ASSERT_TRUE(eventually([&] { return host.connections() == 2; }));
+    ASSERT_TRUE(host.waitForSync(10s)) << "the second connection's screen";
+    EXPECT_NE(host.terminalType().find("3278-5"), std::string::npos) << host.terminalType();
+    a = p->command(R"(run DEBUG(GETOPTION("DISPLAY", "TERMINALMODEL")); DEBUG(TERMMODEL))");
+    EXPECT_EQ(a.lines, (std::vector<std::string>{"debug 3", "debug 5"})) << a.error;
+
+    ASSERT_TRUE(p->command("quit").ok);
+    const Bytes after = read("loop.ses");
+    sessionfile::SessionFile file;
+    ASSERT_TRUE(file.load("loop.ses", after).ok);
+    EXPECT_EQ(file.options.number(Field::TerminalModel), 3);
+}
+
 }  // namespace
 }  // namespace cedar

@@ -118,5 +118,51 @@ TEST_F(HeadlessMacro, InterruptStopsAPlayingMacro) {
     EXPECT_EQ(p.stop(), 0);
 }
 
+// GETOPTION and SETOPTION in a real process: a change holds from one
+// macro to the next, refused values answer their errors, and a change that
+// needs a new connection says so and connects again.
+TEST_F(HeadlessMacro, OptionsChangeTheRecordInForce) {
+    test::ReplayHost host({.records = {test::loopbackFirstScreen()}});
+    ASSERT_TRUE(host.start()) << host.error();
+    const std::string address = "127.0.0.1:" + std::to_string(host.port());
+    test::HeadlessProcess p(CEDAR_HEADLESS, home_, 20s);
+    ASSERT_TRUE(p.start({address, "--no-tn3270e"})) << p.failure();
+    for (const char* command : {"connect", "wait unlock 10"}) {
+        const auto a = p.command(command);
+        ASSERT_TRUE(a.ok) << command << ": " << a.error << "\n" << p.diagnostics();
+    }
+    auto a =
+        p.command(R"(run SETOPTION("DISPLAY", "ALARM", 1); SETOPTION("font", "size", "10 x 20"))");
+    ASSERT_TRUE(a.ok) << a.error;
+    a = p.command(R"(run DEBUG(GETOPTION("Display", "Alarm")); s = GETOPTION("FONT", "SIZE"); )"
+                  R"(SETOPTION("FONT", "SIZE", s); DEBUG(GETOPTION("FONT", "HEIGHT")))");
+    EXPECT_TRUE(a.ok) << a.error;
+    EXPECT_EQ(a.lines, (std::vector<std::string>{"debug 1", "debug 10 x 20"}));
+
+    const std::pair<const char*, const char*> refused[] = {
+        {R"(run SETOPTION("DISPLAY", "ALARM", 2))", "61 Invalid Parameter Value"},
+        {R"(run SETOPTION("DISPLAY", "ALARM", "2"))", "17 Invalid type of parm for function"},
+        {R"(run SETOPTION("GENERAL", "SCREENBUFFERS", 1))", "61 Invalid Parameter Value"},
+        {R"(run x = GETOPTION("NOPAGE", "ALARM"))", "6 Unknown keyword seen"},
+    };
+    for (const auto& [command, error] : refused) {
+        a = p.command(command);
+        EXPECT_EQ(a.error, error) << command;
+    }
+    a = p.command(R"(run DEBUG(GETOPTION("DISPLAY", "ALARM")))");
+    EXPECT_EQ(a.lines, std::vector<std::string>{"debug 1"}) << "a refused value changed it";
+
+    a = p.command(R"(run SETOPTION("GENERAL", "HOSTNAME", ")" + address + R"("))");
+    EXPECT_TRUE(a.ok) << a.error;
+    EXPECT_EQ(a.lines, std::vector<std::string>{
+                           "message Cedar TN3270 Connection/Session Change: A Reconnect is "
+                           "necessary to put your changes into effect."});
+    // The session connects again at once.
+    a = p.command("status");
+    ASSERT_FALSE(a.lines.empty());
+    EXPECT_EQ(a.lines[0], "status CONNECTING");
+    EXPECT_EQ(p.stop(), 0);
+}
+
 }  // namespace
 }  // namespace cedar

@@ -101,6 +101,8 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     // The lines written meanwhile ("debug TEXT", messages) and the error ("" = none); cleared.
     std::vector<std::string> takeLines() { return std::exchange(lines_, {}); }
     std::string takeError() { return std::exchange(error_, {}); }
+    // A line of the answer from elsewhere (what an option change reports).
+    void note(std::string line) { lines_.push_back(std::move(line)); }
 
   private:
     // MacroRunnerUi.

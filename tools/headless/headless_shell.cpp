@@ -234,10 +234,21 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
       keyList_(parts.keyList),
       hostFromCommandLine_(start.sessionFile.empty()),
       macros_(parts.session, parts.loop, parts.macroFiles ? *parts.macroFiles : noMacroFiles_),
-      control_(parts.session, parts.connector, parts.loop, parts.planner),
+      control_(parts.session, parts.connector, parts.loop,
+               [planner = parts.planner,
+                &session = parts.session](const sessionfile::SessionOptions& record) {
+                   const ConnectionPlan plan = planner(record);
+                   settleModel(session, plan);
+                   return plan;
+               }),
       keyboard_(parts.session, control_.link(), {.ui = this, .deferred = this}),
       facts_(control_.link()),
       variables_(parts.session, parts.file.options, identity_, facts_),
+      options_({.session = parts.session,
+                .record = parts.file.options,
+                .settings = parts.settings,
+                .reconnect = [this] { loop_.post([this] { driver_.reconnectInForce(); }); },
+                .note = [this](std::string line) { macros_.note(std::move(line)); }}),
       driver_({parts.session, parts.file, parts.settings, parts.loop, control_, *this, parts.store,
                parts.settingsStore, macros_.runner(), identity_},
               start) {
@@ -255,6 +266,9 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
         macros_.answers().add(a);
+    MacroFunctionServices macroServices = parts.macroServices;
+    macroServices.sessionOptions = &parts.file.options;
+    macroServices.optionEffects = &options_;
     macros_.attachFunctions(
         {.settings = parts.settings,
          .keyList = parts.keyList,
@@ -262,7 +276,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
              [this](keys::KeyWord word) { keyboard_.performKey(word, keys::KeySource::Macro); },
          .variables = &variables_,
          .fileSystem = parts.macroFileSystem,
-         .services = parts.macroServices});
+         .services = std::move(macroServices)});
 }
 
 Shell::~Shell() = default;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "headless_macros.h"
+#include "headless_options.h"
 #include "keyboard/key_list.h"
 #include "keyboard/keyboard_services.h"
 #include "platform/event_loop.h"
@@ -157,6 +158,7 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
     LinkFacts facts_;
     SystemVariables variables_;
     TransferFileOpener* transferFiles_ = nullptr;
+    HeadlessOptionEffects options_;
     Trace* trace_ = nullptr;
     std::string traceLocation_;
     bool notCarriedOut_ = false;  // the last key function has no part here

@@ -66,5 +66,24 @@ TEST(ConnectionPlan, FromASessionFileWithItsHostListEntry) {
     EXPECT_EQ(own.connection.host, "elsewhere");
 }
 
+TEST(SettleModel, TheAlternateSizeIsThePlannedModels) {
+    Session session;
+    ConnectionPlan plan;
+    plan.modelIndex = 3;  // model 5: 27 x 132
+    EXPECT_TRUE(settleModel(session, plan));
+    session.screen.eraseScreen(SizeMode::Alternate);
+    EXPECT_EQ(session.screen.rows(), 27);
+    EXPECT_EQ(session.screen.columns(), 132);
+    EXPECT_FALSE(settleModel(session, plan)) << "nothing changed";
+
+    plan.modelIndex = 4;  // a user-defined size
+    plan.userRows = 40;
+    plan.userColumns = 100;
+    EXPECT_TRUE(settleModel(session, plan));
+    session.screen.eraseScreen(SizeMode::Alternate);
+    EXPECT_EQ(session.screen.rows(), 40);
+    EXPECT_EQ(session.screen.columns(), 100);
+}
+
 }  // namespace
 }  // namespace cedar

@@ -508,3 +508,85 @@ TEST(MacroServices, SplitCommandLine) {
 
 }  // namespace
 }  // namespace cedar
+
+namespace cedar {
+namespace {
+
+class RecordingOptionEffects : public sessionfile::OptionEffects {
+  public:
+    sessionfile::OptionCellSize cellSize() const override { return {8, 16}; }
+    void optionChanged(const sessionfile::OptionRow& row,
+                       const sessionfile::OptionValue&) override {
+        actions.push_back(row.action);
+    }
+    std::vector<sessionfile::OptionAction> actions;
+};
+
+class MacroOptionFunctionsTest : public MacroFunctionsTest {
+  protected:
+    MacroOptionFunctionsTest() {
+        record.setText(sessionfile::Field::SessionName, "TSO");
+        services.sessionOptions = &record;
+        services.optionEffects = &effects;
+        host = std::make_unique<SessionMacroHost>(
+            session, nullptr, settings, keyList, [](keys::KeyWord) {}, files, control, services);
+    }
+    sessionfile::SessionOptions record;
+    RecordingOptionEffects effects;
+};
+
+TEST_F(MacroOptionFunctionsTest, ValuesComeBackAsTheirKindsType) {
+    const MacroValue name = value(ReservedWord::GetOption, {T("general"), T("sessionname")});
+    ASSERT_TRUE(name.isText());
+    EXPECT_EQ(name.text.view(), "TSO");
+
+    record.setNumber(sessionfile::Field::Color3, 0x123456);
+    const MacroValue colour = value(ReservedWord::GetOption, {T("COLORS"), T("COLOR3")});
+    ASSERT_TRUE(colour.isNumber());
+    EXPECT_EQ(colour.number, 0x123456);
+
+    const MacroValue size = value(ReservedWord::GetOption, {T("FONT"), T("SIZE")});
+    ASSERT_TRUE(size.isText());
+    EXPECT_EQ(size.text.view(), "8 x 16");
+    EXPECT_EQ(call(ReservedWord::SetOption, {T("FONT"), T("SIZE"), size}).error, MacroError::None);
+}
+
+TEST_F(MacroOptionFunctionsTest, TableErrorsBecomeMacroErrors) {
+    const std::string longName(41, 'n');
+    const struct {
+        std::vector<MacroValue> args;
+        MacroError error;
+    } cases[] = {
+        {{T("DISPLAY"), T("ALARM"), N(2)}, MacroError::InvalidParameterValue},     // 61
+        {{T("DISPLAY"), T("ALARM"), T("2")}, MacroError::WrongParmType},           // 17
+        {{T("NOPAGE"), T("ALARM"), N(1)}, MacroError::UnknownKeyword},             // 6
+        {{T("GENERAL"), T("SESSIONNAME"), T(longName)}, MacroError::TextTooLong},  // 49
+        {{T("GENERAL"), T("SCREENBUFFERS"), N(1)}, MacroError::InvalidParameterValue},
+        {{T("GENERAL"), T("SCREENBUFFERS"), N(0)}, MacroError::None},
+    };
+    for (const auto& c : cases) {
+        MacroValue result;
+        EXPECT_EQ(host->callFunction(ReservedWord::SetOption, c.args, result), c.error)
+            << c.args[0].text.view() << " " << c.args[1].text.view();
+    }
+    EXPECT_EQ(record.text(sessionfile::Field::SessionName), "TSO");
+    EXPECT_EQ(effects.actions, std::vector{sessionfile::OptionAction::History});
+}
+
+TEST_F(MacroOptionFunctionsTest, HostNameChangeAsksForAReconnect) {
+    EXPECT_EQ(
+        call(ReservedWord::SetOption, {T("GENERAL"), T("HOSTNAME"), T("mvs.example:992")}).error,
+        MacroError::None);
+    EXPECT_EQ(record.text(sessionfile::Field::HostName), "mvs.example:992");
+    EXPECT_EQ(effects.actions, std::vector{sessionfile::OptionAction::Reconnect});
+}
+
+TEST_F(MacroFunctionsTest, WithoutASessionRecordOptionsAreUnknown) {
+    EXPECT_EQ(call(ReservedWord::GetOption, {T("DISPLAY"), T("ALARM")}).error,
+              MacroError::UnknownKeyword);
+    EXPECT_EQ(call(ReservedWord::SetOption, {T("DISPLAY"), T("ALARM"), N(1)}).error,
+              MacroError::UnknownKeyword);
+}
+
+}  // namespace
+}  // namespace cedar

@@ -56,6 +56,23 @@ TEST(SessionDriverConnect, NoSessionSaveKeepsTheHostValuesInForce) {
     }
 }
 
+TEST(SessionDriverConnect, AReconnectInForceKeepsTheChangedRecord) {
+    DriverRig r;
+    r.d().connect(M::User);
+    r.file.options.setText(Field::HostName, "CHANGED");
+    EXPECT_EQ(r.d().reconnectInForce(), 1);
+    EXPECT_EQ(r.store.loads.size(), 1u) << "the file was read again";
+    EXPECT_EQ(r.link.started, (std::vector<std::string>{"MVS1", "CHANGED"}));
+    EXPECT_EQ(r.file.options.text(Field::HostName), "CHANGED");
+    EXPECT_EQ(r.session.status, SessionStatus::Connecting);
+    EXPECT_EQ(r.ui.requested, 2);
+
+    DriverRig none({"", false, ""});
+    EXPECT_EQ(none.d().reconnectInForce(), 1);
+    EXPECT_EQ(none.ui.dialogs.size(), 1u);
+    EXPECT_TRUE(none.link.started.empty());
+}
+
 TEST(SessionDriverConnect, WithoutAFileTheSessionDialogDecides) {
     DriverRig r({"", false, ""});
     r.session.status = SessionStatus::NotConnected;
