@@ -1,6 +1,8 @@
 #include "platform/macro_file_access.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/files.h"
 
@@ -90,6 +92,30 @@ std::optional<std::string> MacroFolderSource::readMacroFile(MacroFolder folder,
         resolveFile(base, fileName, error).value_or(MacroFolderFiles(base).pathOf(fileName));
     if (!isFile(path)) return std::nullopt;
     return readFile(path);
+}
+
+int saveMacroFile(const std::string& macrosFolder, std::string_view fileName,
+                  std::string_view text) {
+    if (fileName.empty() || fileName.find('\0') != std::string_view::npos) return EINVAL;
+    const std::string path = MacroFolderFiles(macrosFolder).pathOf(fileName);
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return errno != 0 ? errno : EIO;
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    int error = written ? 0 : (errno != 0 ? errno : EIO);
+    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (error != 0) std::remove(path.c_str());
+    return error;
+}
+
+std::string localTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
 }
 
 }  // namespace cedar::platform

@@ -43,4 +43,14 @@ class MacroFolderSource : public MacroFileSource {
     std::string remote_;
 };
 
+// Writes a recorded macro to `fileName` (a name in `macrosFolder`, or a
+// path in the forms MacroFolderFiles takes), replacing any file there.
+// Returns 0, or errno of the failed create or write; a file that could not
+// be written whole is removed.
+int saveMacroFile(const std::string& macrosFolder, std::string_view fileName,
+                  std::string_view text);
+
+// The local time as "%Y-%m-%d %H:%M:%S".
+std::string localTimestamp();
+
 }  // namespace cedar::platform

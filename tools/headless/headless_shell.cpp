@@ -1,6 +1,7 @@
 #include "headless_shell.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <sstream>
 
@@ -50,6 +51,11 @@ const char* const kUsage =
     "  macro FILE          plays a macro file (a name in the Macros folder, or a path);\n"
     "                      \"ok\" when it ends, \"error: N TEXT\" for a macro error\n"
     "  run STATEMENTS      plays macro statements given on the line (\";\" separates them)\n"
+    "  record start FILE [rexx]  records keys, typed text and host waits as a macro\n"
+    "                      (native, or REXX with \"rexx\") into FILE (\".mac\" added;\n"
+    "                      a name in the Macros folder, or a path)\n"
+    "  record pause        pauses a recording, or resumes a paused one\n"
+    "  record stop         saves the recording: \"message Macro Recorded: ...\"\n"
     "  --answer TEXT       (option) an answer for a macro's message or edit box, in order\n"
     "  answer TEXT         queues one more answer for a macro's message or edit box\n"
     "While the keyboard is locked, keys are queued (answer \"queued\") when the session\n"
@@ -231,7 +237,12 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
       hostFromCommandLine_(start.sessionFile.empty()),
       macros_(parts.session, parts.loop, parts.macroFiles ? *parts.macroFiles : noMacroFiles_),
       control_(parts.session, parts.connector, parts.loop, parts.planner),
-      keyboard_(parts.session, control_.link(), {.ui = this, .deferred = this}),
+      recorder_(*this, parts.keyList),
+      saveMacro_(parts.saveMacro),
+      timestamp_(parts.timestamp),
+      recordWait_(parts.settings.recordWait),
+      keyboard_(parts.session, control_.link(),
+                {.ui = this, .recorder = &recorder_, .deferred = this}),
       facts_(control_.link()),
       variables_(parts.session, parts.file.options, identity_, facts_),
       driver_({parts.session, parts.file, parts.settings, parts.loop, control_, *this, parts.store,
@@ -246,6 +257,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     driver_.setCertificateTrust(parts.trustStore);
     trustCertificates_ = options.trustCertificates;
     macros_.runner().setDriver(&driver_);
+    recorder_.setTypingFlush([this] { keyboard_.controller().flushRecordedTyping(); });
     macros_.runner().setStartupMacro(
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
@@ -307,9 +319,54 @@ void Shell::edit(keys::Edit, bool) {
 }
 
 void Shell::oper(std::uint8_t code) {
-    if (code != static_cast<int>(keys::Oper::MoveCursor) &&
-        code != static_cast<int>(keys::Oper::MoveCursorEnter))
-        notCarriedOut_ = true;
+    const auto oper = static_cast<keys::Oper>(code);
+    if (oper == keys::Oper::MoveCursor || oper == keys::Oper::MoveCursorEnter) return;
+    // The macro keys act on a recording under way; starting one needs the
+    // file name "record start" gives.
+    if (recorder_.active()) {
+        if (oper == keys::Oper::MacroStop) return void(recorder_.stop());
+        if (oper == keys::Oper::MacroPause) return recorder_.togglePause();
+        if (oper == keys::Oper::MacroRecord && recorder_.state() == MacroRecorder::State::Paused)
+            return recorder_.togglePause();
+    }
+    notCarriedOut_ = true;
+}
+
+int Shell::saveMacroFile(const std::string& fileName, std::string_view text) {
+    return saveMacro_ ? saveMacro_(fileName, text) : ENOSYS;
+}
+
+void Shell::recorderMessage(const std::string& title, const std::string& text, bool warning) {
+    if (warning)
+        messages_.push_back(title + ": " + text);
+    else
+        notes_.push_back("message " + title + ": " + text);
+}
+
+std::string Shell::record(const std::vector<std::string>& w) {
+    const std::string what = w.size() > 1 ? w[1] : "";
+    if (what == "start" && (w.size() == 3 || (w.size() == 4 && w[3] == "rexx"))) {
+        if (!macros_.finished()) return answer("", "a macro is playing");
+        MacroRecorder::Start start;
+        start.name = w[2];
+        start.rexx = w.size() == 4;
+        start.recordWait = recordWait_;
+        start.timestamp = timestamp_ ? timestamp_() : std::string();
+        recorder_.start(start);
+        return answer("recording " + recorder_.fileName() + "\n");
+    }
+    if (what == "pause" && w.size() == 2) {
+        if (!recorder_.active()) return answer("", "not recording");
+        recorder_.togglePause();
+        return answer(recorder_.recording() ? "recording\n" : "paused\n");
+    }
+    if (what == "stop" && w.size() == 2) {
+        if (!recorder_.active()) return answer("", "not recording");
+        loop_.runOnce(0);  // take in what has arrived
+        recorder_.stop();
+        return answer("");
+    }
+    return answer("", "usage: record start FILE [rexx] | record pause | record stop");
 }
 
 void Shell::macroKey(std::uint8_t, std::uint8_t) {
@@ -355,6 +412,7 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "cursor") return cursor(w);
     if (cmd == "key") return key(w);
     if (cmd == "type") return type(line);
+    if (cmd == "record") return record(w);
     if (cmd == "macro") {
         if (w.size() != 2) return answer("", "usage: macro FILE");
         return macro(w[1], {});
@@ -427,6 +485,11 @@ std::string Shell::waitUnlock(const std::vector<std::string>& w) {
 std::string Shell::macro(const std::string& file, const std::string& statements) {
     std::string error;
     if (!macros_.finished()) return answer("", "a macro is already playing");
+    // A macro started by name or as text ends a recording unsaved.
+    if (recorder_.active()) {
+        recorder_.discard();
+        notes_.push_back("recording discarded");
+    }
     macros_.armBreak();
     if (!macros_.start(file, statements, error)) {
         macros_.disarmBreak();
