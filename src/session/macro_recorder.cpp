@@ -67,6 +67,7 @@ void MacroRecorder::start(const Start& start) {
     // A description long enough to fill the buffer is cut back to it.
     if (text_.size() > kCapacity) text_.resize(kCapacity);
     statements_ = kHeaderStatements;
+    if (resetRestores_) resetRestores_();
     setState(State::Recording);
 }
 

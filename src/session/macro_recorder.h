@@ -58,6 +58,8 @@ class MacroRecorder : public keys::KeyRecorder {
     // Writes the typed characters the dispatcher still holds (set by the
     // keyboard's owner; called before the file is written).
     void setTypingFlush(std::function<void()> flush) { flushTyping_ = std::move(flush); }
+    // Clears the dispatcher's count of keyboard restores (called at the start).
+    void setRestoreCountReset(std::function<void()> reset) { resetRestores_ = std::move(reset); }
     void setMacroNames(MacroNames names) { macroNames_ = std::move(names); }
 
     State state() const { return state_; }
@@ -91,6 +93,7 @@ class MacroRecorder : public keys::KeyRecorder {
     MacroRecorderUi& ui_;
     const keys::KeyList& keyList_;
     std::function<void()> flushTyping_;
+    std::function<void()> resetRestores_;
     MacroNames macroNames_;
     State state_ = State::Idle;
     bool rexx_ = false;

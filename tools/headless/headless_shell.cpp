@@ -258,6 +258,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     trustCertificates_ = options.trustCertificates;
     macros_.runner().setDriver(&driver_);
     recorder_.setTypingFlush([this] { keyboard_.controller().flushRecordedTyping(); });
+    recorder_.setRestoreCountReset([this] { keyboard_.controller().clearRecordedRestores(); });
     macros_.runner().setStartupMacro(
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
