@@ -217,6 +217,39 @@ void MainWindow::buildMacros() {
     auto& options = c.file.options;
     c.macros->runner().setStartupMacro(
         [&options] { return options.text(sessionfile::Field::StartupMacro); });
+
+    c.recorder = std::make_unique<AppRecorder>(AppRecorder::Parts{
+        .window = this,
+        .folders = c.folders,
+        .settings = c.settings,
+        .options = c.file.options,
+        .keyList = c.keyList,
+        .keyboard = *c.keyboard,
+        .macroLoaded = [&c] { return c.macros->runner().interpreter().loaded(); },
+        .stateChanged = [this] { refreshStatus(); },
+    });
+    c.keyboard->setServices({.ui = static_cast<keys::KeyboardUi*>(this),
+                             .recorder = &c.recorder->recorder(),
+                             .deferred = static_cast<keys::DeferredKeyFunctions*>(this)});
+    c.macros->setMacroStarting([&c] { c.recorder->recorder().discard(); });
+}
+
+bool MainWindow::macroOper(std::uint8_t code) {
+    AppCore& c = *core_;
+    if (!c.recorder || !c.macros) return false;
+    switch (static_cast<keys::Oper>(code)) {
+        case keys::Oper::MacroRecord:
+            c.recorder->recordKey();
+            return true;
+        case keys::Oper::MacroStop:
+            if (!c.recorder->stopKey()) c.macros->stop();
+            return true;
+        case keys::Oper::MacroPause:
+            if (!c.recorder->pauseKey()) c.macros->runner().interpreter().togglePause();
+            return true;
+        default:
+            return false;
+    }
 }
 
 void AppMacros::debugLine(std::string_view text) {

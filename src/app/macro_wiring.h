@@ -69,6 +69,9 @@ class AppMacros : public MacroRunnerUi,
     void macroError(const MacroErrorReport& report) override;
     void macroMessage(const std::string& title, const std::string& text) override;
     MacroError runInSession(char id, const std::string& name) override;
+    void macroStarting() override {
+        if (onMacroStarting_) onMacroStarting_();
+    }
     // MacroDialogs.
     int messageBox(const std::string& text, const std::string& title, int style) override;
     std::optional<std::string> editBox(const MacroEditBoxRequest& request) override;
@@ -82,6 +85,9 @@ class AppMacros : public MacroRunnerUi,
     std::uint8_t state() const override { return runner_->state(); }
     std::string currentName() const override { return runner_->currentName(); }
     void stop() override { runner_->interpreter().stop(); }
+    // Called when a macro is started by name or as text (a recording under
+    // way is discarded then).
+    void setMacroStarting(std::function<void()> hook) { onMacroStarting_ = std::move(hook); }
     bool runText(const std::string& statements, bool /*trustedKeys*/) override {
         runner_->runText(statements);
         return true;
@@ -110,6 +116,7 @@ class AppMacros : public MacroRunnerUi,
     platform::SpawnedPrograms programs_;
     std::unique_ptr<SessionMacroRunner> runner_;
     std::unique_ptr<SessionMacroHost> host_;
+    std::function<void()> onMacroStarting_;
 };
 
 }  // namespace cedar::app
