@@ -68,6 +68,8 @@ MacroButton macroButtonOf(BoxAnswer answer) {
             return MacroButton::Abort;
         case BoxAnswer::Ignore:
             return MacroButton::Ignore;
+        case BoxAnswer::Help:
+            break;
     }
     return MacroButton::Cancel;
 }
@@ -100,7 +102,8 @@ AppMacros::AppMacros(const Parts& p)
       source_(p.folders.macros, p.folders.cdr),
       fileSystem_(p.folders.appData),
       files_(fileSystem_, clipboard_),
-      programs_(p.folders.appData) {
+      programs_(p.folders.appData),
+      helpFile_(p.folders.help) {
     runner_ = std::make_unique<SessionMacroRunner>(p.session, p.scheduler, source_, noFunctions_,
                                                    *this, p.sessionId);
     runner_->setMacroFiles(&files_);
@@ -131,8 +134,21 @@ AppMacros::AppMacros(const Parts& p)
 }
 
 void AppMacros::macroError(const MacroErrorReport& report) {
-    askLater(window_, report.title, report.message, MessageIcon::Warning, BoxButtons::Ok,
-             [](BoxAnswer) {});
+    lastErrorNumber_ = report.number;
+    askLater(window_, report.title, report.message, MessageIcon::Warning, BoxButtons::OkHelp,
+             [this](BoxAnswer answer) {
+                 if (answer == BoxAnswer::Help)
+                     help_->openTopic(macroErrorHelpTopic(helpFile_, lastErrorNumber_));
+             });
+}
+
+bool UnavailableHelpViewer::openTopic(const std::string& topic) {
+    askLater(window_, "Cedar TN3270 Help",
+             "The help viewer is not available in this version of Cedar TN3270.\n"
+             "Help topic: " +
+                 topic,
+             MessageIcon::Information, BoxButtons::Ok, [](BoxAnswer) {});
+    return false;
 }
 
 void AppMacros::macroMessage(const std::string& title, const std::string& text) {

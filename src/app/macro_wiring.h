@@ -18,6 +18,7 @@
 #include "platform/macro_file_access.h"
 #include "platform/program_start.h"
 #include "session/folders.h"
+#include "session/help_viewer.h"
 #include "session/macro_functions.h"
 #include "session/macro_runner.h"
 #include "session/macro_services.h"
@@ -35,6 +36,16 @@ class QtMacroClipboard : public MacroClipboard {
   public:
     std::optional<std::string> text() override;
     void setText(std::string_view text) override;
+};
+
+// The help viewer until there is one: it opens nothing and tells the user so.
+class UnavailableHelpViewer : public HelpViewer {
+  public:
+    explicit UnavailableHelpViewer(QWidget* window) : window_(window) {}
+    bool openTopic(const std::string& topic) override;
+
+  private:
+    QWidget* window_;
 };
 
 class AppMacros : public MacroRunnerUi,
@@ -85,6 +96,9 @@ class AppMacros : public MacroRunnerUi,
     std::uint8_t state() const override { return runner_->state(); }
     std::string currentName() const override { return runner_->currentName(); }
     void stop() override { runner_->interpreter().stop(); }
+    // Where the Help button of a macro error opens its topic.
+    void setHelpViewer(HelpViewer& help) { help_ = &help; }
+    int lastErrorNumber() const { return lastErrorNumber_; }
     // Called when a macro is started by name or as text (a recording under
     // way is discarded then).
     void setMacroStarting(std::function<void()> hook) { onMacroStarting_ = std::move(hook); }
@@ -117,6 +131,10 @@ class AppMacros : public MacroRunnerUi,
     std::unique_ptr<SessionMacroRunner> runner_;
     std::unique_ptr<SessionMacroHost> host_;
     std::function<void()> onMacroStarting_;
+    std::string helpFile_;
+    UnavailableHelpViewer unavailableHelp_{window_};
+    HelpViewer* help_ = &unavailableHelp_;
+    int lastErrorNumber_ = 0;  // for the Help button
 };
 
 }  // namespace cedar::app

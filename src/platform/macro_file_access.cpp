@@ -65,20 +65,34 @@ std::string MacroFolderFiles::pathOf(std::string_view name) const {
 }
 
 std::unique_ptr<MacroFileStream> MacroFolderFiles::open(std::string_view name, MacroFileMode mode) {
+    lastError_ = EINVAL;
     if (name.empty() || name.find('\0') != std::string_view::npos) return nullptr;
     std::string error;
     const std::string path = resolveFile(folder_, std::string(name), error).value_or(pathOf(name));
     const char* how = mode == MacroFileMode::Input    ? "rb"
                       : mode == MacroFileMode::Output ? "wb"
                                                       : "ab";
-    if (mode == MacroFileMode::Input && !isFile(path)) return nullptr;
+    if (mode == MacroFileMode::Input && !isFile(path)) {
+        // A folder of that name is no file either.
+        lastError_ = isDirectory(path) ? EISDIR : ENOENT;
+        return nullptr;
+    }
+    errno = 0;
     std::FILE* file = std::fopen(path.c_str(), how);
+    int openErrno = errno;
     if (file == nullptr && mode != MacroFileMode::Input) {
         const std::string parent = parentOf(path);
-        if (!parent.empty() && !isDirectory(parent) && makeDirectories(parent))
+        if (!parent.empty() && !isDirectory(parent) && makeDirectories(parent)) {
+            errno = 0;
             file = std::fopen(path.c_str(), how);
+            openErrno = errno;
+        }
     }
-    if (file == nullptr) return nullptr;
+    if (file == nullptr) {
+        lastError_ = openErrno != 0 ? openErrno : EIO;
+        return nullptr;
+    }
+    lastError_ = 0;
     return std::make_unique<StdioStream>(file);
 }
 

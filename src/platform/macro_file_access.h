@@ -19,12 +19,14 @@ class MacroFolderFiles : public MacroFileSystem {
     explicit MacroFolderFiles(std::string folder) : folder_(std::move(folder)) {}
 
     std::unique_ptr<MacroFileStream> open(std::string_view name, MacroFileMode mode) override;
+    int lastOpenError() const override { return lastError_; }
 
     // The path a name stands for (before the letter-case lookup).
     std::string pathOf(std::string_view name) const;
 
   private:
     std::string folder_;
+    int lastError_ = 0;
 };
 
 // Macro files to play: a relative name in the macros folder (or, for macros

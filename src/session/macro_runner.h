@@ -25,6 +25,12 @@ namespace cedar {
 
 class SessionDriver;
 
+// The line error 21 adds to its report: "Windows errno (from fopen) = %d"
+// with the system's error number (errno here).
+std::string macroOpenErrorLine(int systemError);
+// The help topic of a macro error's Help button: "%s::/messages_macro_errors.htm#%d".
+std::string macroErrorHelpTopic(const std::string& helpFile, int number);
+
 // How the player tells the user about macros.
 class MacroRunnerUi {
   public:
@@ -103,10 +109,8 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     // A burst that has run for a slice lets the event loop run.
     bool yieldRequested(std::uint64_t statements) override;
     void reportBreak() override { ui_.macroMessage("Macro Stopped", "Macro stopped by Break key"); }
-    void reportError(const MacroErrorReport& report) override {
-        if (macroFiles_ != nullptr) macroFiles_->closeAll();
-        ui_.macroError(report);
-    }
+    // Error 21 gains the line with the failed open's errno; the files close.
+    void reportError(const MacroErrorReport& report) override;
     void reportFileNotFound(const std::string& fileName) override;
     bool startRexx(const std::string& fileName) override { return ui_.startRexx(fileName); }
     MacroError runInSession(char id, const std::string& name) override {
