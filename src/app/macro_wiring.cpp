@@ -74,6 +74,28 @@ MacroButton macroButtonOf(BoxAnswer answer) {
     return MacroButton::Cancel;
 }
 
+using Geometry = SessionDebugWindow::Geometry;
+using sessionfile::Field;
+
+std::function<Geometry()> debugGeometryLoader(const sessionfile::SessionOptions* options) {
+    if (options == nullptr) return {};
+    return [options] {
+        const auto n = [options](Field f) { return static_cast<int>(options->number(f)); };
+        return Geometry{n(Field::DebugWindowLeft), n(Field::DebugWindowTop),
+                        n(Field::DebugWindowWidth), n(Field::DebugWindowHeight)};
+    };
+}
+
+std::function<void(const Geometry&)> debugGeometrySaver(sessionfile::SessionOptions* options) {
+    if (options == nullptr) return {};
+    return [options](const Geometry& g) {
+        options->setNumber(Field::DebugWindowLeft, g.left);
+        options->setNumber(Field::DebugWindowTop, g.top);
+        options->setNumber(Field::DebugWindowWidth, g.width);
+        options->setNumber(Field::DebugWindowHeight, g.height);
+    };
+}
+
 void writeLine(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
@@ -103,7 +125,8 @@ AppMacros::AppMacros(const Parts& p)
       fileSystem_(p.folders.appData),
       files_(fileSystem_, clipboard_),
       programs_(p.folders.appData),
-      helpFile_(p.folders.help) {
+      helpFile_(p.folders.help),
+      debug_(p.window, p.sessionId, debugGeometryLoader(p.options), debugGeometrySaver(p.options)) {
     runner_ = std::make_unique<SessionMacroRunner>(p.session, p.scheduler, source_, noFunctions_,
                                                    *this, p.sessionId);
     runner_->setMacroFiles(&files_);
@@ -223,6 +246,7 @@ void MainWindow::buildMacros() {
         .identity = c.identity.get(),
         .window = this,
         .sessionId = area::idOfIndex(c.identity->index()),
+        .options = &c.file.options,
         .readSettings = [iniPath] { return platform::readFile(iniPath); },
         .editSettings =
             [iniPath](const std::function<std::string(const std::string&)>& edit) {
@@ -263,13 +287,12 @@ bool MainWindow::macroOper(std::uint8_t code) {
         case keys::Oper::MacroPause:
             if (!c.recorder->pauseKey()) c.macros->runner().interpreter().togglePause();
             return true;
+        case keys::Oper::MacroDebugWindow:
+            c.macros->open();
+            return true;
         default:
             return false;
     }
-}
-
-void AppMacros::debugLine(std::string_view text) {
-    writeLine("debug " + std::string(text));
 }
 
 }  // namespace cedar::app

@@ -1,8 +1,8 @@
 // The session's macro player in the program: the interpreter's runner, the
 // macro file handles over the AppData folder and the clipboard, and the
 // function library with its dialogs, program starts and other sessions.
-// Macro errors and messages are shown as message boxes; there is no debug
-// window yet, so DEBUG lines go to standard error ("debug TEXT").
+// Macro errors and messages are shown as message boxes; DEBUG lines, the
+// statement trace and REXX output go to the session's debug window.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/debug_window.h"
 #include "keyboard/key_input.h"
 #include "keyboard/key_list.h"
 #include "macro/macro_control.h"
@@ -65,6 +66,8 @@ class AppMacros : public MacroRunnerUi,
         platform::SharedSessionIdentity* identity;  // nullptr: no other sessions
         QWidget* window;                            // the parent of the boxes
         char sessionId;
+        // Where the debug window's position and size are kept.
+        sessionfile::SessionOptions* options = nullptr;
         // cedar.ini now, and an edit of it under the shared lock.
         std::function<std::optional<std::string>()> readSettings;
         std::function<bool(const std::function<std::string(const std::string&)>&)> editSettings;
@@ -89,7 +92,12 @@ class AppMacros : public MacroRunnerUi,
     // MacroSessions.
     bool bringToFront(char id) override;
     // MacroDebugWindow.
-    void debugLine(std::string_view text) override;
+    void debugLine(std::string_view text) override { debug_.debugLine(text); }
+    void open() override { debug_.open(); }
+    void close() override { debug_.close(); }
+    void clear() override { debug_.clear(); }
+    void hide() override { debug_.hide(); }
+    SessionDebugWindow& debugWindow() { return debug_; }
     // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
     // Key statements go to the dispatcher as trusted as every macro's do.
     bool available() const override { return true; }
@@ -135,6 +143,7 @@ class AppMacros : public MacroRunnerUi,
     UnavailableHelpViewer unavailableHelp_{window_};
     HelpViewer* help_ = &unavailableHelp_;
     int lastErrorNumber_ = 0;  // for the Help button
+    SessionDebugWindow debug_;
 };
 
 }  // namespace cedar::app
