@@ -272,6 +272,7 @@ void MainWindow::buildMacros() {
                              .recorder = &c.recorder->recorder(),
                              .deferred = static_cast<keys::DeferredKeyFunctions*>(this)});
     c.macros->setMacroStarting([&c] { c.recorder->recorder().discard(); });
+    c.macros->runner().setRecorder(&c.recorder->recorder());
 }
 
 bool MainWindow::macroOper(std::uint8_t code) {

@@ -101,7 +101,10 @@ class AppMacros : public MacroRunnerUi,
     // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
     // Key statements go to the dispatcher as trusted as every macro's do.
     bool available() const override { return true; }
-    std::uint8_t state() const override { return runner_->state(); }
+    // The player's own state: a recording is no macro playing here.
+    std::uint8_t state() const override {
+        return static_cast<std::uint8_t>(runner_->interpreter().state());
+    }
     std::string currentName() const override { return runner_->currentName(); }
     void stop() override { runner_->interpreter().stop(); }
     // Where the Help button of a macro error opens its topic.

@@ -12,6 +12,14 @@ std::string macroErrorHelpTopic(const std::string& helpFile, int number) {
     return helpFile + "::/messages_macro_errors.htm#" + std::to_string(number);
 }
 
+std::uint8_t SessionMacroRunner::state() const {
+    const MacroState state = interpreter_.state();
+    if (state == MacroState::Idle && recorder_ != nullptr && recorder_->active())
+        return static_cast<std::uint8_t>(recorder_->recording() ? MacroState::Recording
+                                                                : MacroState::Paused);
+    return static_cast<std::uint8_t>(state);
+}
+
 void SessionMacroRunner::reportError(const MacroErrorReport& report) {
     MacroErrorReport full = report;
     if (report.error == MacroError::FileOpenError) {

@@ -19,6 +19,7 @@
 #include "macro/macro_files.h"
 #include "screen/record_hooks.h"
 #include "session/driver_interfaces.h"
+#include "session/macro_recorder.h"
 #include "session/session.h"
 
 namespace cedar {
@@ -89,7 +90,10 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     VariableTable& variables() { return variables_; }
 
     // MacroRunner.
-    std::uint8_t state() const override { return static_cast<std::uint8_t>(interpreter_.state()); }
+    // A recording under way shows as state 1 (3 while paused) when no macro plays.
+    std::uint8_t state() const override;
+    // The recorder whose state the status line shows (nullptr: none).
+    void setRecorder(const MacroRecorder* recorder) { recorder_ = recorder; }
     std::string currentName() const override { return interpreter_.currentName(); }
     bool runFile(const std::string& name) override;
     void runText(const std::string& text) override;
@@ -143,6 +147,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     std::array<bool, 4> exitPresent_{};
     std::int64_t burstStartMs_ = 0;
     MacroFiles* macroFiles_ = nullptr;
+    const MacroRecorder* recorder_ = nullptr;
     std::function<std::string()> startupMacro_;
     VariableTable variables_;
     MacroInterpreter interpreter_;

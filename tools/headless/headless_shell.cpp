@@ -259,6 +259,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     macros_.runner().setDriver(&driver_);
     recorder_.setTypingFlush([this] { keyboard_.controller().flushRecordedTyping(); });
     recorder_.setRestoreCountReset([this] { keyboard_.controller().clearRecordedRestores(); });
+    macros_.runner().setRecorder(&recorder_);
     macros_.runner().setStartupMacro(
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
