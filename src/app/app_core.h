@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/macro_recording.h"
 #include "app/macro_wiring.h"
 #include "host/trace.h"
 #include "keyboard/key_input.h"
@@ -77,7 +78,8 @@ struct AppCore {
     std::unique_ptr<SessionKeyboard> keyboard;
     std::unique_ptr<LinkFacts> facts;  // what the system variables read
     std::unique_ptr<SystemVariables> variables;
-    std::unique_ptr<AppMacros> macros;  // the macro player and its function library
+    std::unique_ptr<AppMacros> macros;      // the macro player and its function library
+    std::unique_ptr<AppRecorder> recorder;  // the keys' macro recorder
     std::unique_ptr<SessionDriver> driver;
     keys::KeyInputSettings keyInputSettings;
     std::unique_ptr<keys::qt::KeyboardInput> keyInput;  // physical keys through the map

@@ -68,8 +68,32 @@ MacroButton macroButtonOf(BoxAnswer answer) {
             return MacroButton::Abort;
         case BoxAnswer::Ignore:
             return MacroButton::Ignore;
+        case BoxAnswer::Help:
+            break;
     }
     return MacroButton::Cancel;
+}
+
+using Geometry = SessionDebugWindow::Geometry;
+using sessionfile::Field;
+
+std::function<Geometry()> debugGeometryLoader(const sessionfile::SessionOptions* options) {
+    if (options == nullptr) return {};
+    return [options] {
+        const auto n = [options](Field f) { return static_cast<int>(options->number(f)); };
+        return Geometry{n(Field::DebugWindowLeft), n(Field::DebugWindowTop),
+                        n(Field::DebugWindowWidth), n(Field::DebugWindowHeight)};
+    };
+}
+
+std::function<void(const Geometry&)> debugGeometrySaver(sessionfile::SessionOptions* options) {
+    if (options == nullptr) return {};
+    return [options](const Geometry& g) {
+        options->setNumber(Field::DebugWindowLeft, g.left);
+        options->setNumber(Field::DebugWindowTop, g.top);
+        options->setNumber(Field::DebugWindowWidth, g.width);
+        options->setNumber(Field::DebugWindowHeight, g.height);
+    };
 }
 
 void writeLine(const std::string& line) {
@@ -100,7 +124,9 @@ AppMacros::AppMacros(const Parts& p)
       source_(p.folders.macros, p.folders.cdr),
       fileSystem_(p.folders.appData),
       files_(fileSystem_, clipboard_),
-      programs_(p.folders.appData) {
+      programs_(p.folders.appData),
+      helpFile_(p.folders.help),
+      debug_(p.window, p.sessionId, debugGeometryLoader(p.options), debugGeometrySaver(p.options)) {
     runner_ = std::make_unique<SessionMacroRunner>(p.session, p.scheduler, source_, noFunctions_,
                                                    *this, p.sessionId);
     runner_->setMacroFiles(&files_);
@@ -133,8 +159,21 @@ AppMacros::AppMacros(const Parts& p)
 }
 
 void AppMacros::macroError(const MacroErrorReport& report) {
-    askLater(window_, report.title, report.message, MessageIcon::Warning, BoxButtons::Ok,
-             [](BoxAnswer) {});
+    lastErrorNumber_ = report.number;
+    askLater(window_, report.title, report.message, MessageIcon::Warning, BoxButtons::OkHelp,
+             [this](BoxAnswer answer) {
+                 if (answer == BoxAnswer::Help)
+                     help_->openTopic(macroErrorHelpTopic(helpFile_, lastErrorNumber_));
+             });
+}
+
+bool UnavailableHelpViewer::openTopic(const std::string& topic) {
+    askLater(window_, "Cedar TN3270 Help",
+             "The help viewer is not available in this version of Cedar TN3270.\n"
+             "Help topic: " +
+                 topic,
+             MessageIcon::Information, BoxButtons::Ok, [](BoxAnswer) {});
+    return false;
 }
 
 void AppMacros::macroMessage(const std::string& title, const std::string& text) {
@@ -209,6 +248,7 @@ void MainWindow::buildMacros() {
         .identity = c.identity.get(),
         .window = this,
         .sessionId = area::idOfIndex(c.identity->index()),
+        .options = &c.file.options,
         .readSettings = [iniPath] { return platform::readFile(iniPath); },
         .editSettings =
             [iniPath](const std::function<std::string(const std::string&)>& edit) {
@@ -221,10 +261,43 @@ void MainWindow::buildMacros() {
     auto& options = c.file.options;
     c.macros->runner().setStartupMacro(
         [&options] { return options.text(sessionfile::Field::StartupMacro); });
+
+    c.recorder = std::make_unique<AppRecorder>(AppRecorder::Parts{
+        .window = this,
+        .folders = c.folders,
+        .settings = c.settings,
+        .options = c.file.options,
+        .keyList = c.keyList,
+        .keyboard = *c.keyboard,
+        .macroLoaded = [&c] { return c.macros->runner().interpreter().loaded(); },
+        .stateChanged = [this] { refreshStatus(); },
+    });
+    c.keyboard->setServices({.ui = static_cast<keys::KeyboardUi*>(this),
+                             .recorder = &c.recorder->recorder(),
+                             .deferred = static_cast<keys::DeferredKeyFunctions*>(this)});
+    c.macros->setMacroStarting([&c] { c.recorder->recorder().discard(); });
+    c.macros->runner().setRecorder(&c.recorder->recorder());
 }
 
-void AppMacros::debugLine(std::string_view text) {
-    writeLine("debug " + std::string(text));
+bool MainWindow::macroOper(std::uint8_t code) {
+    AppCore& c = *core_;
+    if (!c.recorder || !c.macros) return false;
+    switch (static_cast<keys::Oper>(code)) {
+        case keys::Oper::MacroRecord:
+            c.recorder->recordKey();
+            return true;
+        case keys::Oper::MacroStop:
+            if (!c.recorder->stopKey()) c.macros->stop();
+            return true;
+        case keys::Oper::MacroPause:
+            if (!c.recorder->pauseKey()) c.macros->runner().interpreter().togglePause();
+            return true;
+        case keys::Oper::MacroDebugWindow:
+            c.macros->open();
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace cedar::app

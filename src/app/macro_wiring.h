@@ -1,8 +1,8 @@
 // The session's macro player in the program: the interpreter's runner, the
 // macro file handles over the AppData folder and the clipboard, and the
 // function library with its dialogs, program starts and other sessions.
-// Macro errors and messages are shown as message boxes; there is no debug
-// window yet, so DEBUG lines go to standard error ("debug TEXT").
+// Macro errors and messages are shown as message boxes; DEBUG lines, the
+// statement trace and REXX output go to the session's debug window.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/debug_window.h"
 #include "keyboard/key_input.h"
 #include "keyboard/key_list.h"
 #include "macro/macro_control.h"
@@ -18,6 +19,7 @@
 #include "platform/macro_file_access.h"
 #include "platform/program_start.h"
 #include "session/folders.h"
+#include "session/help_viewer.h"
 #include "session/macro_functions.h"
 #include "session/macro_runner.h"
 #include "session/macro_services.h"
@@ -37,6 +39,16 @@ class QtMacroClipboard : public MacroClipboard {
     void setText(std::string_view text) override;
 };
 
+// The help viewer until there is one: it opens nothing and tells the user so.
+class UnavailableHelpViewer : public HelpViewer {
+  public:
+    explicit UnavailableHelpViewer(QWidget* window) : window_(window) {}
+    bool openTopic(const std::string& topic) override;
+
+  private:
+    QWidget* window_;
+};
+
 class AppMacros : public MacroRunnerUi,
                   public MacroDialogs,
                   public MacroSessions,
@@ -54,6 +66,8 @@ class AppMacros : public MacroRunnerUi,
         platform::SharedSessionIdentity* identity;  // nullptr: no other sessions
         QWidget* window;                            // the parent of the boxes
         char sessionId;
+        // Where the debug window's position and size are kept.
+        sessionfile::SessionOptions* options = nullptr;
         // cedar.ini now, and an edit of it under the shared lock.
         std::function<std::optional<std::string>()> readSettings;
         std::function<bool(const std::function<std::string(const std::string&)>&)> editSettings;
@@ -72,19 +86,36 @@ class AppMacros : public MacroRunnerUi,
     void macroError(const MacroErrorReport& report) override;
     void macroMessage(const std::string& title, const std::string& text) override;
     MacroError runInSession(char id, const std::string& name) override;
+    void macroStarting() override {
+        if (onMacroStarting_) onMacroStarting_();
+    }
     // MacroDialogs.
     int messageBox(const std::string& text, const std::string& title, int style) override;
     std::optional<std::string> editBox(const MacroEditBoxRequest& request) override;
     // MacroSessions.
     bool bringToFront(char id) override;
     // MacroDebugWindow.
-    void debugLine(std::string_view text) override;
+    void debugLine(std::string_view text) override { debug_.debugLine(text); }
+    void open() override { debug_.open(); }
+    void close() override { debug_.close(); }
+    void clear() override { debug_.clear(); }
+    void hide() override { debug_.hide(); }
+    SessionDebugWindow& debugWindow() { return debug_; }
     // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
     // Key statements go to the dispatcher as trusted as every macro's do.
     bool available() const override { return true; }
-    std::uint8_t state() const override { return runner_->state(); }
+    // The player's own state: a recording is no macro playing here.
+    std::uint8_t state() const override {
+        return static_cast<std::uint8_t>(runner_->interpreter().state());
+    }
     std::string currentName() const override { return runner_->currentName(); }
     void stop() override { runner_->interpreter().stop(); }
+    // Where the Help button of a macro error opens its topic.
+    void setHelpViewer(HelpViewer& help) { help_ = &help; }
+    int lastErrorNumber() const { return lastErrorNumber_; }
+    // Called when a macro is started by name or as text (a recording under
+    // way is discarded then).
+    void setMacroStarting(std::function<void()> hook) { onMacroStarting_ = std::move(hook); }
     bool runText(const std::string& statements, bool /*trustedKeys*/) override {
         runner_->runText(statements);
         return true;
@@ -113,6 +144,12 @@ class AppMacros : public MacroRunnerUi,
     platform::SpawnedPrograms programs_;
     std::unique_ptr<SessionMacroRunner> runner_;
     std::unique_ptr<SessionMacroHost> host_;
+    std::function<void()> onMacroStarting_;
+    std::string helpFile_;
+    UnavailableHelpViewer unavailableHelp_{window_};
+    HelpViewer* help_ = &unavailableHelp_;
+    int lastErrorNumber_ = 0;  // for the Help button
+    SessionDebugWindow debug_;
 };
 
 }  // namespace cedar::app

@@ -81,6 +81,9 @@ class MainWindow : public QWidget,
     void publishWindowState();
     void buildSession();
     void buildMacros();  // macro_wiring.cpp
+    // The record, stop, pause and debug-window keys (macro_wiring.cpp); false
+    // for other codes.
+    bool macroOper(std::uint8_t code);
     void checkSavedPosition();
 
     // DriverUi

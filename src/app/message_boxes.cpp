@@ -18,6 +18,7 @@ std::optional<bool> automaticAnswer() {
 BoxAnswer defaultAnswer(BoxButtons buttons, bool cancel) {
     switch (buttons) {
         case BoxButtons::Ok:
+        case BoxButtons::OkHelp:
             return BoxAnswer::Ok;
         case BoxButtons::OkCancel:
             return cancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
@@ -38,6 +39,8 @@ QMessageBox::StandardButtons standardButtons(BoxButtons buttons) {
     switch (buttons) {
         case BoxButtons::Ok:
             return QMessageBox::Ok;
+        case BoxButtons::OkHelp:
+            return QMessageBox::Ok | QMessageBox::Help;
         case BoxButtons::OkCancel:
             return QMessageBox::Ok | QMessageBox::Cancel;
         case BoxButtons::RetryCancel:
@@ -67,6 +70,8 @@ BoxAnswer answerOf(int button) {
             return BoxAnswer::Abort;
         case QMessageBox::Ignore:
             return BoxAnswer::Ignore;
+        case QMessageBox::Help:
+            return BoxAnswer::Help;
         default:
             return BoxAnswer::Cancel;  // Cancel, Escape, the window closed
     }

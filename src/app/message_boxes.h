@@ -16,8 +16,18 @@ class QWidget;
 namespace cedar::app {
 
 // NoYes: Yes and No with No the default button.
-enum class BoxButtons { Ok, OkCancel, RetryCancel, YesNo, NoYes, YesNoCancel, AbortRetryIgnore };
-enum class BoxAnswer { Ok, Cancel, Retry, Yes, No, Abort, Ignore };
+// OkHelp: OK and Help (a macro error); Help closes the box and answers Help.
+enum class BoxButtons {
+    Ok,
+    OkCancel,
+    RetryCancel,
+    YesNo,
+    NoYes,
+    YesNoCancel,
+    AbortRetryIgnore,
+    OkHelp
+};
+enum class BoxAnswer { Ok, Cancel, Retry, Yes, No, Abort, Ignore, Help };
 
 // Shows the box and waits for the answer (for start-up, before the session runs).
 BoxAnswer askNow(QWidget* parent, const std::string& title, const std::string& text,

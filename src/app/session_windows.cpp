@@ -33,6 +33,7 @@ int requestOf(area::WindowAction action) {
 }  // namespace
 
 void MainWindow::oper(std::uint8_t code) {
+    if (macroOper(code)) return;
     if (!area::isSessionOper(code) || !core_->identity) return;
     const auto oper = static_cast<area::SessionOper>(code);
     if (oper != area::SessionOper::ExitAll) {

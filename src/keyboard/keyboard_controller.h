@@ -76,6 +76,8 @@ class KeyboardController {
     bool locked() const;
     // Writes the recorder's waiting typed characters (when recording ends).
     void flushRecordedTyping() { statements_.flushTypedText(); }
+    // A recording starts: keyboard restores before it write no Wait line.
+    void clearRecordedRestores() { state_.restoresSinceKey = 0; }
 
   private:
     // Dispatcher.

@@ -49,6 +49,8 @@ struct MacroErrorReport {
     int column = 1;
     std::string message;  // the whole message, location and statement included
     std::string title;    // "Macro Error in NAME"
+    // Error 21: the system's error number of the failed open (errno), else 0.
+    int systemError = 0;
 };
 
 // The session as the interpreter reaches it.

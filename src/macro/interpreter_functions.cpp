@@ -38,6 +38,7 @@ MacroError MacroInterpreter::callFunction(ReservedWord word, std::span<const Mac
         case ReservedWord::WaitUnlocked:
             return wait(nonNegative(args[0].number) * 1000, true, env_.keyboardUnlocked());
         case ReservedWord::Run:
+        case ReservedWord::Execute:
             return run(args);
         case ReservedWord::Control:
             traceFlags_ = args[0].number;

@@ -96,7 +96,10 @@ MacroError MacroFiles::open(std::string_view name, std::string_view modeName, bo
         }
     } else {
         h.stream = name.empty() ? nullptr : files_.open(name, *mode);
-        if (!h.stream) return fail(MacroError::FileOpenError);
+        if (!h.stream) {
+            openError_ = name.empty() ? 0 : files_.lastOpenError();
+            return fail(MacroError::FileOpenError);
+        }
         h.state = State::Disk;
     }
     if (*mode == MacroFileMode::Input) readAhead(h);

@@ -39,6 +39,8 @@ class MacroFileSystem {
     virtual ~MacroFileSystem() = default;
     // Nothing when the file cannot be opened.
     virtual std::unique_ptr<MacroFileStream> open(std::string_view name, MacroFileMode mode) = 0;
+    // The system's error number (errno) of the last open that failed; 0 when unknown.
+    virtual int lastOpenError() const { return 0; }
 };
 
 // The clipboard's text.
@@ -81,6 +83,8 @@ class MacroFiles {
     // Closes every handle (a macro started by name or as text, or a macro
     // error). A clipboard opened for output is dropped, not copied.
     void closeAll();
+    // The system's error number of the last OPEN of a disk file that failed.
+    int lastOpenError() const { return openError_; }
 
   private:
     enum class State : std::uint8_t { Free, AtEnd, Clipboard, Disk };
@@ -100,6 +104,7 @@ class MacroFiles {
     MacroFileSystem& files_;
     MacroClipboard& clipboard_;
     std::array<Handle, kHandles> handles_{};
+    int openError_ = 0;
 };
 
 }  // namespace cedar

@@ -89,7 +89,7 @@ constexpr std::array<WordRow, kReservedWordSlots> kWords = {{
     {"RND", "N"},
     {"HEXDEC", "T"},
     {"WAITUNLOCKED", "N"},
-    {"", ""},
+    {"EXECUTE", "T"},
 }};
 
 struct Tables {

@@ -86,9 +86,11 @@ enum class ReservedWord : std::uint8_t {
     Rnd,
     HexDec,
     WaitUnlocked = 74,
+    // The line the recorder writes for a macro key; plays the macro as RUN does.
+    Execute = 75,
 };
 
-inline constexpr int kReservedWordSlots = 76;  // slots 0 and 75 are empty
+inline constexpr int kReservedWordSlots = 76;  // slot 0 is empty
 
 // The slot of an upper-case word, or ReservedWord::None.
 ReservedWord lookUpReservedWord(std::string_view upperWord);

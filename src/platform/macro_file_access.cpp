@@ -1,6 +1,8 @@
 #include "platform/macro_file_access.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/files.h"
 
@@ -63,20 +65,34 @@ std::string MacroFolderFiles::pathOf(std::string_view name) const {
 }
 
 std::unique_ptr<MacroFileStream> MacroFolderFiles::open(std::string_view name, MacroFileMode mode) {
+    lastError_ = EINVAL;
     if (name.empty() || name.find('\0') != std::string_view::npos) return nullptr;
     std::string error;
     const std::string path = resolveFile(folder_, std::string(name), error).value_or(pathOf(name));
     const char* how = mode == MacroFileMode::Input    ? "rb"
                       : mode == MacroFileMode::Output ? "wb"
                                                       : "ab";
-    if (mode == MacroFileMode::Input && !isFile(path)) return nullptr;
+    if (mode == MacroFileMode::Input && !isFile(path)) {
+        // A folder of that name is no file either.
+        lastError_ = isDirectory(path) ? EISDIR : ENOENT;
+        return nullptr;
+    }
+    errno = 0;
     std::FILE* file = std::fopen(path.c_str(), how);
+    int openErrno = errno;
     if (file == nullptr && mode != MacroFileMode::Input) {
         const std::string parent = parentOf(path);
-        if (!parent.empty() && !isDirectory(parent) && makeDirectories(parent))
+        if (!parent.empty() && !isDirectory(parent) && makeDirectories(parent)) {
+            errno = 0;
             file = std::fopen(path.c_str(), how);
+            openErrno = errno;
+        }
     }
-    if (file == nullptr) return nullptr;
+    if (file == nullptr) {
+        lastError_ = openErrno != 0 ? openErrno : EIO;
+        return nullptr;
+    }
+    lastError_ = 0;
     return std::make_unique<StdioStream>(file);
 }
 
@@ -90,6 +106,30 @@ std::optional<std::string> MacroFolderSource::readMacroFile(MacroFolder folder,
         resolveFile(base, fileName, error).value_or(MacroFolderFiles(base).pathOf(fileName));
     if (!isFile(path)) return std::nullopt;
     return readFile(path);
+}
+
+int saveMacroFile(const std::string& macrosFolder, std::string_view fileName,
+                  std::string_view text) {
+    if (fileName.empty() || fileName.find('\0') != std::string_view::npos) return EINVAL;
+    const std::string path = MacroFolderFiles(macrosFolder).pathOf(fileName);
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return errno != 0 ? errno : EIO;
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    int error = written ? 0 : (errno != 0 ? errno : EIO);
+    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (error != 0) std::remove(path.c_str());
+    return error;
+}
+
+std::string localTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
 }
 
 }  // namespace cedar::platform

@@ -19,12 +19,14 @@ class MacroFolderFiles : public MacroFileSystem {
     explicit MacroFolderFiles(std::string folder) : folder_(std::move(folder)) {}
 
     std::unique_ptr<MacroFileStream> open(std::string_view name, MacroFileMode mode) override;
+    int lastOpenError() const override { return lastError_; }
 
     // The path a name stands for (before the letter-case lookup).
     std::string pathOf(std::string_view name) const;
 
   private:
     std::string folder_;
+    int lastError_ = 0;
 };
 
 // Macro files to play: a relative name in the macros folder (or, for macros
@@ -42,5 +44,15 @@ class MacroFolderSource : public MacroFileSource {
     std::string macros_;
     std::string remote_;
 };
+
+// Writes a recorded macro to `fileName` (a name in `macrosFolder`, or a
+// path in the forms MacroFolderFiles takes), replacing any file there.
+// Returns 0, or errno of the failed create or write; a file that could not
+// be written whole is removed.
+int saveMacroFile(const std::string& macrosFolder, std::string_view fileName,
+                  std::string_view text);
+
+// The local time as "%Y-%m-%d %H:%M:%S".
+std::string localTimestamp();
 
 }  // namespace cedar::platform

@@ -4,6 +4,32 @@
 
 namespace cedar {
 
+std::string macroOpenErrorLine(int systemError) {
+    return "Windows errno (from fopen) = " + std::to_string(systemError);
+}
+
+std::string macroErrorHelpTopic(const std::string& helpFile, int number) {
+    return helpFile + "::/messages_macro_errors.htm#" + std::to_string(number);
+}
+
+std::uint8_t SessionMacroRunner::state() const {
+    const MacroState state = interpreter_.state();
+    if (state == MacroState::Idle && recorder_ != nullptr && recorder_->active())
+        return static_cast<std::uint8_t>(recorder_->recording() ? MacroState::Recording
+                                                                : MacroState::Paused);
+    return static_cast<std::uint8_t>(state);
+}
+
+void SessionMacroRunner::reportError(const MacroErrorReport& report) {
+    MacroErrorReport full = report;
+    if (report.error == MacroError::FileOpenError) {
+        full.systemError = macroFiles_ != nullptr ? macroFiles_->lastOpenError() : 0;
+        full.message += "\r\n" + macroOpenErrorLine(full.systemError);
+    }
+    if (macroFiles_ != nullptr) macroFiles_->closeAll();
+    ui_.macroError(full);
+}
+
 namespace {
 
 constexpr std::array<const char*, 4> kExitMacroNames = {"protect.ext", "locked.ext", "unlocked.ext",

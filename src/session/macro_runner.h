@@ -19,11 +19,18 @@
 #include "macro/macro_files.h"
 #include "screen/record_hooks.h"
 #include "session/driver_interfaces.h"
+#include "session/macro_recorder.h"
 #include "session/session.h"
 
 namespace cedar {
 
 class SessionDriver;
+
+// The line error 21 adds to its report: "Windows errno (from fopen) = %d"
+// with the system's error number (errno here).
+std::string macroOpenErrorLine(int systemError);
+// The help topic of a macro error's Help button: "%s::/messages_macro_errors.htm#%d".
+std::string macroErrorHelpTopic(const std::string& helpFile, int number);
 
 // How the player tells the user about macros.
 class MacroRunnerUi {
@@ -83,7 +90,10 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     VariableTable& variables() { return variables_; }
 
     // MacroRunner.
-    std::uint8_t state() const override { return static_cast<std::uint8_t>(interpreter_.state()); }
+    // A recording under way shows as state 1 (3 while paused) when no macro plays.
+    std::uint8_t state() const override;
+    // The recorder whose state the status line shows (nullptr: none).
+    void setRecorder(const MacroRecorder* recorder) { recorder_ = recorder; }
     std::string currentName() const override { return interpreter_.currentName(); }
     bool runFile(const std::string& name) override;
     void runText(const std::string& text) override;
@@ -103,10 +113,8 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     // A burst that has run for a slice lets the event loop run.
     bool yieldRequested(std::uint64_t statements) override;
     void reportBreak() override { ui_.macroMessage("Macro Stopped", "Macro stopped by Break key"); }
-    void reportError(const MacroErrorReport& report) override {
-        if (macroFiles_ != nullptr) macroFiles_->closeAll();
-        ui_.macroError(report);
-    }
+    // Error 21 gains the line with the failed open's errno; the files close.
+    void reportError(const MacroErrorReport& report) override;
     void reportFileNotFound(const std::string& fileName) override;
     bool startRexx(const std::string& fileName) override { return ui_.startRexx(fileName); }
     MacroError runInSession(char id, const std::string& name) override {
@@ -139,6 +147,7 @@ class SessionMacroRunner : public MacroRunner, private MacroEnvironment, private
     std::array<bool, 4> exitPresent_{};
     std::int64_t burstStartMs_ = 0;
     MacroFiles* macroFiles_ = nullptr;
+    const MacroRecorder* recorder_ = nullptr;
     std::function<std::string()> startupMacro_;
     VariableTable variables_;
     MacroInterpreter interpreter_;

@@ -150,6 +150,8 @@ void HeadlessMacros::macroError(const MacroErrorReport& report) {
         lines_.push_back("macro error in " + report.fileName + " at line " +
                          std::to_string(report.line) + ", column " + std::to_string(report.column));
     }
+    if (report.error == MacroError::FileOpenError)
+        lines_.push_back(macroOpenErrorLine(report.systemError));
 }
 
 void HeadlessMacros::macroMessage(const std::string& title, const std::string& text) {

@@ -217,7 +217,11 @@ int main(int argc, char** argv) {
     cedar::headless::Shell shell(
         options,
         {session, file, settings, loop, connector, store, settingsStore, keyList, planner,
-         &trustStore, &macroFiles, &macroFileSystem, macroServices, transferFiles.get()},
+         &trustStore, &macroFiles, &macroFileSystem, macroServices, transferFiles.get(),
+         [macros = folders.macros](const std::string& name, std::string_view text) {
+             return cedar::platform::saveMacroFile(macros, name, text);
+         },
+         cedar::platform::localTimestamp},
         start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);

@@ -1,6 +1,7 @@
 #include "headless_shell.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <sstream>
 
@@ -54,6 +55,11 @@ const char* const kUsage =
     "                      \"ok BYTES\" when it ends. OPTION: TEXT|BINARY REPLACE|APPEND\n"
     "                      TSO|CMS|CICS NOASCII NOCRLF LRECL=N RECFM=F|V BLKSIZE=N\n"
     "                      SPACE=P[,S] TRACKS|CYLINDERS PARMS=TEXT TIMEOUT=SECONDS\n"
+    "  record start FILE [rexx]  records keys, typed text and host waits as a macro\n"
+    "                      (native, or REXX with \"rexx\") into FILE (\".mac\" added;\n"
+    "                      a name in the Macros folder, or a path)\n"
+    "  record pause        pauses a recording, or resumes a paused one\n"
+    "  record stop         saves the recording: \"message Macro Recorded: ...\"\n"
     "  --answer TEXT       (option) an answer for a macro's message or edit box, in order\n"
     "  answer TEXT         queues one more answer for a macro's message or edit box\n"
     "While the keyboard is locked, keys are queued (answer \"queued\") when the session\n"
@@ -241,7 +247,12 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
                    settleModel(session, plan);
                    return plan;
                }),
-      keyboard_(parts.session, control_.link(), {.ui = this, .deferred = this}),
+      recorder_(*this, parts.keyList),
+      saveMacro_(parts.saveMacro),
+      timestamp_(parts.timestamp),
+      recordWait_(parts.settings.recordWait),
+      keyboard_(parts.session, control_.link(),
+                {.ui = this, .recorder = &recorder_, .deferred = this}),
       facts_(control_.link()),
       variables_(parts.session, parts.file.options, identity_, facts_),
       options_({.session = parts.session,
@@ -262,6 +273,9 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     trustCertificates_ = options.trustCertificates;
     transferFiles_ = parts.transferFiles;
     macros_.runner().setDriver(&driver_);
+    recorder_.setTypingFlush([this] { keyboard_.controller().flushRecordedTyping(); });
+    recorder_.setRestoreCountReset([this] { keyboard_.controller().clearRecordedRestores(); });
+    macros_.runner().setRecorder(&recorder_);
     macros_.runner().setStartupMacro(
         [&file = parts.file] { return file.options.text(sessionfile::Field::StartupMacro); });
     for (const std::string& a : options.answers)
@@ -326,9 +340,54 @@ void Shell::edit(keys::Edit, bool) {
 }
 
 void Shell::oper(std::uint8_t code) {
-    if (code != static_cast<int>(keys::Oper::MoveCursor) &&
-        code != static_cast<int>(keys::Oper::MoveCursorEnter))
-        notCarriedOut_ = true;
+    const auto oper = static_cast<keys::Oper>(code);
+    if (oper == keys::Oper::MoveCursor || oper == keys::Oper::MoveCursorEnter) return;
+    // The macro keys act on a recording under way; starting one needs the
+    // file name "record start" gives.
+    if (recorder_.active()) {
+        if (oper == keys::Oper::MacroStop) return void(recorder_.stop());
+        if (oper == keys::Oper::MacroPause) return recorder_.togglePause();
+        if (oper == keys::Oper::MacroRecord && recorder_.state() == MacroRecorder::State::Paused)
+            return recorder_.togglePause();
+    }
+    notCarriedOut_ = true;
+}
+
+int Shell::saveMacroFile(const std::string& fileName, std::string_view text) {
+    return saveMacro_ ? saveMacro_(fileName, text) : ENOSYS;
+}
+
+void Shell::recorderMessage(const std::string& title, const std::string& text, bool warning) {
+    if (warning)
+        messages_.push_back(title + ": " + text);
+    else
+        notes_.push_back("message " + title + ": " + text);
+}
+
+std::string Shell::record(const std::vector<std::string>& w) {
+    const std::string what = w.size() > 1 ? w[1] : "";
+    if (what == "start" && (w.size() == 3 || (w.size() == 4 && w[3] == "rexx"))) {
+        if (!macros_.finished()) return answer("", "a macro is playing");
+        MacroRecorder::Start start;
+        start.name = w[2];
+        start.rexx = w.size() == 4;
+        start.recordWait = recordWait_;
+        start.timestamp = timestamp_ ? timestamp_() : std::string();
+        recorder_.start(start);
+        return answer("recording " + recorder_.fileName() + "\n");
+    }
+    if (what == "pause" && w.size() == 2) {
+        if (!recorder_.active()) return answer("", "not recording");
+        recorder_.togglePause();
+        return answer(recorder_.recording() ? "recording\n" : "paused\n");
+    }
+    if (what == "stop" && w.size() == 2) {
+        if (!recorder_.active()) return answer("", "not recording");
+        loop_.runOnce(0);  // take in what has arrived
+        recorder_.stop();
+        return answer("");
+    }
+    return answer("", "usage: record start FILE [rexx] | record pause | record stop");
 }
 
 void Shell::macroKey(std::uint8_t, std::uint8_t) {
@@ -375,6 +434,7 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "key") return key(w);
     if (cmd == "type") return type(line);
     if (cmd == "transfer") return transfer(w);
+    if (cmd == "record") return record(w);
     if (cmd == "macro") {
         if (w.size() != 2) return answer("", "usage: macro FILE");
         return macro(w[1], {});
@@ -447,6 +507,11 @@ std::string Shell::waitUnlock(const std::vector<std::string>& w) {
 std::string Shell::macro(const std::string& file, const std::string& statements) {
     std::string error;
     if (!macros_.finished()) return answer("", "a macro is already playing");
+    // A macro started by name or as text ends a recording unsaved.
+    if (recorder_.active()) {
+        recorder_.discard();
+        notes_.push_back("recording discarded");
+    }
     macros_.armBreak();
     if (!macros_.start(file, statements, error)) {
         macros_.disarmBreak();

@@ -17,6 +17,7 @@
 #include "session/connection_plan.h"
 #include "session/host_link_control.h"
 #include "session/link_facts.h"
+#include "session/macro_recorder.h"
 #include "session/session.h"
 #include "session/session_driver.h"
 #include "session/session_keyboard.h"
@@ -59,7 +60,10 @@ bool parseCommandLine(const std::vector<std::string>& args, Options& options, st
 ConnectionPlan applyOverrides(const Options& options, ConnectionPlan plan);
 extern const char* const kUsage;
 
-class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys::KeyboardUi {
+class Shell : private DriverUi,
+              private keys::DeferredKeyFunctions,
+              private keys::KeyboardUi,
+              private MacroRecorderUi {
   public:
     struct Parts {
         Session& session;
@@ -82,6 +86,10 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
         // Opens the PC files of transfers (nullptr: the "transfer" command
         // answers that transfers are not available).
         TransferFileOpener* transferFiles = nullptr;
+        // Writes a recorded macro (0 or errno); unset: every save fails.
+        std::function<int(const std::string& fileName, std::string_view text)> saveMacro;
+        // The local time written into a recording's header.
+        std::function<std::string()> timestamp;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
@@ -121,6 +129,10 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
     // KeyboardUi: typing into a protected field plays "protect.ext" when
     // the macros folder held it at start.
     bool runExitMacro(std::string_view fileName) override;
+    // MacroRecorderUi: the save through Parts::saveMacro; an information
+    // becomes a "message TITLE: TEXT" line, a warning the answer's error.
+    int saveMacroFile(const std::string& fileName, std::string_view text) override;
+    void recorderMessage(const std::string& title, const std::string& text, bool warning) override;
 
     // The answer: `out`, then "ok", or "error: ..." for the first message
     // the session showed (the others listed before it as "message" lines),
@@ -143,6 +155,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
     std::string transfer(const std::vector<std::string>& words);
     // "macro FILE" and "run STATEMENTS": play, and answer when the macro ends.
     std::string macro(const std::string& file, const std::string& statements);
+    // "record start FILE [rexx]", "record pause", "record stop".
+    std::string record(const std::vector<std::string>& words);
     std::optional<int> screenPosition(const std::string& row, const std::string& column,
                                       std::string& error);
 
@@ -154,6 +168,10 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
     HeadlessMacros macros_;
     SessionIdentity identity_;
     HostLinkControl control_;
+    MacroRecorder recorder_;
+    std::function<int(const std::string&, std::string_view)> saveMacro_;
+    std::function<std::string()> timestamp_;
+    int recordWait_ = 20;
     SessionKeyboard keyboard_;
     LinkFacts facts_;
     SystemVariables variables_;

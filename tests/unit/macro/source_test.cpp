@@ -211,8 +211,8 @@ TEST(MacroSource, ReservedWords) {
     const Case cases[] = {
         {"NOT", 4},           {"MID", 5},       {"SESSION", 26}, {"IF", 27},   {"EXIT", 40},
         {"GOTO", 41},         {"SENDFILE", 42}, {"RUN", 59},     {"CALL", 60}, {"RETURN", 61},
-        {"WAITUNLOCKED", 74}, {"HEXDEC", 73},   {"TO", 0},       {"STEP", 0},  {"SUBROUTINE", 0},
-        {"mid", 0},           {"", 0},          {"NOTE", 0},
+        {"WAITUNLOCKED", 74}, {"HEXDEC", 73},   {"EXECUTE", 75}, {"TO", 0},    {"STEP", 0},
+        {"SUBROUTINE", 0},    {"mid", 0},       {"", 0},         {"NOTE", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
@@ -225,7 +225,7 @@ TEST(MacroSource, ReservedWords) {
         ++words;
         EXPECT_EQ(lookUpReservedWord(reservedWordName(word)), word);
     }
-    EXPECT_EQ(words, 71);
+    EXPECT_EQ(words, 72);
     EXPECT_TRUE(isStatementKeyword(ReservedWord::If));
     EXPECT_TRUE(isStatementKeyword(ReservedWord::Exit));
     EXPECT_TRUE(isStatementKeyword(ReservedWord::Return));

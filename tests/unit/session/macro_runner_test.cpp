@@ -190,3 +190,36 @@ TEST(SessionMacroRunnerTest, ALongBurstYieldsToTheEventLoopAndGoesOn) {
 
 }  // namespace
 }  // namespace cedar
+
+namespace cedar {
+namespace {
+
+struct SilentRecorderUi : MacroRecorderUi {
+    int saveMacroFile(const std::string&, std::string_view) override { return 0; }
+};
+
+// The status line's mark: a recording shows as state 1 (3 paused) while no
+// macro plays; a playing macro shows its own state.
+TEST(SessionMacroRunnerTest, ARecordingShowsInTheStateWhileNoMacroPlays) {
+    RunnerRig rig;
+    keys::KeyList keyList;
+    SilentRecorderUi ui;
+    MacroRecorder recorder(ui, keyList);
+    rig.runner->setRecorder(&recorder);
+    EXPECT_EQ(rig.runner->state(), 0);
+    MacroRecorder::Start start;
+    start.name = "r";
+    recorder.start(start);
+    EXPECT_EQ(rig.runner->state(), 1);
+    recorder.togglePause();
+    EXPECT_EQ(rig.runner->state(), 3);
+    rig.runner->runText("WAIT(2)");
+    EXPECT_EQ(rig.runner->state(), 5);
+    rig.clock.advance(2000);
+    EXPECT_EQ(rig.runner->state(), 3);
+    recorder.stop();
+    EXPECT_EQ(rig.runner->state(), 0);
+}
+
+}  // namespace
+}  // namespace cedar
