@@ -1,0 +1,61 @@
+// The session's IND$FILE transfer on the real send path: the transfer
+// protocols answer the host through the host link's sender (framed, traced,
+// kept as the last record sent), change the session's status and report
+// progress to whoever shows it. The record processor's transfer hook and the
+// structured fields' DFT handler point here for as long as it lives.
+//
+// Everything runs on the session thread. The PC file is read or written
+// there too, one transfer block (at most the block size, 25,000 bytes by
+// default) per host request: a local file's read or write of that size
+// is short next to the host's round trip.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "host/host_sender.h"
+#include "screen/structured_fields.h"
+#include "session/session.h"
+#include "transfer/transfer_session.h"
+
+namespace cedar {
+
+class SessionTransfer : private TransferLink {
+  public:
+    SessionTransfer(Session& session, HostSender& sender, StructuredFields& structuredFields);
+    ~SessionTransfer() override;
+    SessionTransfer(const SessionTransfer&) = delete;
+    SessionTransfer& operator=(const SessionTransfer&) = delete;
+
+    TransferSession& protocol() { return protocol_; }
+    void setOptions(const TransferOptions& options) { protocol_.setOptions(options); }
+    // CUT mode's PA1 (key word 0x0301, immediate), performed by the keyboard.
+    void setPa1Key(std::function<void()> pa1) { pa1_ = std::move(pa1); }
+    // The status line is drawn again.
+    void setStatusChanged(std::function<void()> changed) { statusChanged_ = std::move(changed); }
+    // The progress window and transfer.log take the lines.
+    void setProgressSink(std::function<void(std::string_view)> sink) {
+        progress_ = std::move(sink);
+    }
+
+  private:
+    // TransferLink
+    void sendRecord(std::span<const std::uint8_t> record) override;
+    void resendLastRecord() override;
+    void pressPa1() override;
+    SessionStatus status() const override { return session_.status; }
+    void setStatus(SessionStatus status) override;
+    void progressLine(std::string_view line) override;
+
+    Session& session_;
+    HostSender& sender_;
+    StructuredFields& structuredFields_;
+    TransferSession protocol_;
+    std::vector<std::uint8_t> resend_;
+    std::function<void()> pa1_;
+    std::function<void()> statusChanged_;
+    std::function<void(std::string_view)> progress_;
+};
+
+}  // namespace cedar
