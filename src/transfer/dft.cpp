@@ -150,9 +150,6 @@ void DftProtocol::get() {
         errorReply(0x46, dft::kErrorEndOfFile);
         return;
     }
-    if (!state_.uploadBinary)
-        for (auto& b : block_)
-            b = codePages_.transferTable[b];
     ++state_.blockNumber;
     state_.bytesTransferred += block_.size();
 
@@ -165,7 +162,16 @@ void DftProtocol::get() {
     put32(reply_, state_.blockNumber);
     reply_.insert(reply_.end(), {0xC0, 0x80, 0x61});
     put16(reply_, n + 5);
-    reply_.insert(reply_.end(), block_.begin(), block_.end());
+    // Text goes through the transfer table on its way into the reply.
+    if (state_.uploadBinary) {
+        reply_.insert(reply_.end(), block_.begin(), block_.end());
+    } else {
+        const std::size_t at = reply_.size();
+        reply_.resize(at + n);
+        const auto& table = codePages_.transferTable;
+        for (std::size_t i = 0; i < n; ++i)
+            reply_[at + i] = table[block_[i]];
+    }
     link_.sendRecord(reply_);
     showProgress(state_, link_, options_);
 }
@@ -175,20 +181,22 @@ void DftProtocol::insert(Bytes field) {
     if (status == SessionStatus::TransferData) {
         Bytes data =
             field.size() > dft::kInsertDataOffset ? field.subspan(dft::kInsertDataOffset) : Bytes{};
-        block_.assign(data.begin(), data.end());
         if (!state_.downloadBinary) {
-            for (auto& b : block_)
-                b = codePages_.transferToPcTable[b];
+            block_.resize(data.size());
+            const auto& table = codePages_.transferToPcTable;
+            for (std::size_t i = 0; i < data.size(); ++i)
+                block_[i] = table[data[i]];
             if (options_.removeHex1A && !block_.empty() && block_.back() == kSub) block_.pop_back();
+            data = block_;
         }
-        if (state_.cancelRequested || (state_.file && !state_.file->write(block_))) {
+        if (state_.cancelRequested || (state_.file && !state_.file->write(data))) {
             const std::string error =
                 state_.cancelRequested ? std::string(kCancelled) : state_.file->errorText();
             errorReply(0x47, dft::kErrorInsertFailed);
             failTransfer(state_, link_, error);
             return;
         }
-        state_.bytesTransferred += block_.size();
+        state_.bytesTransferred += data.size();
         acknowledge();
         showProgress(state_, link_, options_);
         return;
