@@ -1,6 +1,41 @@
 #include "session/session_transfer.h"
 
+#include <algorithm>
+
+#include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
+
 namespace cedar {
+
+namespace {
+constexpr int kLargestBlock = 25000;
+}
+
+TransferConfiguration transferConfiguration(const sessionfile::SessionOptions& options,
+                                            const Settings& settings,
+                                            const display::NumberSeparators& separators,
+                                            char sessionId) {
+    TransferConfiguration c;
+    // A block size of 0 (an old session file) or above the largest is taken
+    // as the largest.
+    const auto size = options.number(sessionfile::Field::TransferBlockSize);
+    c.blockSize = size <= 0 || size > kLargestBlock ? kLargestBlock : static_cast<int>(size);
+    c.structuredFields.dftMode = options.number(sessionfile::Field::DftMode) != 0;
+    c.structuredFields.transferBlockSize = c.blockSize;
+    c.structuredFields.replyCodepage = settings.replyCodepage != 0;
+    c.structuredFields.sessionId = sessionId;
+    c.transfer.removeHex1A = settings.removeHex1A != 0;
+    c.transfer.byteFormat =
+        static_cast<display::BigNumberFormat>(std::clamp(settings.bigNumberFormat, 0, 2));
+    c.transfer.separators = separators;
+    return c;
+}
+
+void SessionTransfer::configure(const TransferConfiguration& configuration) {
+    structuredFields_.setOptions(configuration.structuredFields);
+    protocol_.setOptions(configuration.transfer);
+    blockSize_ = configuration.blockSize;
+}
 
 SessionTransfer::SessionTransfer(Session& session, HostSender& sender,
                                  StructuredFields& structuredFields)

@@ -21,6 +21,24 @@
 
 namespace cedar {
 
+namespace sessionfile {
+class SessionOptions;
+}
+struct Settings;
+
+// What the transfer reads from the session file ("DFT Mode",
+// TRANSFERBLOCKSIZE, up to 25,000) and the program settings (ReplyCodepage,
+// RemoveHex1A, BigNumberFormat).
+struct TransferConfiguration {
+    StructuredFieldOptions structuredFields;
+    TransferOptions transfer;
+    int blockSize = 25000;
+};
+TransferConfiguration transferConfiguration(const sessionfile::SessionOptions& options,
+                                            const Settings& settings,
+                                            const display::NumberSeparators& separators,
+                                            char sessionId);
+
 class SessionTransfer : private TransferLink {
   public:
     SessionTransfer(Session& session, HostSender& sender, StructuredFields& structuredFields);
@@ -29,7 +47,13 @@ class SessionTransfer : private TransferLink {
     SessionTransfer& operator=(const SessionTransfer&) = delete;
 
     TransferSession& protocol() { return protocol_; }
+    // The link the CUT protocol answers the host through.
+    TransferLink& link() { return *this; }
     void setOptions(const TransferOptions& options) { protocol_.setOptions(options); }
+    // The structured fields' options and the transfer's settings; the block
+    // size is the one the next transfer request takes.
+    void configure(const TransferConfiguration& configuration);
+    int blockSize() const { return blockSize_; }
     // CUT mode's PA1 (key word 0x0301, immediate), performed by the keyboard.
     void setPa1Key(std::function<void()> pa1) { pa1_ = std::move(pa1); }
     // The status line is drawn again.
@@ -53,6 +77,7 @@ class SessionTransfer : private TransferLink {
     StructuredFields& structuredFields_;
     TransferSession protocol_;
     std::vector<std::uint8_t> resend_;
+    int blockSize_ = 25000;
     std::function<void()> pa1_;
     std::function<void()> statusChanged_;
     std::function<void(std::string_view)> progress_;
