@@ -35,6 +35,8 @@ void SessionTransfer::configure(const TransferConfiguration& configuration) {
     structuredFields_.setOptions(configuration.structuredFields);
     protocol_.setOptions(configuration.transfer);
     blockSize_ = configuration.blockSize;
+    // DFT reads what the DDM query reply announced.
+    session_.transfer.blockSize = configuration.blockSize;
 }
 
 SessionTransfer::SessionTransfer(Session& session, HostSender& sender,

@@ -51,7 +51,7 @@ class SessionTransfer : private TransferLink {
     TransferLink& link() { return *this; }
     void setOptions(const TransferOptions& options) { protocol_.setOptions(options); }
     // The structured fields' options and the transfer's settings; the block
-    // size is the one the next transfer request takes.
+    // size announced in the DDM query reply becomes the transfer's.
     void configure(const TransferConfiguration& configuration);
     int blockSize() const { return blockSize_; }
     // CUT mode's PA1 (key word 0x0301, immediate), performed by the keyboard.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_connector.h"
 #include "manual_scheduler.h"
 #include "record_builder.h"
@@ -42,10 +44,15 @@ struct Harness {
         connector.receive({0xFF, 0xFD, 25});  // DO END-OF-RECORD: 3270 mode
         connector.current->sent.clear();
     }
-    // One host record, framed.
-    void host(Bytes_ record) {
-        record.insert(record.end(), {0xFF, 0xEF});
-        connector.receive(record);
+    // One host record, framed (0xFF doubled, IAC EOR).
+    void host(const Bytes_& record) {
+        Bytes_ framed;
+        for (std::uint8_t b : record) {
+            framed.push_back(b);
+            if (b == 0xFF) framed.push_back(0xFF);
+        }
+        framed.insert(framed.end(), {0xFF, 0xEF});
+        connector.receive(framed);
     }
     Bytes_ takeSent() {
         Bytes_ out;
@@ -97,6 +104,57 @@ TEST(SessionTransfer, DftRepliesGoOutFramedAndReadModifiedGetsTheLastAgain) {
     const Bytes_ read = h.takeSent();
     EXPECT_NE(read, endOfData);
     EXPECT_FALSE(read.empty());
+}
+
+class TextFile : public EmptyFile {
+  public:
+    explicit TextFile(std::string text) : text_(std::move(text)) {}
+    std::optional<std::size_t> read(std::span<std::uint8_t> buffer) override {
+        const std::size_t n = std::min(buffer.size(), text_.size() - pos_);
+        std::copy_n(text_.begin() + static_cast<std::ptrdiff_t>(pos_), n, buffer.begin());
+        pos_ += n;
+        return n;
+    }
+
+  private:
+    std::string text_;
+    std::size_t pos_ = 0;
+};
+
+TEST(SessionTransfer, ReadPartitionDuringDataKeepsTheTransferGoing) {
+    Harness h;
+    sessionfile::SessionOptions options;
+    options.setNumber(sessionfile::Field::TransferBlockSize, 2500);
+    options.setNumber(sessionfile::Field::DftMode, 1);
+    h.link.transfer().configure(transferConfiguration(options, Settings{}, {}, 'A'));
+    std::vector<std::string> lines;
+    h.link.transfer().setProgressSink([&](std::string_view l) { lines.emplace_back(l); });
+    h.t.session.transfer.direction = TransferDirection::Upload;
+    h.t.session.transfer.uploadBinary = true;
+    h.t.session.transfer.file = std::make_unique<TextFile>("abc");
+    h.t.session.status = SessionStatus::TransferReady;
+
+    h.host(wsf({0x00, 0x12, 0x01, 0x06}, "FT:DATA"));
+    h.takeSent();
+    h.host({0xF3, 0x00, 0x05, 0x01, 0xFF, 0x02});  // Read Partition Query
+    const Bytes_ replies = h.takeSent();
+    const Bytes_ ddm = {0x00, 0x0C, 0x81, 0x95, 0x00, 0x00, 0x09, 0xDF, 0x09, 0xDF, 0x01, 0x01};
+    EXPECT_NE(std::search(replies.begin(), replies.end(), ddm.begin(), ddm.end()), replies.end())
+        << "DDM with 2,500 + 27 in " << testing::PrintToString(replies);
+    EXPECT_EQ(h.t.session.status, SessionStatus::TransferData);
+
+    h.host(wsf({0x46, 0x11, 0x01, 0x04, 0x00, 0x80}));
+    const Bytes_ block = h.takeSent();
+    ASSERT_GE(block.size(), 22u);
+    EXPECT_EQ(Bytes_(block.end() - 5, block.end()), (Bytes_{'a', 'b', 'c', 0xFF, 0xEF}));
+    h.host(wsf({0x46, 0x11, 0x01, 0x04, 0x00, 0x80}));
+    h.host(wsf({0x41, 0x12}));
+    h.host(wsf({0x00, 0x12, 0x01, 0x06}, "FT:MSG "));
+    EXPECT_EQ(h.t.session.status, SessionStatus::TransferMessage);
+    h.host(wsf({0x47, 0x04, 0xC0, 0x80, 0x61, 0x00, 0x24}, "TRANS03   File transfer complete$"));
+    EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Bytes transferred = 3",
+                                               "File transfer complete - 3 bytes", ""}));
 }
 
 TEST(SessionTransfer, Pa1ComesFromTheSessionKeyboardWhileItLives) {
@@ -151,6 +209,7 @@ TEST(SessionTransfer, ConfigurationFromTheSessionFileAndSettings) {
     EXPECT_TRUE(h.link.structuredFields().options().dftMode);
     EXPECT_EQ(h.link.structuredFields().options().transferBlockSize, 2500);
     EXPECT_EQ(h.link.transfer().blockSize(), 2500);
+    EXPECT_EQ(h.t.session.transfer.blockSize, 2500) << "DFT blocks as the DDM reply announces";
 }
 
 }  // namespace
