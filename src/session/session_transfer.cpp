@@ -46,7 +46,7 @@ SessionTransfer::SessionTransfer(Session& session, HostSender& sender,
       structuredFields_(structuredFields),
       protocol_(session.transfer, *this, session.codePages) {
     RecordHooks hooks = session.records.hooks();
-    hooks.transfer = &protocol_;
+    hooks.transfer = this;
     session.records.setHooks(hooks);
     StructuredFieldLinks links = structuredFields.links();
     links.transfer = &protocol_;
@@ -55,7 +55,7 @@ SessionTransfer::SessionTransfer(Session& session, HostSender& sender,
 
 SessionTransfer::~SessionTransfer() {
     RecordHooks hooks = session_.records.hooks();
-    if (hooks.transfer == &protocol_) {
+    if (hooks.transfer == this) {
         hooks.transfer = nullptr;
         session_.records.setHooks(hooks);
     }
@@ -87,6 +87,12 @@ void SessionTransfer::setStatus(SessionStatus status) {
 
 void SessionTransfer::progressLine(std::string_view line) {
     if (progress_) progress_(line);
+}
+
+bool SessionTransfer::takeCompletion() {
+    if (!protocol_.takeCompletion()) return false;
+    if (completion_) completion_(session_.transfer.keepWindow);
+    return true;
 }
 
 }  // namespace cedar

@@ -39,7 +39,7 @@ TransferConfiguration transferConfiguration(const sessionfile::SessionOptions& o
                                             const display::NumberSeparators& separators,
                                             char sessionId);
 
-class SessionTransfer : private TransferLink {
+class SessionTransfer : private TransferLink, private TransferHook {
   public:
     SessionTransfer(Session& session, HostSender& sender, StructuredFields& structuredFields);
     ~SessionTransfer() override;
@@ -62,6 +62,11 @@ class SessionTransfer : private TransferLink {
     void setProgressSink(std::function<void(std::string_view)> sink) {
         progress_ = std::move(sink);
     }
+    // At the end of the first write after a transfer ended: the progress
+    // window closes unless `keepWindow` (an error to read) says otherwise.
+    void setCompletionSink(std::function<void(bool keepWindow)> sink) {
+        completion_ = std::move(sink);
+    }
 
   private:
     // TransferLink
@@ -71,6 +76,11 @@ class SessionTransfer : private TransferLink {
     SessionStatus status() const override { return session_.status; }
     void setStatus(SessionStatus status) override;
     void progressLine(std::string_view line) override;
+    // TransferHook: the protocols', and the completion told to the window.
+    void checkHandshake(Bytes record) override { protocol_.checkHandshake(record); }
+    void cutFrame(Bytes record) override { protocol_.cutFrame(record); }
+    bool offerRecord(Bytes record) override { return protocol_.offerRecord(record); }
+    bool takeCompletion() override;
 
     Session& session_;
     HostSender& sender_;
@@ -81,6 +91,7 @@ class SessionTransfer : private TransferLink {
     std::function<void()> pa1_;
     std::function<void()> statusChanged_;
     std::function<void(std::string_view)> progress_;
+    std::function<void(bool)> completion_;
 };
 
 }  // namespace cedar

@@ -155,6 +155,13 @@ TEST(SessionTransfer, ReadPartitionDuringDataKeepsTheTransferGoing) {
     EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
     EXPECT_EQ(lines, (std::vector<std::string>{"Bytes transferred = 3",
                                                "File transfer complete - 3 bytes", ""}));
+
+    // The host's next screen closes the progress window, once.
+    std::vector<bool> completions;
+    h.link.transfer().setCompletionSink([&](bool keep) { completions.push_back(keep); });
+    h.host(test::RecordBuilder(0xF1, 0xC3).text("READY").bytes());
+    h.host(test::RecordBuilder(0xF1, 0xC3).text("READY").bytes());
+    EXPECT_EQ(completions, std::vector<bool>{false});
 }
 
 TEST(SessionTransfer, Pa1ComesFromTheSessionKeyboardWhileItLives) {
