@@ -12,6 +12,7 @@
 
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "display/qt/user_separators.h"
 #include "keyboard/qt/keyboard_files.h"
 #include "platform/files.h"
 #include "platform/startup_folders.h"
@@ -137,6 +138,8 @@ int MainWindow::create() {
              s.keepAliveTimeDisable = c.settings.keepAliveTimeDisable;
              s.keepAliveCommand = c.settings.keepAlive;
              c.control->link().sender().setSettings(s);
+             c.control->link().transfer().configure(transferConfiguration(
+                 c.file.options, c.settings, display::qt::userSeparators(), id));
              c.keyboard = std::make_unique<SessionKeyboard>(
                  *c.session, c.control->link(),
                  keys::KeyboardServices{

@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "app/message_boxes.h"
+#include "display/qt/user_separators.h"
 #include "platform/files.h"
+#include "session/common_area.h"
 #include "sessionfile/qt/session_dialog_window.h"
 #include "sessionfile/session_dialog.h"
 
@@ -30,6 +32,9 @@ bool keepOutcome(QWidget* parent, AppCore& core, const sessionfile::SessionDialo
         sender.keepAliveTimeDisable = core.settings.keepAliveTimeDisable;
         sender.keepAliveCommand = core.settings.keepAlive;
         core.control->link().sender().setSettings(sender);
+        core.control->link().transfer().configure(
+            transferConfiguration(core.file.options, core.settings, display::qt::userSeparators(),
+                                  area::idOfIndex(core.identity->index())));
         if (outcome.resetScreen) {
             // Connect starts from the default size of the (new) model.
             core.session->applySizeOptions();

@@ -1,6 +1,5 @@
 #include "platform/transfer_file_opener.h"
 
-#if CEDAR_HAVE_TRANSFER_FILE
 #include "platform/transfer_file.h"
 
 namespace cedar::platform {
@@ -26,15 +25,3 @@ std::unique_ptr<TransferFileOpener> makeTransferFileOpener() {
 }
 
 }  // namespace cedar::platform
-
-#else
-
-namespace cedar::platform {
-
-std::unique_ptr<TransferFileOpener> makeTransferFileOpener() {
-    return nullptr;
-}
-
-}  // namespace cedar::platform
-
-#endif

@@ -7,7 +7,7 @@
 
 namespace cedar::platform {
 
-// nullptr when this build has no PC file access for transfers.
+// Opens PC files as POSIX files (read, create, append).
 std::unique_ptr<TransferFileOpener> makeTransferFileOpener();
 
 }  // namespace cedar::platform

@@ -243,10 +243,12 @@ void RecordProcessor::characterString(Bytes record) {
 void RecordProcessor::writeCommand(Cursor& c, std::uint8_t wcc) {
     if (wcc & 0x02) aid_.current = kNoAid;
     wccRegister = wcc;
-    if (!suspendsEndOfWrite(status_)) {
-        if (wcc & 0x01) ps_.resetAllModifiedTags();
-        if (wcc & 0x40) ps_.replyMode = ReplyMode::Field;
-    }
+    // The WCC's resets belong to the write itself, not to its end: they
+    // apply during a transfer too. Skipping them left the typed IND$FILE
+    // command modified, so that the first Read Modified after the transfer
+    // sent it to the host again.
+    if (wcc & 0x01) ps_.resetAllModifiedTags();
+    if (wcc & 0x40) ps_.replyMode = ReplyMode::Field;
     c.pos = std::min<std::size_t>(2, c.length);
 }
 

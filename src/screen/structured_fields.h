@@ -79,6 +79,7 @@ class StructuredFields : public StructuredFieldHandler {
                      SessionStatus& status, InboundSender& sender);
 
     void setLinks(const StructuredFieldLinks& links);
+    const StructuredFieldLinks& links() const { return links_; }
     void setOptions(const StructuredFieldOptions& options) { options_ = options; }
     const StructuredFieldOptions& options() const { return options_; }
 

@@ -14,13 +14,15 @@ HostLink::HostLink(Session& session, Connector& connector, Scheduler& scheduler,
       sender_(protocol_, scheduler, *this),
       inbound_(session.screen, session.codePages, *this),
       readReplies_(inbound_, session.records),
-      structuredFields_(session.screen, session.records, session.codePages, session.status, *this) {
+      structuredFields_(session.screen, session.records, session.codePages, session.status, *this),
+      transfer_(session, sender_, structuredFields_) {
     // The host's read commands and structured fields are answered through
     // this link.
     RecordHooks hooks = session.records.hooks();
     hooks.reads = &readReplies_;
     hooks.structuredFields = &structuredFields_;
     session.records.setHooks(hooks);
+    transfer_.setStatusChanged([this] { ui_.statusChanged(); });
 }
 
 HostLink::~HostLink() {

@@ -16,6 +16,7 @@
 #include "screen/message_titles.h"
 #include "screen/structured_fields.h"
 #include "session/session.h"
+#include "session/session_transfer.h"
 
 namespace cedar {
 
@@ -76,6 +77,8 @@ class HostLink : private ConnectionEvents,
     // Builds what the terminal sends: attention keys' replies, read replies.
     InboundBuilder& inbound() { return inbound_; }
     StructuredFields& structuredFields() { return structuredFields_; }
+    // The IND$FILE transfer's answers to the host go through this link.
+    SessionTransfer& transfer() { return transfer_; }
     // Every block received, record applied and frame sent goes to `trace`
     // (replies with non-display fields masked); nullptr: none.
     void setTrace(Trace* trace) { trace_ = trace; }
@@ -127,6 +130,7 @@ class HostLink : private ConnectionEvents,
     InboundBuilder inbound_;
     InboundReadReplies readReplies_;
     StructuredFields structuredFields_;
+    SessionTransfer transfer_;
     std::unique_ptr<Connection> connection_;
     Trace* trace_ = nullptr;
     ConnectionInfo info_;

@@ -4,6 +4,9 @@ namespace cedar {
 
 namespace {
 
+// PA1 with the immediate bit.
+constexpr keys::KeyWord kTransferPa1 = 0x0301;
+
 keys::KeyboardServices withLink(keys::KeyboardServices services, keys::KeyboardLink& link) {
     services.link = &link;
     return services;
@@ -14,6 +17,7 @@ keys::KeyboardServices withLink(keys::KeyboardServices services, keys::KeyboardL
 SessionKeyboard::SessionKeyboard(Session& session, HostLink& link,
                                  const keys::KeyboardServices& services)
     : session_(session),
+      transfer_(link.transfer()),
       link_(link.inbound(), link.sender(), link.protocol()),
       controller_({session.screen, session.status, session.records, session.aid, session.keyboard,
                    session.keyboardSettings},
@@ -24,9 +28,14 @@ SessionKeyboard::SessionKeyboard(Session& session, HostLink& link,
     previous_ = hooks.events;
     hooks.events = this;
     session.records.setHooks(hooks);
+    // CUT mode stops the host with PA1, carried out even while the
+    // keyboard is locked.
+    link.transfer().setPa1Key(
+        [this] { controller_.performKey(kTransferPa1, keys::KeySource::Internal); });
 }
 
 SessionKeyboard::~SessionKeyboard() {
+    transfer_.setPa1Key({});
     RecordHooks hooks = session_.records.hooks();
     if (hooks.events != this) return;
     hooks.events = previous_;

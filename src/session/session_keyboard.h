@@ -48,6 +48,7 @@ class SessionKeyboard : private SessionEvents {
     }
 
     Session& session_;
+    SessionTransfer& transfer_;
     keys::SenderKeyboardLink link_;
     keys::KeyboardController controller_;
     SessionEvents* previous_ = nullptr;

@@ -30,6 +30,7 @@
 #include "fake_connector.h"
 #include "manual_scheduler.h"
 #include "oracles.h"
+#include "platform/transfer_file.h"
 #include "record_builder.h"
 #include "recording.h"
 #include "session/host_link.h"
@@ -337,6 +338,9 @@ struct Verdict {
     std::vector<std::string> unexplained;
     int compared = 0;      // units of ours matched with the recording's
     int operatorKeys = 0;  // attention records replayed
+    // The transfer the operator started, once the recording is over.
+    bool transferRunning = false;
+    std::uint64_t transferBytes = 0;
 };
 
 // The allowed named difference that explains a pair (either side may be
@@ -367,6 +371,53 @@ void judge(const std::optional<Unit>& ours, const std::optional<Unit>& theirs,
         "\n    recording: " + (theirs ? describe(*theirs) : std::string("(nothing)")));
 }
 
+// A transfer the recording's operator started: typing the IND$FILE command
+// and pressing Enter puts the session in TR_READY with the PC file open, as
+// the transfer request does.
+struct TransferStart {
+    TransferDirection direction;
+    TransferHostType hostType;
+    bool binary;
+    bool lfToCrLf;
+    int blockSize;       // the recording's client's data block
+    std::string pcFile;  // in the recordings folder
+};
+
+// IND$FILE in EBCDIC.
+const Bytes_ kIndFile = {0xC9, 0xD5, 0xC4, 0x5B, 0xC6, 0xC9, 0xD3, 0xC5};
+
+bool typedIndFile(const Bytes_& attention) {
+    return std::search(attention.begin(), attention.end(), kIndFile.begin(), kIndFile.end()) !=
+           attention.end();
+}
+
+void startTransfer(Client& c, const TransferStart& start, std::vector<std::string>& problems) {
+    const auto dir = test::recordingsDir();
+    std::string error;
+    auto file = platform::PosixTransferFile::open(*dir + "/" + start.pcFile,
+                                                  start.direction == TransferDirection::Upload
+                                                      ? platform::PosixTransferFile::Mode::Read
+                                                      : platform::PosixTransferFile::Mode::Create,
+                                                  error);
+    if (!file) {
+        problems.push_back("cannot open " + start.pcFile + ": " + error);
+        return;
+    }
+    TransferState& t = c.t.session.transfer;
+    t = TransferState{};
+    t.direction = start.direction;
+    t.hostType = start.hostType;
+    t.uploadBinary = t.downloadBinary = start.binary;
+    t.uploadLfToCrLf = start.lfToCrLf;
+    t.blockSize = start.blockSize;
+    t.file = std::move(file);
+    StructuredFieldOptions options = c.link.structuredFields().options();
+    options.dftMode = true;
+    options.transferBlockSize = start.blockSize;
+    c.link.structuredFields().setOptions(options);
+    c.t.session.status = SessionStatus::TransferReady;
+}
+
 struct Case {
     std::string file;
     std::size_t hostBlocks;  // feed this many host blocks (0: all)
@@ -378,7 +429,8 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.file;
 }
 
-Verdict replay(const Case& rc, const std::vector<recording::Block>& blocks) {
+Verdict replay(const Case& rc, const std::vector<recording::Block>& blocks,
+               const TransferStart* transfer = nullptr) {
     Verdict v;
     const std::set<std::uint8_t> aids = attentionAids();
     Client client(recording::announcedModel(blocks).value_or(2));
@@ -437,6 +489,8 @@ Verdict replay(const Case& rc, const std::vector<recording::Block>& blocks) {
                 continue;
             }
             ++v.operatorKeys;
+            if (transfer != nullptr && typedIndFile(*data))
+                startTransfer(client, *transfer, v.unexplained);
             ourCutter.feed(client.newBytes(), fed, ours);
             if (o == ours.size()) {
                 judge(std::nullopt, theirs[r++], context, rc.differences, v);
@@ -458,6 +512,8 @@ Verdict replay(const Case& rc, const std::vector<recording::Block>& blocks) {
         judge(ours[o++], std::nullopt, context, rc.differences, v);
     for (const auto& e : client.ui.errors)
         v.unexplained.push_back("message: " + e);
+    v.transferRunning = client.t.session.transfer.running();
+    v.transferBytes = client.t.session.transfer.bytesTransferred;
     return v;
 }
 
@@ -518,6 +574,59 @@ std::string testName(const std::string& file) {
 INSTANTIATE_TEST_SUITE_P(Recordings, LockstepReplay, ::testing::ValuesIn(cases()),
                          [](const ::testing::TestParamInfo<Case>& param) {
                              return testName(param.param.file);
+                         });
+
+// The recorded transfers replayed whole: the operator's IND$FILE command
+// starts the transfer as our transfer request does, and every reply of
+// ours to the host's transfer fields must be the recording's.
+struct TransferCase {
+    Case replay;
+    TransferStart start;
+    std::uint64_t bytes;  // file bytes sent or received
+};
+
+void PrintTo(const TransferCase& c, std::ostream* os) {
+    *os << c.replay.file;
+}
+
+const std::vector<TransferCase>& transferCases() {
+    static const std::vector<TransferCase> list = {
+        {{"ft_dft.trc",
+          0,
+          {Rule::TerminalType, Rule::QueryReplies},
+          "TSO, DFT: fttext uploaded in text mode with CR LF (the file has LF only) in blocks of "
+          "16,357 bytes (the recording's client announced 16,384 in its DDM reply); a Read "
+          "Modified between the blocks gets the first block again; the closing message; then "
+          "the host's screens and the operator's keys"},
+         {TransferDirection::Upload, TransferHostType::Tso, false, true, 16357, "fttext"},
+         19580 + 345},
+    };
+    return list;
+}
+
+class LockstepTransferReplay : public ::testing::TestWithParam<TransferCase> {};
+
+TEST_P(LockstepTransferReplay, OurTransferRepliesMatchTheRecording) {
+    const auto dir = test::recordingsDir();
+    CEDAR_REQUIRE_ORACLE(dir, "the recordings folder (../shared/fixtures/recordings)");
+    const TransferCase& tc = GetParam();
+    const auto blocks = recording::parseRecording(test::readFile(*dir + "/" + tc.replay.file));
+    ASSERT_FALSE(blocks.empty());
+    const Verdict v = replay(tc.replay, blocks, &tc.start);
+    std::ostringstream message;
+    for (const auto& u : v.unexplained)
+        message << "  " << u << "\n";
+    for (Rule r : tc.replay.differences)
+        if (v.used.count(r) == 0)
+            message << "  named difference \"" << differenceFor(r).name << "\" did not occur\n";
+    EXPECT_TRUE(message.str().empty()) << tc.replay.note << "\n" << message.str();
+    EXPECT_FALSE(v.transferRunning);
+    EXPECT_EQ(v.transferBytes, tc.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, LockstepTransferReplay, ::testing::ValuesIn(transferCases()),
+                         [](const ::testing::TestParamInfo<TransferCase>& param) {
+                             return testName(param.param.replay.file);
                          });
 
 // Every recording in the folder in which the client speaks has a case.

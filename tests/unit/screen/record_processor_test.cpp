@@ -58,6 +58,22 @@ TEST(WriteCommands, WccResetRestoreAndResetMdt) {
     EXPECT_EQ(f.t.row(1), " MDT");
 }
 
+TEST(WriteCommands, WccResetMdtAppliesWhileATransferRuns) {
+    for (auto status : {SessionStatus::TransferReady, SessionStatus::TransferData,
+                        SessionStatus::TransferMessage}) {
+        Fixture f;
+        // The operator's IND$FILE command, typed into an input field.
+        f.apply(RecordBuilder(cmd::kEraseWrite, 0x00).sba(80).sf(0x41).text("IND$FILE"));
+        f.ps().replyMode = ReplyMode::Character;
+        f.status() = status;
+        f.apply(RecordBuilder(cmd::kWrite, 0xC3));
+        EXPECT_EQ(f.ps().attributes()[80] & fa::kModified, 0) << int(status);
+        EXPECT_EQ(f.ps().replyMode, ReplyMode::Field);
+        EXPECT_EQ(f.status(), status) << "the end of write stays suspended";
+        EXPECT_EQ(f.hooks.count("keyboardRestored"), 0);
+    }
+}
+
 TEST(WriteCommands, BothCodingsOfEveryWriteCommand) {
     for (auto [command, erases] : {std::pair{cmd::kWrite, false},
                                    {cmd::kWriteCcw, false},

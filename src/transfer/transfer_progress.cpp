@@ -1,0 +1,51 @@
+#include "transfer/transfer_progress.h"
+
+namespace cedar {
+
+namespace {
+
+constexpr std::string_view kComplete = "File transfer complete";
+
+std::string countText(const TransferState& state, const TransferOptions& options) {
+    const auto count = static_cast<std::int64_t>(state.bytesTransferred);
+    if (state.hostType == TransferHostType::Cics) return std::to_string(count);
+    return display::formatByteCount(count, options.byteFormat, options.separators);
+}
+
+void closeFile(TransferState& state) {
+    if (!state.file) return;
+    state.file->close();
+    state.file.reset();
+}
+
+}  // namespace
+
+std::string progressText(const TransferState& state, const TransferOptions& options) {
+    return "Bytes transferred = " + countText(state, options);
+}
+
+void showProgress(const TransferState& state, TransferLink& link, const TransferOptions& options) {
+    link.progressLine(progressText(state, options));
+}
+
+void completeTransfer(TransferState& state, TransferLink& link, std::string_view closingMessage,
+                      const TransferOptions& options) {
+    closeFile(state);
+    state.direction = TransferDirection::None;
+    state.completionState = 2;
+    link.setStatus(SessionStatus::Unlocked);
+    if (closingMessage == kComplete)
+        link.progressLine(std::string(kComplete) + " - " + countText(state, options) + " bytes");
+    else
+        link.progressLine(closingMessage);
+    link.progressLine("");
+}
+
+void failTransfer(TransferState& state, TransferLink& link, std::string_view text) {
+    closeFile(state);
+    state.keepWindow = true;
+    state.errorText = std::string(text);
+    link.progressLine(text);
+}
+
+}  // namespace cedar

@@ -1,0 +1,34 @@
+// The lines a transfer adds to its progress window and the end of a
+// transfer, shared by the DFT and CUT protocols.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "display/byte_count.h"
+#include "transfer/transfer_state.h"
+
+namespace cedar {
+
+// Settings the transfer layer reads.
+struct TransferOptions {
+    bool removeHex1A = false;  // "RemoveHex1A": a download block's last 0x1A is dropped
+    display::BigNumberFormat byteFormat = display::BigNumberFormat::Plain;  // "BigNumberFormat"
+    display::NumberSeparators separators{};
+};
+
+// "Bytes transferred = N" (CICS: N in plain digits).
+std::string progressText(const TransferState& state, const TransferOptions& options);
+void showProgress(const TransferState& state, TransferLink& link, const TransferOptions& options);
+
+// Ends the transfer: closes the PC file, the session becomes UNLOCKED,
+// completionState 2, and the host's closing message goes to the progress
+// window ("File transfer complete" with the byte count), then an empty line.
+void completeTransfer(TransferState& state, TransferLink& link, std::string_view closingMessage,
+                      const TransferOptions& options);
+
+// A failure that ends the transfer on the PC side: the file is closed, the
+// text kept for the window, which stays open.
+void failTransfer(TransferState& state, TransferLink& link, std::string_view text);
+
+}  // namespace cedar
