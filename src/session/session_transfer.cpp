@@ -31,9 +31,14 @@ TransferConfiguration transferConfiguration(const sessionfile::SessionOptions& o
     return c;
 }
 
+void SessionTransfer::setOptions(const TransferOptions& options) {
+    protocol_.setOptions(options);
+    cut_.configure({.numberFormat = options.byteFormat, .separators = options.separators});
+}
+
 void SessionTransfer::configure(const TransferConfiguration& configuration) {
     structuredFields_.setOptions(configuration.structuredFields);
-    protocol_.setOptions(configuration.transfer);
+    setOptions(configuration.transfer);
     blockSize_ = configuration.blockSize;
     // DFT reads what the DDM query reply announced.
     session_.transfer.blockSize = configuration.blockSize;
@@ -44,7 +49,10 @@ SessionTransfer::SessionTransfer(Session& session, HostSender& sender,
     : session_(session),
       sender_(sender),
       structuredFields_(structuredFields),
-      protocol_(session.transfer, *this, session.codePages) {
+      protocol_(session.transfer, *this, session.codePages),
+      cut_(session.transfer, *this, session.codePages) {
+    cut_.attachScreen(session.screen);
+    protocol_.setCut(&cut_);
     RecordHooks hooks = session.records.hooks();
     hooks.transfer = this;
     session.records.setHooks(hooks);

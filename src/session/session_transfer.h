@@ -17,6 +17,7 @@
 #include "host/host_sender.h"
 #include "screen/structured_fields.h"
 #include "session/session.h"
+#include "transfer/cut_protocol.h"
 #include "transfer/transfer_session.h"
 
 namespace cedar {
@@ -49,7 +50,7 @@ class SessionTransfer : private TransferLink, private TransferHook {
     TransferSession& protocol() { return protocol_; }
     // The link the CUT protocol answers the host through.
     TransferLink& link() { return *this; }
-    void setOptions(const TransferOptions& options) { protocol_.setOptions(options); }
+    void setOptions(const TransferOptions& options);
     // The structured fields' options and the transfer's settings; the block
     // size announced in the DDM query reply becomes the transfer's.
     void configure(const TransferConfiguration& configuration);
@@ -86,6 +87,7 @@ class SessionTransfer : private TransferLink, private TransferHook {
     HostSender& sender_;
     StructuredFields& structuredFields_;
     TransferSession protocol_;
+    CutProtocol cut_;
     std::vector<std::uint8_t> resend_;
     int blockSize_ = 25000;
     std::function<void()> pa1_;
