@@ -231,9 +231,11 @@ void ReginaHost::runTask(int slot, std::string macroName, std::string source) {
     Task task{this, slot, &haltReady_[static_cast<std::size_t>(slot)]};
     const regina::ProgramEnd end = regina::runTaskProgram(task, macroName, source);
     if (end.startCode < 0) {
-        // A program that does not parse never reaches the exits.
-        postDebugLine("REXX error " + std::to_string(-end.startCode) + " in " + macroName +
-                      ": the program could not be parsed");
+        // A program that does not parse never reaches the exits: its error
+        // is reported here with the interpreter's text for it.
+        const std::string text = regina::errorText(-end.startCode);
+        postDebugLine("REXX error " + std::to_string(-end.startCode) + " in " + macroName + ": " +
+                      (text.empty() ? "the program could not be parsed" : text));
     }
     if (end.startCode != 0)
         postDebugLine("Return code from REXX is " + std::to_string(end.startCode));

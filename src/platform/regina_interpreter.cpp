@@ -46,8 +46,8 @@ LONG APIENTRY exitHandler(LONG exitNumber, LONG subfunction, PEXIT parameters) {
         case RXSIOTRC: {
             // Both parameter blocks hold just the line.
             auto* block = reinterpret_cast<RXSIOSAY_PARM*>(parameters);
-            task->host->postDebugLine(textOf(block->rxsio_string));
             task->host->gate(*task);
+            task->host->postDebugLine(textOf(block->rxsio_string));
             return RXEXIT_HANDLED;
         }
         case RXSIOTRD:
@@ -158,6 +158,11 @@ std::optional<long> evaluate(const std::string& expression) {
     const auto n = readRexxNumber(r.result);
     if (!n) return std::nullopt;
     return *n;
+}
+
+std::string errorText(long number) {
+    const Run r = run("ERRORTEXT", "return errortext(" + std::to_string(number) + ")\n");
+    return r.startCode == 0 ? r.result : std::string();
 }
 
 namespace {

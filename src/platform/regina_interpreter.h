@@ -31,6 +31,9 @@ ProgramEnd runTaskProgram(ReginaHost::Task& task, const std::string& name,
 // gives the result read as a number; nothing when it fails.
 std::optional<long> evaluate(const std::string& expression);
 
+// The interpreter's own text of an error number ("" when it has none).
+std::string errorText(long number);
+
 // The variable pool of the program running on this thread.
 bool setVariable(const std::string& name, const std::string& value);
 std::optional<std::string> fetchVariable(const std::string& name);
