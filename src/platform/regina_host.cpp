@@ -50,6 +50,14 @@ ReginaHost::~ReginaHost() {
     }
 }
 
+RexxTaskFactory ReginaHost::factory(RexxErrorTexts errors, std::string documentsFolder) {
+    return [errors = std::move(errors), folder = std::move(documentsFolder)](
+               Scheduler& scheduler, RexxFunctionLibrary& functions, RexxTaskCallbacks callbacks) {
+        return std::make_unique<ReginaHost>(scheduler, errors, functions, std::move(callbacks),
+                                            folder);
+    };
+}
+
 void ReginaHost::post(std::function<void(ReginaHost&)> action) {
     std::weak_ptr<ReginaHost*> weak = self_;
     scheduler_.post([weak, action = std::move(action)] {

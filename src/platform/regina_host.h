@@ -26,42 +26,39 @@
 #include "rexx/execio.h"
 #include "rexx/rexx_errors.h"
 #include "rexx/rexx_functions.h"
+#include "rexx/rexx_tasks.h"
 #include "rexx/task_table.h"
 
 namespace cedar {
 
-class ReginaHost {
+class ReginaHost : public RexxTasks {
   public:
-    // Called on the session thread.
-    struct Callbacks {
-        std::function<void(const std::string&)> debugLine;  // a line for the debug window
-        std::function<void()> statusChanged;  // a task started or ended: the status character
-        std::function<bool()> keyboardUnlocked;
-        std::function<std::optional<std::string>()> clipboardText;
-        std::function<void(const std::string&)> setClipboard;
-    };
+    using Callbacks = RexxTaskCallbacks;
 
     // `documentsFolder`: where EXECIO finds relative file names.
     ReginaHost(Scheduler& scheduler, RexxErrorTexts errors, RexxFunctionLibrary& functions,
                Callbacks callbacks, std::string documentsFolder);
     // Stops every task and waits for its thread.
-    ~ReginaHost();
+    ~ReginaHost() override;
     ReginaHost(const ReginaHost&) = delete;
     ReginaHost& operator=(const ReginaHost&) = delete;
 
+    // The factory the program's wiring hands to the session.
+    static RexxTaskFactory factory(RexxErrorTexts errors, std::string documentsFolder);
+
     // Session thread. Ends the running tasks and starts the program in a
     // task of its own; false when all ten slots are taken.
-    bool start(const std::string& macroName, std::string source);
+    bool start(const std::string& macroName, std::string source) override;
     // Stop and Break: every task ends at its next clause; a task waiting in
     // one of our functions wakes at once.
-    void stopAll();
+    void stopAll() override;
     // Pause holds every task at its next call into this host until resumed.
-    void setPaused(bool paused);
-    bool paused() const;
+    void setPaused(bool paused) override;
+    bool paused() const override;
     // Session thread, at every keyboard restore: wakes the waiting tasks.
-    void keyboardRestored();
-    bool running() const;
-    char statusCharacter() const;
+    void keyboardRestored() override;
+    bool running() const override;
+    char statusCharacter() const override;
 
     // Task threads (the interpreter's callbacks).
     struct Task;

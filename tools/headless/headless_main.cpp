@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/macro_file_access.h"
 #include "platform/program_start.h"
+#include "platform/regina_host.h"
 #include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
@@ -215,7 +216,11 @@ int main(int argc, char** argv) {
     cedar::headless::Shell shell(
         options,
         {session, file, settings, loop, connector, store, settingsStore, keyList, planner,
-         &trustStore, &macroFiles, &macroFileSystem, macroServices},
+         &trustStore, &macroFiles, &macroFileSystem, macroServices,
+         cedar::ReginaHost::factory(
+             cedar::RexxErrorTexts(
+                 cedar::platform::readFile(programData + "/rexxerr.lst").value_or("")),
+             folders.documents)},
         start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);

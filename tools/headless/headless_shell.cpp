@@ -258,6 +258,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
          .variables = &variables_,
          .fileSystem = parts.macroFileSystem,
          .services = parts.macroServices});
+    macros_.attachRexx(parts.rexxTasks);
 }
 
 Shell::~Shell() = default;

@@ -77,6 +77,8 @@ class Shell : private DriverUi, private keys::DeferredKeyFunctions, private keys
         MacroFileSystem* macroFileSystem = nullptr;
         // Program starts, cedar.ini access and the AppData folder for macros.
         MacroFunctionServices macroServices;
+        // REXX macros (none: they cannot be played).
+        RexxTaskFactory rexxTasks;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
