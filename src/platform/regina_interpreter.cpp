@@ -4,6 +4,9 @@
 #include <rexxsaa.h>
 
 #include <cstring>
+#include <utility>
+
+#include "platform/regina_signals.h"
 
 namespace cedar::regina {
 
@@ -12,6 +15,8 @@ namespace {
 // Registrations and handlers are per thread in Regina: each task thread
 // registers its own and finds its task here.
 thread_local ReginaHost::Task* currentTask = nullptr;
+// The process's signal handlers while a program on this thread starts.
+thread_local ProcessSignalKeeper* startingKeeper = nullptr;
 
 constexpr const char* kEnvironment = "CEDAR";
 constexpr const char* kExit = "CEDAREXIT";
@@ -37,9 +42,12 @@ void setResult(PRXSTRING result, const std::string& value) {
 }
 
 LONG APIENTRY exitHandler(LONG exitNumber, LONG subfunction, PEXIT parameters) {
+    if (exitNumber == RXINI) {
+        if (startingKeeper != nullptr) startingKeeper->restore();
+        return RXEXIT_HANDLED;
+    }
     ReginaHost::Task* task = currentTask;
     if (task == nullptr) return RXEXIT_NOT_HANDLED;
-    if (exitNumber == RXINI) return RXEXIT_HANDLED;
     if (exitNumber != RXSIO) return RXEXIT_NOT_HANDLED;
     switch (subfunction) {
         case RXSIOSAY:
@@ -130,8 +138,13 @@ Run run(const std::string& name, const std::string& source) {
     RXSTRING result;
     MAKERXSTRING(result, buffer, sizeof buffer);
     Run out;
-    out.startCode = RexxStart(0, nullptr, name.c_str(), instore, kEnvironment, RXCOMMAND, exits,
-                              &out.returnCode, &result);
+    {
+        ProcessSignalKeeper keeper;
+        ProcessSignalKeeper* outer = std::exchange(startingKeeper, &keeper);
+        out.startCode = RexxStart(0, nullptr, name.c_str(), instore, kEnvironment, RXCOMMAND, exits,
+                                  &out.returnCode, &result);
+        startingKeeper = outer;
+    }
     if (result.strptr != nullptr) out.result = textOf(result);
     if (result.strptr != nullptr && result.strptr != buffer) RexxFreeMemory(result.strptr);
     if (instore[1].strptr != nullptr) RexxFreeMemory(instore[1].strptr);
@@ -143,10 +156,14 @@ Run run(const std::string& name, const std::string& source) {
 ProgramEnd runTaskProgram(ReginaHost::Task& task, const std::string& name,
                           const std::string& source) {
     currentTask = &task;
-    registerAll();
+    {
+        ProcessSignalKeeper keeper;
+        registerAll();
+    }
     if (task.haltReady != nullptr) task.haltReady->store(true);
     const Run r = run(name, source);
     if (task.haltReady != nullptr) task.haltReady->store(false);
+    ProcessSignalKeeper keeper;
     deregisterAll();
     currentTask = nullptr;
     return {static_cast<long>(static_cast<LONG>(r.startCode)), r.returnCode};

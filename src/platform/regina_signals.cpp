@@ -38,4 +38,27 @@ void haltOwnReginaProgram() {
     RexxSetHalt(getpid(), 0);
 }
 
+namespace {
+
+std::recursive_mutex& startMutex() {
+    static std::recursive_mutex m;
+    return m;
+}
+
+}  // namespace
+
+ProcessSignalKeeper::ProcessSignalKeeper() {
+    startMutex().lock();
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        sigaction(kSignals[i], nullptr, &saved_[i]);
+}
+
+void ProcessSignalKeeper::restore() {
+    if (restored_) return;
+    restored_ = true;
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        sigaction(kSignals[i], &saved_[i], nullptr);
+    startMutex().unlock();
+}
+
 }  // namespace cedar

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <pthread.h>
+#include <signal.h>
+
+#include <array>
 
 namespace cedar {
 
@@ -13,5 +16,27 @@ void installReginaHaltSignal();
 void sendReginaHalt(pthread_t thread);
 // Asks the program running on the calling thread to halt at its next clause.
 void haltOwnReginaProgram();
+
+// The interpreter sets handlers of its own for SIGHUP, SIGINT and SIGTERM
+// when a thread first calls it and when a program starts, and leaves them
+// there: the process's Break key and
+// its ending would then go to it. A keeper saves the process's handlers
+// before such a call and puts them back once the program has started (or
+// the call has returned); starts on other threads wait meanwhile, so none of them
+// can save the interpreter's handlers as the process's.
+class ProcessSignalKeeper {
+  public:
+    ProcessSignalKeeper();
+    ~ProcessSignalKeeper() { restore(); }
+    ProcessSignalKeeper(const ProcessSignalKeeper&) = delete;
+    ProcessSignalKeeper& operator=(const ProcessSignalKeeper&) = delete;
+    // Puts the saved handlers back (the first call only).
+    void restore();
+
+  private:
+    static constexpr std::array<int, 3> kSignals{SIGHUP, SIGINT, SIGTERM};
+    std::array<struct sigaction, kSignals.size()> saved_{};
+    bool restored_ = false;
+};
 
 }  // namespace cedar

@@ -4,6 +4,7 @@
 #include "platform/regina_host.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -345,6 +346,39 @@ TEST_F(ReginaHostTest, WaitTestsItsConditionOnTheTaskAtEachRestore) {
     EXPECT_EQ(lines[0], "r 1");
     EXPECT_TRUE(hasPrefix("Error 1008 - ")) << dump();
     EXPECT_EQ(lines.back(), "r 0");
+}
+
+extern "C" void markerHandler(int) {}
+
+bool processKeepsItsHandlers() {
+    for (int signal : {SIGHUP, SIGINT, SIGTERM}) {
+        struct sigaction now {};
+        sigaction(signal, nullptr, &now);
+        if (now.sa_handler != markerHandler) return false;
+    }
+    return true;
+}
+
+// The interpreter puts handlers of its own on SIGHUP, SIGINT and SIGTERM;
+// the program's Break key and ending must stay with the program, while a
+// task runs and after it.
+TEST_F(ReginaHostTest, TheProcessKeepsItsSignalHandlers) {
+    struct sigaction marker {
+    }, old[3];
+    marker.sa_handler = markerHandler;
+    sigemptyset(&marker.sa_mask);
+    const int signals[] = {SIGHUP, SIGINT, SIGTERM};
+    for (int i = 0; i < 3; ++i)
+        sigaction(signals[i], &marker, &old[i]);
+    makeHost();
+    ASSERT_TRUE(host->start("signals", "/* rexx */\nsay 'started'\ncall wait 60\n"));
+    ASSERT_TRUE(runUntilLine("started"));
+    EXPECT_TRUE(processKeepsItsHandlers());
+    host->stopAll();
+    ASSERT_TRUE(runToEnd(10s));
+    EXPECT_TRUE(processKeepsItsHandlers());
+    for (int i = 0; i < 3; ++i)
+        sigaction(signals[i], &old[i], nullptr);
 }
 
 }  // namespace
