@@ -329,6 +329,28 @@ TEST_F(ReginaHostTest, WaitUnlockedWakesOnARestoreEvenOneBeforeItLooked) {
     EXPECT_TRUE(has("second")) << dump();
 }
 
+TEST_F(ReginaHostTest, AThousandWaitsEachWokenByARestoreAroundItsStart) {
+    makeHost();
+    // Odd waits: the restore comes while the task looks at the keyboard;
+    // even waits: it is posted and comes just after, whichever the task is
+    // doing then. Not one of them may sleep to its time-out.
+    int looks = 0;
+    unlocked = [&] {
+        if (++looks % 2 == 1)
+            host->keyboardRestored();
+        else
+            loop.post([&] { host->keyboardRestored(); });
+        return false;
+    };
+    ASSERT_TRUE(host->start("race",
+                            "/* rexx */\ndo i = 1 to 1000\n  call waitunlocked 30\nend\n"
+                            "say 'done' i - 1\n"));
+    ASSERT_TRUE(runToEnd(60s)) << dump();
+    EXPECT_EQ(looks, 1000);
+    EXPECT_TRUE(has("done 1000")) << dump();
+    EXPECT_FALSE(hasPrefix("Error 1008")) << dump();
+}
+
 TEST_F(ReginaHostTest, WaitTestsItsConditionOnTheTaskAtEachRestore) {
     macroHost.results[ReservedWord::OnScreen] = MacroValue::ofNumber(0);
     makeHost();
