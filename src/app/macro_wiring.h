@@ -17,6 +17,7 @@
 #include "platform/common_area_posix.h"
 #include "platform/macro_file_access.h"
 #include "platform/program_start.h"
+#include "platform/regina_host.h"
 #include "session/folders.h"
 #include "session/macro_functions.h"
 #include "session/macro_runner.h"
@@ -69,6 +70,8 @@ class AppMacros : public MacroRunnerUi,
     void macroError(const MacroErrorReport& report) override;
     void macroMessage(const std::string& title, const std::string& text) override;
     MacroError runInSession(char id, const std::string& name) override;
+    bool startRexx(const std::string& fileName) override;
+    void keyboardRestored() override;
     // MacroDialogs.
     int messageBox(const std::string& text, const std::string& title, int style) override;
     std::optional<std::string> editBox(const MacroEditBoxRequest& request) override;
@@ -81,7 +84,10 @@ class AppMacros : public MacroRunnerUi,
     bool available() const override { return true; }
     std::uint8_t state() const override { return runner_->state(); }
     std::string currentName() const override { return runner_->currentName(); }
-    void stop() override { runner_->interpreter().stop(); }
+    void stop() override {
+        runner_->interpreter().stop();
+        rexx_->stopAll();
+    }
     bool runText(const std::string& statements, bool /*trustedKeys*/) override {
         runner_->runText(statements);
         return true;
@@ -102,6 +108,7 @@ class AppMacros : public MacroRunnerUi,
     NullMacroHost noFunctions_;
 
     QWidget* window_;
+    char sessionId_;
     platform::SharedSessionIdentity* identity_;
     platform::MacroFolderSource source_;
     platform::MacroFolderFiles fileSystem_;
@@ -110,6 +117,8 @@ class AppMacros : public MacroRunnerUi,
     platform::SpawnedPrograms programs_;
     std::unique_ptr<SessionMacroRunner> runner_;
     std::unique_ptr<SessionMacroHost> host_;
+    std::unique_ptr<RexxFunctionLibrary> rexxFunctions_;
+    std::unique_ptr<ReginaHost> rexx_;  // REXX macros: last, so its tasks end first
 };
 
 }  // namespace cedar::app

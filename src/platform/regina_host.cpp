@@ -238,9 +238,10 @@ RexxCallResult ReginaHost::callFunction(const Task& task, std::string_view name,
 void ReginaHost::runTask(int slot, std::string macroName, std::string source) {
     Task task{this, slot, &haltReady_[static_cast<std::size_t>(slot)]};
     const regina::ProgramEnd end = regina::runTaskProgram(task, macroName, source);
-    if (end.startCode < 0) {
+    if (end.startCode < 0 && !end.errorTraced) {
         // A program that does not parse never reaches the exits: its error
-        // is reported here with the interpreter's text for it.
+        // is reported here with the interpreter's text for it. (Run-time
+        // errors and halts came through the trace output already.)
         const std::string text = regina::errorText(-end.startCode);
         postDebugLine("REXX error " + std::to_string(-end.startCode) + " in " + macroName + ": " +
                       (text.empty() ? "the program could not be parsed" : text));

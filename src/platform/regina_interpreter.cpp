@@ -17,6 +17,8 @@ namespace {
 thread_local ReginaHost::Task* currentTask = nullptr;
 // The process's signal handlers while a program on this thread starts.
 thread_local ProcessSignalKeeper* startingKeeper = nullptr;
+// Trace output came from the task's program (its errors come that way).
+thread_local bool traced = false;
 
 constexpr const char* kEnvironment = "CEDAR";
 constexpr const char* kExit = "CEDAREXIT";
@@ -54,6 +56,7 @@ LONG APIENTRY exitHandler(LONG exitNumber, LONG subfunction, PEXIT parameters) {
         case RXSIOTRC: {
             // Both parameter blocks hold just the line.
             auto* block = reinterpret_cast<RXSIOSAY_PARM*>(parameters);
+            if (subfunction == RXSIOTRC) traced = true;
             task->host->gate(*task);
             task->host->postDebugLine(textOf(block->rxsio_string));
             return RXEXIT_HANDLED;
@@ -156,6 +159,7 @@ Run run(const std::string& name, const std::string& source) {
 ProgramEnd runTaskProgram(ReginaHost::Task& task, const std::string& name,
                           const std::string& source) {
     currentTask = &task;
+    traced = false;
     {
         ProcessSignalKeeper keeper;
         registerAll();
@@ -166,7 +170,7 @@ ProgramEnd runTaskProgram(ReginaHost::Task& task, const std::string& name,
     ProcessSignalKeeper keeper;
     deregisterAll();
     currentTask = nullptr;
-    return {static_cast<long>(static_cast<LONG>(r.startCode)), r.returnCode};
+    return {static_cast<long>(static_cast<LONG>(r.startCode)), r.returnCode, traced};
 }
 
 std::optional<long> evaluate(const std::string& expression) {

@@ -20,8 +20,9 @@ struct ReginaHost::Task {
 namespace regina {
 
 struct ProgramEnd {
-    long startCode = 0;  // the start call's own code: negative when the program did not parse
-    int returnCode = 0;  // the program's return code
+    long startCode = 0;        // the start call's own code: negative when the program did not parse
+    int returnCode = 0;        // the program's return code
+    bool errorTraced = false;  // the interpreter wrote an error through the trace output
 };
 
 // Registers everything on this thread, runs the program and deregisters.

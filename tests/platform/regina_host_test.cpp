@@ -275,6 +275,11 @@ TEST_F(ReginaHostTest, StopEndsABusyLoopAWaitAndAHaltTrap) {
         ASSERT_TRUE(runToEnd(10s)) << program;
         EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << program;
         EXPECT_FALSE(has("not reached"));
+        // The interpreter's own report of the halt, and no second one of ours.
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.find("Program interrupted") != std::string::npos;
+        })) << dump();
+        EXPECT_FALSE(hasPrefix("REXX error ")) << dump();
     }
 }
 
