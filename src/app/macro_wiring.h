@@ -82,7 +82,10 @@ class AppMacros : public MacroRunnerUi,
     // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
     // Key statements go to the dispatcher as trusted as every macro's do.
     bool available() const override { return true; }
-    std::uint8_t state() const override { return runner_->state(); }
+    // A running REXX task counts as a playing macro (Break stops it).
+    std::uint8_t state() const override {
+        return rexx_->running() ? std::uint8_t{2} : runner_->state();
+    }
     std::string currentName() const override { return runner_->currentName(); }
     void stop() override {
         runner_->interpreter().stop();
