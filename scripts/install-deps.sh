@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   s3270 openssl libssl-dev stunnel4 hercules
   qt6-base-dev fonts-3270 xvfb xauth xdotool openbox wmctrl
-  libxkbcommon0 xkb-data
+  libxkbcommon0 xkb-data libregina3-dev
 )
 
 missing=()

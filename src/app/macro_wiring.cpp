@@ -120,6 +120,7 @@ void QtMacroClipboard::setText(std::string_view text) {
 
 AppMacros::AppMacros(const Parts& p)
     : window_(p.window),
+      sessionId_(p.sessionId),
       identity_(p.identity),
       source_(p.folders.macros, p.folders.cdr),
       fileSystem_(p.folders.appData),
@@ -156,6 +157,27 @@ AppMacros::AppMacros(const Parts& p)
         [&keyboard](keys::KeyWord word) { keyboard.performKey(word, keys::KeySource::Macro); },
         files_, runner_->interpreter(), services);
     runner_->setFunctionHost(*host_);
+    rexxFunctions_ = std::make_unique<RexxFunctionLibrary>(*host_);
+    RexxTaskCallbacks callbacks;
+    callbacks.debugLine = [this](const std::string& line) { debugLine(line); };
+    callbacks.keyboardUnlocked = [&session = p.session] {
+        return session.status == SessionStatus::Unlocked;
+    };
+    callbacks.clipboardText = [this] { return clipboard_.text(); };
+    callbacks.setClipboard = [this](const std::string& text) { clipboard_.setText(text); };
+    rexx_ = std::make_unique<ReginaHost>(
+        p.scheduler,
+        RexxErrorTexts(platform::readFile(p.folders.programData + "/rexxerr.lst").value_or("")),
+        *rexxFunctions_, std::move(callbacks), p.folders.documents);
+}
+
+bool AppMacros::startRexx(const std::string& fileName) {
+    auto text = source_.readMacroFile(macroFolderFor(fileName, sessionId_), fileName);
+    return text && rexx_->start(fileName, std::move(*text));
+}
+
+void AppMacros::keyboardRestored() {
+    rexx_->keyboardRestored();
 }
 
 void AppMacros::macroError(const MacroErrorReport& report) {

@@ -18,6 +18,7 @@
 #include "platform/common_area_posix.h"
 #include "platform/macro_file_access.h"
 #include "platform/program_start.h"
+#include "platform/regina_host.h"
 #include "session/folders.h"
 #include "session/help_viewer.h"
 #include "session/macro_functions.h"
@@ -89,6 +90,8 @@ class AppMacros : public MacroRunnerUi,
     void macroStarting() override {
         if (onMacroStarting_) onMacroStarting_();
     }
+    bool startRexx(const std::string& fileName) override;
+    void keyboardRestored() override;
     // MacroDialogs.
     int messageBox(const std::string& text, const std::string& title, int style) override;
     std::optional<std::string> editBox(const MacroEditBoxRequest& request) override;
@@ -104,12 +107,17 @@ class AppMacros : public MacroRunnerUi,
     // KeyInputMacros: Break stops the macro, the wheel's macros play. Their
     // Key statements go to the dispatcher as trusted as every macro's do.
     bool available() const override { return true; }
-    // The player's own state: a recording is no macro playing here.
+    // The player's own state (a recording is no macro playing here); a
+    // running REXX task counts as a playing macro (Break stops it).
     std::uint8_t state() const override {
-        return static_cast<std::uint8_t>(runner_->interpreter().state());
+        return rexx_->running() ? std::uint8_t{2}
+                                : static_cast<std::uint8_t>(runner_->interpreter().state());
     }
     std::string currentName() const override { return runner_->currentName(); }
-    void stop() override { runner_->interpreter().stop(); }
+    void stop() override {
+        runner_->interpreter().stop();
+        rexx_->stopAll();
+    }
     // Where the Help button of a macro error opens its topic.
     void setHelpViewer(HelpViewer& help) { help_ = &help; }
     int lastErrorNumber() const { return lastErrorNumber_; }
@@ -136,6 +144,7 @@ class AppMacros : public MacroRunnerUi,
     NullMacroHost noFunctions_;
 
     QWidget* window_;
+    char sessionId_;
     platform::SharedSessionIdentity* identity_;
     platform::MacroFolderSource source_;
     platform::MacroFolderFiles fileSystem_;
@@ -150,6 +159,8 @@ class AppMacros : public MacroRunnerUi,
     HelpViewer* help_ = &unavailableHelp_;
     int lastErrorNumber_ = 0;  // for the Help button
     SessionDebugWindow debug_;
+    std::unique_ptr<RexxFunctionLibrary> rexxFunctions_;
+    std::unique_ptr<ReginaHost> rexx_;  // REXX macros: last, so its tasks end first
 };
 
 }  // namespace cedar::app

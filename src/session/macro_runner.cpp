@@ -111,6 +111,7 @@ void SessionMacroRunner::reportFileNotFound(const std::string& fileName) {
 void SessionMacroRunner::keyboardRestored() {
     previous_->keyboardRestored();
     interpreter_.keyboardRestored();
+    ui_.keyboardRestored();
     if (exitMacroPresent(ExitMacro::Unlocked) && !interpreter_.loaded())
         postExitMacro(ExitMacro::Unlocked);
 }

@@ -45,6 +45,9 @@ class MacroRunnerUi {
     virtual bool breakRequested() { return false; }
     // A REXX macro: false when it cannot be started here.
     virtual bool startRexx(const std::string& /*fileName*/) { return false; }
+    // Every keyboard restore, after the built-in macro's own wake-up: REXX
+    // tasks waiting for the host.
+    virtual void keyboardRestored() {}
     // RUN(name, id) to another session.
     virtual MacroError runInSession(char /*id*/, const std::string& /*name*/) {
         return MacroError::RunSessionNotOpen;

@@ -33,6 +33,7 @@ bool HeadlessMacros::breakPending() const {
 void HeadlessMacros::stopByBreak() {
     breakSignal = 0;
     runner_.interpreter().stop();
+    if (rexx_) rexx_->stopAll();
     macroMessage("Macro Stopped", "Macro stopped by Break key");
 }
 
@@ -43,7 +44,10 @@ bool HeadlessMacros::breakRequested() {
 }
 
 HeadlessMacros::HeadlessMacros(Session& session, Scheduler& scheduler, const MacroFileSource& files)
-    : session_(session), runner_(session, scheduler, files, noFunctions_, *this) {
+    : session_(session),
+      scheduler_(scheduler),
+      macroSource_(files),
+      runner_(session, scheduler, files, noFunctions_, *this) {
     runner_.interpreter().setDebugWindow(this);
 }
 
@@ -120,10 +124,36 @@ std::optional<std::string> HeadlessDialogs::editBox(const MacroEditBoxRequest& r
     return answer;
 }
 
+bool HeadlessMacros::startRexx(const std::string& fileName) {
+    rexxStarted_ = false;
+    if (!rexxFactory_ || !functions_) return false;
+    auto source = macroSource_.readMacroFile(macroFolderFor(fileName, 'A'), fileName);
+    if (!source) return false;
+    if (!rexx_) {
+        rexxFunctions_ = std::make_unique<RexxFunctionLibrary>(*functions_);
+        RexxTaskCallbacks callbacks;
+        callbacks.debugLine = [this](const std::string& line) { debugLine(line); };
+        // Posted after a task's last lines: the macro has ended once it runs.
+        callbacks.statusChanged = [this] { rexxRunning_ = rexx_ && rexx_->running(); };
+        callbacks.keyboardUnlocked = [this] { return session_.status == SessionStatus::Unlocked; };
+        callbacks.clipboardText = [this] { return clipboard_.text(); };
+        callbacks.setClipboard = [this](const std::string& text) { clipboard_.setText(text); };
+        rexx_ = rexxFactory_(scheduler_, *rexxFunctions_, std::move(callbacks));
+    }
+    rexxStarted_ = rexx_->start(fileName, std::move(*source));
+    rexxRunning_ = rexx_->running();
+    return rexxStarted_;
+}
+
+void HeadlessMacros::keyboardRestored() {
+    if (rexx_) rexx_->keyboardRestored();
+}
+
 bool HeadlessMacros::start(const std::string& file, const std::string& statements,
                            std::string& error) {
     using R = MacroInterpreter::StartResult;
     MacroInterpreter& interpreter = runner_.interpreter();
+    rexxStarted_ = false;
     const R result =
         file.empty() ? interpreter.runMacroText(statements) : interpreter.runMacro(file);
     switch (result) {
@@ -131,6 +161,7 @@ bool HeadlessMacros::start(const std::string& file, const std::string& statement
         case R::Queued:
             return true;
         case R::Rexx:
+            if (rexxStarted_) return true;
             error = "REXX macros cannot be played here";
             return false;
         case R::NotFound:

@@ -11,6 +11,7 @@
 #include "macro/macro_control.h"
 #include "macro/macro_files.h"
 #include "macro/macro_source.h"
+#include "rexx/rexx_tasks.h"
 #include "session/macro_functions.h"
 #include "session/macro_runner.h"
 #include "session/macro_services.h"
@@ -84,6 +85,10 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     // programs, [UserVariables]) and plays macros with it.
     void attachFunctions(HeadlessFunctionParts parts);
 
+    // REXX macros run as tasks made by this factory (none: they cannot be
+    // played). Call after attachFunctions().
+    void attachRexx(RexxTaskFactory factory) { rexxFactory_ = std::move(factory); }
+
     // Starts a macro; false (and `error` set) when it did not start.
     bool start(const std::string& fileOrNull, const std::string& statements, std::string& error);
     // The Break key of a terminal: SIGINT while a macro plays stops it
@@ -95,8 +100,11 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     void stopByBreak();
 
     // No macro is loaded or waiting to start.
+    // No macro is loaded or waiting to start, and no REXX task runs (its
+    // last lines are in).
     bool finished() {
-        return !runner_.interpreter().loaded() && runner_.interpreter().queuedStarts() == 0;
+        return !runner_.interpreter().loaded() && runner_.interpreter().queuedStarts() == 0 &&
+               !rexxRunning_;
     }
     // The lines written meanwhile ("debug TEXT", messages) and the error ("" = none); cleared.
     std::vector<std::string> takeLines() { return std::exchange(lines_, {}); }
@@ -109,6 +117,8 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     void macroError(const MacroErrorReport& report) override;
     void macroMessage(const std::string& title, const std::string& text) override;
     bool breakRequested() override;
+    bool startRexx(const std::string& fileName) override;
+    void keyboardRestored() override;
     // MacroDebugWindow.
     void debugLine(std::string_view text) override;
 
@@ -121,6 +131,8 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     };
 
     Session& session_;
+    Scheduler& scheduler_;
+    const MacroFileSource& macroSource_;
     // The runner's function host until attachFunctions() builds the library.
     NullMacroHost noFunctions_;
     ScriptedAnswers answers_;
@@ -133,6 +145,11 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     std::unique_ptr<SessionMacroHost> functions_;
     std::string error_;
     std::string notFound_;  // the last message
+    RexxTaskFactory rexxFactory_;
+    std::unique_ptr<RexxFunctionLibrary> rexxFunctions_;
+    std::unique_ptr<RexxTasks> rexx_;
+    bool rexxStarted_ = false;  // the last start was a REXX macro that started
+    bool rexxRunning_ = false;  // a task runs: set at its start, cleared once its lines are in
 };
 
 }  // namespace cedar::headless

@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/macro_file_access.h"
 #include "platform/program_start.h"
+#include "platform/regina_host.h"
 #include "platform/startup_folders.h"
 #include "platform/tcp_connection.h"
 #include "platform/trace_files.h"
@@ -221,7 +222,11 @@ int main(int argc, char** argv) {
          [macros = folders.macros](const std::string& name, std::string_view text) {
              return cedar::platform::saveMacroFile(macros, name, text);
          },
-         cedar::platform::localTimestamp},
+         cedar::platform::localTimestamp,
+         cedar::ReginaHost::factory(
+             cedar::RexxErrorTexts(
+                 cedar::platform::readFile(programData + "/rexxerr.lst").value_or("")),
+             folders.documents)},
         start);
     storeReport = [&shell](const cedar::DriverMessage& m) { shell.notify(m); };
     cedar::platform::FolderTraceSink traceSink(folders.appData);

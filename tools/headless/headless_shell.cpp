@@ -291,6 +291,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
          .variables = &variables_,
          .fileSystem = parts.macroFileSystem,
          .services = std::move(macroServices)});
+    macros_.attachRexx(parts.rexxTasks);
 }
 
 Shell::~Shell() = default;

@@ -90,6 +90,8 @@ class Shell : private DriverUi,
         std::function<int(const std::string& fileName, std::string_view text)> saveMacro;
         // The local time written into a recording's header.
         std::function<std::string()> timestamp;
+        // REXX macros (none: they cannot be played).
+        RexxTaskFactory rexxTasks;
     };
     // `start`: the session file the record came from ("" when none: then
     // "connect" connects to the host the command line named).
