@@ -22,7 +22,7 @@ constexpr std::uint8_t kEraseWrite = 0xF5;
 constexpr std::uint8_t kEnter = 0x7D;
 constexpr std::uint8_t kReadModified = 0xF6;
 constexpr std::size_t kArea = 100;       // the frame area a short frame clears
-constexpr std::size_t kCapacity = 1909;  // encoded bytes from position 5 to 1913
+constexpr std::size_t kCapacity = 1900;  // encoded bytes from position 5, short of 1914
 const Bytes kEndOfFile{0xE5, 0x81, 0x83, 0x5C, 0xA9};
 // The acknowledgement field at 1914: attribute, four input positions with
 // the cursor, then an attribute at 1919.
