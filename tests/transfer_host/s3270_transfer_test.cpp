@@ -107,12 +107,6 @@ hostside::IndFileOptions inMode(Mode mode) {
     return o;
 }
 
-// Bytes that all take one code in the same shift class: after the first
-// shift each costs one frame position.
-Bytes letters(std::size_t size) {
-    return Bytes(size, 'A');
-}
-
 Bytes controlAndHigh(std::size_t size) {
     Bytes out(size);
     for (std::size_t i = 0; i < size; ++i)
