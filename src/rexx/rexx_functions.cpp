@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sessionfile/macro_options.h"
+
 namespace cedar {
 
 namespace {
@@ -134,9 +136,7 @@ RexxCallResult RexxFunctionLibrary::call(const RexxFunctionShape& shape,
             return RexxCallResult::fail(RexxError::None);
         return forward(ReservedWord::DebugWindow, {textValue(command)});
     }
-    // The option table is not reachable from REXX macros yet.
-    if (name == "getoption") return RexxCallResult::fail(RexxError::GetOptionFailed);
-    if (name == "setoption") return RexxCallResult::fail(RexxError::SetOptionFailed);
+    if (name == "getoption" || name == "setoption") return option(name == "setoption", args);
     if (name == "sendfile") return transfer(true, args);
     if (name == "receivefile") return transfer(false, args);
     for (const auto& native : kPassThrough) {
@@ -249,6 +249,30 @@ RexxCallResult RexxFunctionLibrary::key(const RexxArguments& args) {
         default:
             return RexxCallResult::fail(RexxError::BadValue);
     }
+}
+
+RexxCallResult RexxFunctionLibrary::option(bool set, const RexxArguments& args) {
+    const RexxError failed = set ? RexxError::SetOptionFailed : RexxError::GetOptionFailed;
+    const std::string_view page = rexxArgument(args, 0).value_or("");
+    const std::string_view optionName = rexxArgument(args, 1).value_or("");
+    // A name the table does not hold never reaches the session.
+    const sessionfile::OptionRow* row = sessionfile::findOption(page, optionName);
+    if (!row) return RexxCallResult::fail(failed);
+    std::vector<MacroValue> values{textValue(page), textValue(optionName)};
+    if (set) {
+        // Every REXX value is a text: a row that holds a number takes it as
+        // one when it reads as one, and refuses it (as the wrong type) when not.
+        const std::string_view value = rexxArgument(args, 2).value_or("");
+        const bool textRow = row->kind == sessionfile::OptionKind::Text ||
+                             row->kind == sessionfile::OptionKind::FontSize;
+        const auto number = textRow ? std::nullopt : readRexxNumber(value);
+        values.push_back(number ? MacroValue::ofNumber(*number) : textValue(value));
+    }
+    MacroValue result;
+    if (host_.callFunction(set ? ReservedWord::SetOption : ReservedWord::GetOption, values,
+                           result) != MacroError::None)
+        return RexxCallResult::fail(failed);
+    return RexxCallResult::ok(set ? "0" : textOf(result));
 }
 
 RexxCallResult RexxFunctionLibrary::transfer(bool send, const RexxArguments& args) {

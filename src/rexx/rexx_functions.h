@@ -36,6 +36,8 @@ class RexxFunctionLibrary {
     RexxCallResult screen(std::string_view name, const RexxArguments& args);
     RexxCallResult key(const RexxArguments& args);
     RexxCallResult transfer(bool send, const RexxArguments& args);
+    // getoption and setoption over the option table: any refusal is 1010 or 1009.
+    RexxCallResult option(bool set, const RexxArguments& args);
     int rows();
     int columns();
     // A native function whose result is turned into text.
