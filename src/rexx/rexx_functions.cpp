@@ -263,9 +263,15 @@ RexxCallResult RexxFunctionLibrary::option(bool set, const RexxArguments& args) 
         // Every REXX value is a text: a row that holds a number takes it as
         // one when it reads as one, and refuses it (as the wrong type) when not.
         const std::string_view value = rexxArgument(args, 2).value_or("");
+        // REXX reads a number with blanks around it as that number.
+        std::string_view digits = value;
+        while (!digits.empty() && digits.front() == ' ')
+            digits.remove_prefix(1);
+        while (!digits.empty() && digits.back() == ' ')
+            digits.remove_suffix(1);
         const bool textRow = row->kind == sessionfile::OptionKind::Text ||
                              row->kind == sessionfile::OptionKind::FontSize;
-        const auto number = textRow ? std::nullopt : readRexxNumber(value);
+        const auto number = textRow ? std::nullopt : readRexxNumber(digits);
         values.push_back(number ? MacroValue::ofNumber(*number) : textValue(value));
     }
     MacroValue result;
