@@ -272,6 +272,7 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     driver_.setCertificateTrust(parts.trustStore);
     trustCertificates_ = options.trustCertificates;
     transferFiles_ = parts.transferFiles;
+    uploadLfToCrLf_ = parts.settings.uploadConvertLFtoCRLF != 0;
     macros_.runner().setDriver(&driver_);
     recorder_.setTypingFlush([this] { keyboard_.controller().flushRecordedTyping(); });
     recorder_.setRestoreCountReset([this] { keyboard_.controller().clearRecordedRestores(); });
