@@ -51,8 +51,9 @@ HeadlessProcess::Answer HeadlessProcess::command(const std::string& line) {
     }
     const auto deadline = Clock::now() + timeout_;
     for (std::string l; process_.readLine(l, deadline) == LineProcess::Read::Line;) {
-        if (l == "ok") {
+        if (l == "ok" || l.rfind("ok ", 0) == 0) {
             answer.ok = true;
+            if (l.size() > 3) answer.value = l.substr(3);
             return answer;
         }
         if (l.rfind("error: ", 0) == 0) {

@@ -21,6 +21,7 @@ class HeadlessProcess {
         bool ok = false;
         std::vector<std::string> lines;  // before the "ok" / "error:" line
         std::string error;               // the error text, or why no answer came
+        std::string value;               // what follows "ok " ("ok BYTES")
     };
 
     // `home` empty: a temporary folder made at start() and removed at the end.

@@ -8,6 +8,8 @@
 #include "headless_input.h"
 #include "keyboard/text_input.h"
 #include "screen/screen_text.h"
+#include "session/common_area.h"
+#include "session/session_transfer.h"
 
 namespace cedar::headless {
 
@@ -268,10 +270,16 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     s.keepAliveTimeDisable = parts.settings.keepAliveTimeDisable;
     s.keepAliveCommand = parts.settings.keepAlive;
     control_.link().sender().setSettings(s);
+    // The session's transfer options ("DFT Mode", the block size) and the
+    // transfer settings, as a windowed session takes them.
+    control_.link().transfer().configure(transferConfiguration(parts.file.options, parts.settings,
+                                                               display::NumberSeparators::cLocale(),
+                                                               area::idOfIndex(identity_.index())));
     driver_.setOverrides({options.connectTimeoutSeconds, options.reconnect});
     driver_.setCertificateTrust(parts.trustStore);
     trustCertificates_ = options.trustCertificates;
     transferFiles_ = parts.transferFiles;
+    uploadLfToCrLf_ = parts.settings.uploadConvertLFtoCRLF != 0;
     macros_.runner().setDriver(&driver_);
     recorder_.setTypingFlush([this] { keyboard_.controller().flushRecordedTyping(); });
     recorder_.setRestoreCountReset([this] { keyboard_.controller().clearRecordedRestores(); });

@@ -178,6 +178,8 @@ class Shell : private DriverUi,
     LinkFacts facts_;
     SystemVariables variables_;
     TransferFileOpener* transferFiles_ = nullptr;
+    // The setting "UploadConvertLFtoCRLF", for text uploads.
+    bool uploadLfToCrLf_ = false;
     HeadlessOptionEffects options_;
     Trace* trace_ = nullptr;
     std::string traceLocation_;

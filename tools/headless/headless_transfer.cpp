@@ -145,6 +145,7 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
     if (!parseTransferCommand(w, command, error)) return answer("", error);
     if (transferFiles_ == nullptr) return answer("", "file transfer is not available");
     if (session_.transfer.running()) return answer("", "a transfer is already running");
+    command.request.convertLfToCrLf = uploadLfToCrLf_;
 
     ShellRequestLink link(session_);
     TransferStartContext context{session_.transfer, keyboard_.controller(), link, *transferFiles_,
