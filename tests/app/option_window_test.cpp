@@ -67,8 +67,16 @@ TEST(OptionWindow, FontSizeColoursAndHostNameTakeEffect) {
     pump();
     EXPECT_EQ(window.terminal()->options().colors.colors[0], (display::Rgb{0x12, 0x34, 0x56}));
 
+    // The reconnect is seen at the host: a second connection. (The session's
+    // status may leave UNLOCKED and come back within one turn of the loop.)
+    const int connectionsBefore = host.connections();
     ASSERT_TRUE(run(R"(SETOPTION("GENERAL", "HOSTNAME", "127.0.0.1"))"));
-    EXPECT_TRUE(pumpUntil([&] { return session.status != SessionStatus::Unlocked; }, 5s))
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            return host.connections() > connectionsBefore &&
+                   session.status == SessionStatus::Unlocked;
+        },
+        10s))
         << "no reconnect";
     EXPECT_EQ(window.core().file.options.text(sessionfile::Field::HostName), "127.0.0.1");
 }
