@@ -251,12 +251,11 @@ MultiTransferPlan planMultipleTransfers(const MultiTransferRequest& request, int
         plan.kind = MultiTransferPlan::Kind::Error;
         if (download)
             plan.error = {
-                "No datasets or members in the source list\nmatched the source file "
-                "specification.",
-                "Source file specification error"};
+                "No datasets or members in the source list\nmatched the source file pattern.",
+                "Source file pattern error"};
         else
             plan.error = {"No files match the specified source file pattern",
-                          "Source file specification error"};
+                          "Source file pattern error"};
         return plan;
     }
     plan.kind = MultiTransferPlan::Kind::Macro;
