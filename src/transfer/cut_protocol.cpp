@@ -263,46 +263,31 @@ void CutProtocol::complete(Record record, std::size_t messageOffset) {
     }
     while (!message.empty() && message.back() == ' ')
         message.pop_back();
-    if (state_.file) {
-        state_.file->close();
-        state_.file.reset();
-    }
     dropPending();
-    state_.direction = TransferDirection::None;
-    link_.setStatus(SessionStatus::Unlocked);
-    state_.completionState = 2;
     completed_ = true;
-    if (message == "File transfer complete")
-        link_.progressLine("File transfer complete - " + count(state_.bytesTransferred) + " bytes");
-    else
-        link_.progressLine(message);
-    link_.progressLine("");
+    completeTransfer(state_, link_, message, progressOptions());
 }
 
 void CutProtocol::abortTransfer(const std::string& text) {
-    state_.errorText = text;
-    state_.keepWindow = true;
-    if (state_.file) {
-        state_.file->close();
-        state_.file.reset();
-    }
     dropPending();
+    failTransfer(state_, link_, text);
+    // CUT mode ends the transfer here; PA1 makes the host stop its side.
     state_.direction = TransferDirection::None;
     link_.setStatus(SessionStatus::Unlocked);
     state_.completionState = 2;
     completed_ = true;
-    link_.progressLine(text);
-    link_.pressPa1();  // the host stops its side of the transfer
+    link_.pressPa1();
 }
 
-std::string CutProtocol::count(std::uint64_t bytes) const {
-    if (state_.hostType == TransferHostType::Cics) return std::to_string(bytes);
-    return display::formatByteCount(static_cast<std::int64_t>(bytes), settings_.numberFormat,
-                                    settings_.separators);
+TransferOptions CutProtocol::progressOptions() const {
+    TransferOptions options;
+    options.byteFormat = settings_.numberFormat;
+    options.separators = settings_.separators;
+    return options;
 }
 
 void CutProtocol::showProgress() {
-    link_.progressLine("Bytes transferred = " + count(state_.bytesTransferred));
+    cedar::showProgress(state_, link_, progressOptions());
 }
 
 }  // namespace cedar

@@ -13,6 +13,7 @@
 #include "display/byte_count.h"
 #include "transfer/cut_codec.h"
 #include "transfer/cut_handler.h"
+#include "transfer/transfer_progress.h"
 #include "transfer/transfer_state.h"
 
 namespace cedar {
@@ -68,7 +69,7 @@ class CutProtocol : public CutHandler {
     bool fillPending(std::size_t want);
     void dropPending();
     void showProgress();
-    std::string count(std::uint64_t bytes) const;
+    TransferOptions progressOptions() const;
     int positions() const;
 
     TransferState& state_;

@@ -71,10 +71,7 @@ void DftProtocol::open(Bytes field) {
 void DftProtocol::close() {
     const std::uint8_t reply[] = {kAidStructuredField, 0x00, 0x05, kFileTransferId, 0x41, 0x09};
     link_.sendRecord(reply);
-    if (state_.file) {
-        state_.file->close();
-        state_.file.reset();
-    }
+    closeFile(state_);
 }
 
 void DftProtocol::errorReply(std::uint8_t request, std::uint16_t code) {

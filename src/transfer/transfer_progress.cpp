@@ -12,13 +12,13 @@ std::string countText(const TransferState& state, const TransferOptions& options
     return display::formatByteCount(count, options.byteFormat, options.separators);
 }
 
+}  // namespace
+
 void closeFile(TransferState& state) {
     if (!state.file) return;
     state.file->close();
     state.file.reset();
 }
-
-}  // namespace
 
 std::string progressText(const TransferState& state, const TransferOptions& options) {
     return "Bytes transferred = " + countText(state, options);

@@ -21,6 +21,9 @@ struct TransferOptions {
 std::string progressText(const TransferState& state, const TransferOptions& options);
 void showProgress(const TransferState& state, TransferLink& link, const TransferOptions& options);
 
+// Closes and lets go of the PC file, if one is open.
+void closeFile(TransferState& state);
+
 // Ends the transfer: closes the PC file, the session becomes UNLOCKED,
 // completionState 2, and the host's closing message goes to the progress
 // window ("File transfer complete" with the byte count), then an empty line.
