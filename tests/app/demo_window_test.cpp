@@ -45,20 +45,6 @@ bool waitForScreen(app::MainWindow& window, const QString& text, std::chrono::mi
     return false;
 }
 
-// The demo host on a free loopback port; its port.
-int startDemoHost(pid_t& pid, const std::string& log) {
-    test::SpawnOptions options;
-    options.outputPath = log;
-    pid = test::spawnProcess({CEDAR_DEMO_HOST, "--port", "0"}, options);
-    for (int i = 0; i < 100 && pid > 0; ++i) {
-        const std::string text = test::readBytes(log);
-        const auto at = text.find("listening on 127.0.0.1:");
-        if (at != std::string::npos) return std::atoi(text.c_str() + at + 23);
-        std::this_thread::sleep_for(50ms);
-    }
-    return 0;
-}
-
 TEST(DemoWindow, LogonPanelShowsAndALogonTypedWithRealKeysReachesTheMenu) {
     CEDAR_REQUIRE_ORACLE(XDesktop::available(),
                          "an X display (xvfb-run), openbox, xdotool, wmctrl");
@@ -66,7 +52,8 @@ TEST(DemoWindow, LogonPanelShowsAndALogonTypedWithRealKeysReachesTheMenu) {
     ASSERT_TRUE(XDesktop::startShared(error)) << error;
     TempFolder home;
     pid_t demo = -1;
-    const int port = startDemoHost(demo, home.path() + "/demo.log");
+    const int port =
+        test::startListeningProgram({CEDAR_DEMO_HOST}, home.path() + "/demo.log", demo);
     ASSERT_GT(port, 0) << test::readBytes(home.path() + "/demo.log");
     ::setenv("HOME", home.path().c_str(), 1);
     ::setenv("CEDAR_MESSAGE_BOXES", "1", 1);

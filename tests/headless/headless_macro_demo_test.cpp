@@ -26,20 +26,6 @@ std::string readText(const std::string& path) {
     return s.str();
 }
 
-// The demo host on a free loopback port; its port, or 0.
-int startDemoHost(pid_t& pid, const std::string& log) {
-    test::SpawnOptions options;
-    options.outputPath = log;
-    pid = test::spawnProcess({CEDAR_DEMO_HOST, "--port", "0"}, options);
-    for (int i = 0; i < 100 && pid > 0; ++i) {
-        const std::string text = readText(log);
-        const auto at = text.find("listening on 127.0.0.1:");
-        if (at != std::string::npos) return std::atoi(text.c_str() + at + 23);
-        std::this_thread::sleep_for(50ms);
-    }
-    return 0;
-}
-
 constexpr const char* kDayMacro =
     "* Logs on, finds a data set on a later page, keeps its line\r\n"
     "WAITUNLOCKED(10)\r\n"
@@ -88,7 +74,7 @@ TEST(HeadlessMacroDemo, LogsOnPagesScrapesWritesAndLogsOff) {
     std::ofstream(appData + "/macros/day.mac", std::ios::binary) << kDayMacro;
 
     pid_t demo = -1;
-    const int port = startDemoHost(demo, home + "/demo.log");
+    const int port = test::startListeningProgram({CEDAR_DEMO_HOST}, home + "/demo.log", demo);
     ASSERT_GT(port, 0) << readText(home + "/demo.log");
     {
         test::HeadlessProcess p(CEDAR_HEADLESS, home, 30s);

@@ -27,19 +27,6 @@ std::string readText(const std::string& path) {
     return s.str();
 }
 
-int startDemoHost(pid_t& pid, const std::string& log) {
-    test::SpawnOptions options;
-    options.outputPath = log;
-    pid = test::spawnProcess({CEDAR_DEMO_HOST, "--port", "0"}, options);
-    for (int i = 0; i < 100 && pid > 0; ++i) {
-        const std::string text = readText(log);
-        const auto at = text.find("listening on 127.0.0.1:");
-        if (at != std::string::npos) return std::atoi(text.c_str() + at + 23);
-        std::this_thread::sleep_for(50ms);
-    }
-    return 0;
-}
-
 class HeadlessRexx : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -123,7 +110,7 @@ const Program kPrograms[] = {
 TEST_F(HeadlessRexx, ProgramsAgainstTheDemoHost) {
     for (const Program& program : kPrograms)
         writeMacro(std::string(program.name) + ".mac", program.text);
-    const int port = startDemoHost(demo_, home_ + "/demo.log");
+    const int port = test::startListeningProgram({CEDAR_DEMO_HOST}, home_ + "/demo.log", demo_);
     ASSERT_GT(port, 0) << readText(home_ + "/demo.log");
     test::HeadlessProcess p(CEDAR_HEADLESS, home_, 60s);
     ASSERT_TRUE(p.start({"127.0.0.1:" + std::to_string(port)})) << p.failure();

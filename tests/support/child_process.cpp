@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -95,6 +98,25 @@ int runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds l
     SpawnOptions options;
     options.outputPath = outputPath;
     return reapProcess(spawnProcess(argv, options), limit);
+}
+
+int startListeningProgram(std::vector<std::string> argv, const std::string& outputPath,
+                          pid_t& pid) {
+    argv.insert(argv.end(), {"--port", "0"});
+    SpawnOptions options;
+    options.outputPath = outputPath;
+    pid = spawnProcess(argv, options);
+    constexpr std::string_view kListening = "listening on 127.0.0.1:";
+    for (int i = 0; i < 100 && pid > 0; ++i) {
+        std::ifstream in(outputPath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::string output = text.str();
+        const auto at = output.find(kListening);
+        if (at != std::string::npos) return std::atoi(output.c_str() + at + kListening.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
 }
 
 }  // namespace cedar::test

@@ -37,4 +37,9 @@ void stopProcess(pid_t pid, std::chrono::milliseconds grace);
 int runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
                const std::string& outputPath = "");
 
+// Starts a program of ours that takes "--port 0" and writes "listening on
+// 127.0.0.1:PORT" into `outputPath` (the demo host, the test hosts). The
+// port, or 0 when it did not say one within five seconds; `pid` is the child.
+int startListeningProgram(std::vector<std::string> argv, const std::string& outputPath, pid_t& pid);
+
 }  // namespace cedar::test
