@@ -165,6 +165,13 @@ AppMacros::AppMacros(const Parts& p)
     };
     callbacks.clipboardText = [this] { return clipboard_.text(); };
     callbacks.setClipboard = [this](const std::string& text) { clipboard_.setText(text); };
+    MacroInterpreter& interpreter = runner_->interpreter();
+    callbacks.runMacro = [&interpreter](const std::string& name) {
+        return playsNatively(interpreter.runMacro(name));
+    };
+    callbacks.macroPlaying = [&interpreter] {
+        return interpreter.loaded() || interpreter.queuedStarts() > 0;
+    };
     rexx_ = std::make_unique<ReginaHost>(
         p.scheduler,
         RexxErrorTexts(platform::readFile(p.folders.programData + "/rexxerr.lst").value_or("")),

@@ -205,4 +205,10 @@ class MacroInterpreter : public MacroControl, private MacroHost {
     bool lastWasCall_ = false;
 };
 
+// A start that the native interpreter plays (now or after the running burst).
+inline bool playsNatively(MacroInterpreter::StartResult result) {
+    return result == MacroInterpreter::StartResult::Started ||
+           result == MacroInterpreter::StartResult::Queued;
+}
+
 }  // namespace cedar

@@ -162,7 +162,9 @@ ReginaHost::CommandEnd ReginaHost::command(const Task& task, std::string_view te
         // command: that is not a command of the program's.
         if (table_.suppressCommand(task.slot, text)) return {};
     }
-    if (cedarCommandWord(text) != "EXECIO") {
+    const std::string word = cedarCommandWord(text);
+    if (word == "EXECUTE") return {execute(task, executeMacroName(text)), false};
+    if (word != "EXECIO") {
         postDebugLine("Unknown Cedar command - " + std::string(text));
         return {8, true};
     }
@@ -178,6 +180,32 @@ ReginaHost::CommandEnd ReginaHost::command(const Task& task, std::string_view te
         postDebugLine("Error executing subcommand " + std::string(text) +
                       " - rc=" + std::to_string(rc));
     return {rc, false};
+}
+
+int ReginaHost::execute(const Task& task, const std::string& name) {
+    if (name.empty() || !callbacks_.runMacro) return 1;
+    const auto started = onSession(
+        task, [this, name] { return RexxCallResult::ok(callbacks_.runMacro(name) ? "1" : "0"); });
+    if (!started) return 0;  // stopped meanwhile
+    if (started->value != "1") return 1;
+    // The program goes on when the macro has ended, as after a RUN.
+    constexpr auto kLook = std::chrono::milliseconds(20);
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            RexxTaskSlot& slot = table_.slot(task.slot);
+            if (changed_.wait_for(lock, kLook, [&] { return slot.ending; })) {
+                lock.unlock();
+                haltOwnReginaProgram();
+                return 0;
+            }
+        }
+        const auto playing = onSession(task, [this] {
+            const bool yes = callbacks_.macroPlaying && callbacks_.macroPlaying();
+            return RexxCallResult::ok(yes ? "1" : "0");
+        });
+        if (!playing || playing->value == "0") return 0;
+    }
 }
 
 std::string ReginaHost::pathOf(const std::string& file) const {

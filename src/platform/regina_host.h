@@ -90,6 +90,9 @@ class ReginaHost : public RexxTasks {
     // "0" when the keyboard is (or becomes) unlocked; fails with 1008.
     RexxCallResult waitUnlocked(const Task& task, const RexxArguments& args);
     int execio(const Task& task, const ExecioCommand& command);
+    // EXECUTE name: 0 when the macro played (or was handed to a task of its
+    // own), 1 when it could not be played.
+    int execute(const Task& task, const std::string& name);
     std::string pathOf(const std::string& file) const;
 
     Scheduler& scheduler_;

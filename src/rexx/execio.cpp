@@ -26,6 +26,18 @@ std::string cedarCommandWord(std::string_view command) {
     return word;
 }
 
+std::string executeMacroName(std::string_view command) {
+    std::size_t at = command.find_first_not_of(' ');
+    at = at == std::string_view::npos ? command.size() : command.find(' ', at);
+    if (at == std::string_view::npos) return {};
+    std::string_view rest = command.substr(at);
+    const std::size_t first = rest.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    rest = rest.substr(first, rest.find_last_not_of(' ') - first + 1);
+    if (rest[0] == '"' || rest[0] == '\'') return splitCommandWords(rest).front();
+    return std::string(rest);
+}
+
 std::vector<std::string> splitCommandWords(std::string_view text) {
     std::vector<std::string> words;
     std::size_t at = 0;

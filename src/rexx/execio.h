@@ -22,6 +22,10 @@ std::string cedarCommandWord(std::string_view command);
 // doubled quote inside stands for one). An unclosed quote runs to the end.
 std::vector<std::string> splitCommandWords(std::string_view text);
 
+// The macro name of "EXECUTE name": everything after the command word,
+// without the blanks around it; a quoted name is unquoted.
+std::string executeMacroName(std::string_view command);
+
 enum class ExecioOperation { DiskRead, DiskWrite, ClipRead, ClipWrite };
 
 struct ExecioCommand {

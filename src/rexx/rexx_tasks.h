@@ -20,6 +20,12 @@ struct RexxTaskCallbacks {
     std::function<bool()> keyboardUnlocked;
     std::function<std::optional<std::string>()> clipboardText;
     std::function<void(const std::string&)> setClipboard;
+    // The command "EXECUTE name" (a recorded macro key): plays the macro as
+    // RUN does; true when a native macro was started, which the task then
+    // waits for. A REXX macro starts in a task of its own and ends this one.
+    std::function<bool(const std::string&)> runMacro;
+    // A native macro is loaded or waiting to start.
+    std::function<bool()> macroPlaying;
 };
 
 class RexxTasks {

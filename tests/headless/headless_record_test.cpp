@@ -152,9 +152,9 @@ TEST_F(HeadlessRecord, ARecordedLogonPlaysBackTheSameBytes) {
     EXPECT_EQ(p.stop(), 0);
 }
 
-TEST_F(HeadlessRecord, TheRexxDialectWritesItsOwnHeaderAndWaits) {
+TEST_F(HeadlessRecord, TheRexxDialectRecordsAndPlaysBackTheSameBytes) {
     const auto recorded = recordLogon("logonrx", true);
-    EXPECT_EQ(recorded.size(), 2u);
+    ASSERT_EQ(recorded.size(), 2u);
     const std::string text = readText(macros_ + "/logonrx.mac");
     EXPECT_EQ(text.substr(0, 62),
               "/* rexx ***************************************************/\r\n");
@@ -168,6 +168,17 @@ TEST_F(HeadlessRecord, TheRexxDialectWritesItsOwnHeaderAndWaits) {
               "WaitUnlocked(20)\r\n"
               "Type(\"done\")\r\n"
               "Key(\"Enter\")\r\n");
+
+    // Played through Regina, the REXX macro sends what the recorded session sent.
+    test::ReplayHost host(logonScript());
+    ASSERT_TRUE(host.start()) << host.error();
+    test::HeadlessProcess p(CEDAR_HEADLESS, home_, 20s);
+    ASSERT_TRUE(open(p, host));
+    const auto a = p.command("macro logonrx");
+    EXPECT_TRUE(a.ok) << a.error << "\n" << p.diagnostics();
+    EXPECT_TRUE(host.waitForRecords(2, 5s));
+    EXPECT_EQ(host.clientRecords(), recorded);
+    EXPECT_EQ(p.stop(), 0);
 }
 
 TEST_F(HeadlessRecord, PauseDiscardAndAFailedSave) {
@@ -207,11 +218,15 @@ TEST_F(HeadlessRecord, PauseDiscardAndAFailedSave) {
     EXPECT_EQ(p.stop(), 0);
 }
 
-// The line a macro key writes plays the macro it names, as RUN does.
+// The line a macro key writes plays the macro it names, as RUN does, in both
+// dialects: the recording goes on when that macro has ended.
 TEST_F(HeadlessRecord, AnExecuteLinePlaysItsMacro) {
     std::ofstream(macros_ + "/daily.mac", std::ios::binary) << "CONTROL(1)\r\nday = 7\r\n";
     std::ofstream(macros_ + "/keyed.mac", std::ios::binary)
         << "x = 1\r\nExecute (\"daily\")\r\nCONTROL(1)\r\ny = day\r\n";
+    std::ofstream(macros_ + "/keyedrx.mac", std::ios::binary)
+        << "/* rexx */\r\nsay 'before'\r\nExecute (\"daily\")\r\nsay 'after' rc\r\n"
+        << "Execute (\"absent\")\r\nsay 'missing' rc\r\n";
     test::HeadlessProcess p(CEDAR_HEADLESS, home_, 20s);
     ASSERT_TRUE(p.start({"127.0.0.1:9"})) << p.failure();
     auto a = p.command("macro keyed");
@@ -224,6 +239,17 @@ TEST_F(HeadlessRecord, AnExecuteLinePlaysItsMacro) {
     ASSERT_EQ(a.lines.size(), 2u);
     EXPECT_NE(a.lines[0].find("absent.mac"), std::string::npos) << a.lines[0];
     EXPECT_EQ(a.lines[1], "debug z = 2");
+
+    a = p.command("macro keyedrx");
+    EXPECT_TRUE(a.ok) << a.error << "\n" << p.diagnostics();
+    // A missing macro: the message, and rc 1 (which REXX traces as a failed command).
+    ASSERT_EQ(a.lines.size(), 7u) << ::testing::PrintToString(a.lines);
+    EXPECT_EQ(a.lines[0], "debug before");
+    EXPECT_EQ(a.lines[1], "debug day = 7");
+    EXPECT_EQ(a.lines[2], "debug after 0");
+    EXPECT_NE(a.lines[3].find("absent.mac"), std::string::npos) << a.lines[3];
+    EXPECT_EQ(a.lines[5], "debug        +++ RC=1 +++");
+    EXPECT_EQ(a.lines[6], "debug missing 1");
     EXPECT_EQ(p.stop(), 0);
 }
 

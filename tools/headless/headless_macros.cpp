@@ -138,6 +138,12 @@ bool HeadlessMacros::startRexx(const std::string& fileName) {
         callbacks.keyboardUnlocked = [this] { return session_.status == SessionStatus::Unlocked; };
         callbacks.clipboardText = [this] { return clipboard_.text(); };
         callbacks.setClipboard = [this](const std::string& text) { clipboard_.setText(text); };
+        callbacks.runMacro = [this](const std::string& name) {
+            return playsNatively(runner_.interpreter().runMacro(name));
+        };
+        callbacks.macroPlaying = [this] {
+            return runner_.interpreter().loaded() || runner_.interpreter().queuedStarts() > 0;
+        };
         rexx_ = rexxFactory_(scheduler_, *rexxFunctions_, std::move(callbacks));
     }
     rexxStarted_ = rexx_->start(fileName, std::move(*source));

@@ -19,6 +19,18 @@ TEST(CedarCommand, CommandWord) {
     EXPECT_EQ(cedarCommandWord("0"), "0");
 }
 
+TEST(CedarCommand, ExecuteMacroName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"EXECUTE daily", "daily"},              // what the recorded `Execute ("daily")` gives
+        {"  execute   my macro  ", "my macro"},  // blanks inside the name stay
+        {"EXECUTE 'it''s'", "it's"},
+        {"EXECUTE", ""},
+        {"EXECUTE    ", ""},
+    };
+    for (const auto& [text, name] : cases)
+        EXPECT_EQ(executeMacroName(text), name) << text;
+}
+
 TEST(CedarCommand, SplitWords) {
     struct Case {
         const char* text;
