@@ -103,5 +103,82 @@ TEST_F(HeadlessTransfer, LfOnlyTextArrivesWithCrLf) {
     }
 }
 
+// Binary files both ways in both modes: 0 bytes, around the block sizes,
+// and data holding 0xFF (doubled on the wire) and 0x1A.
+TEST_F(HeadlessTransfer, BinaryFilesGoUpAndComeBackUnchanged) {
+    Bytes mixed;
+    for (int i = 0; i < 9000; ++i)
+        mixed.push_back(static_cast<std::uint8_t>(i % 7 == 0 ? 0xFF : i % 11 == 0 ? 0x1A : i));
+    // The DFT block is 2500 bytes here; a CUT frame holds up to 1900 codes.
+    const std::pair<const char*, Bytes> files[] = {
+        {"empty", {}},
+        {"one", {0xFF}},
+        {"block", Bytes(mixed.begin(), mixed.begin() + 2500)},
+        {"block+1", Bytes(mixed.begin(), mixed.begin() + 2501)},
+        {"mixed", mixed},
+    };
+    for (Mode mode : {Mode::Auto, Mode::CutOnly}) {
+        SCOPED_TRACE(mode == Mode::Auto ? "dft" : "cut");
+        hostside::IndFileOptions options;
+        options.mode = mode;
+        for (const auto& [name, bytes] : files) {
+            SCOPED_TRACE(name);
+            host_.setOptions(options);
+            writeAll(local(name), bytes);
+            auto a = transfer("transfer send " + local(name) + " DATA.BIN BINARY");
+            ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics();
+            const auto stored = host_.store().get("DATA.BIN");
+            ASSERT_TRUE(stored);
+            EXPECT_TRUE(stored->bytes == bytes);
+
+            host_.setOptions(options);
+            fs::remove(local("back"));
+            a = transfer("transfer receive " + local("back") + " DATA.BIN BINARY");
+            ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics();
+            std::ifstream in(local("back"), std::ios::binary);
+            const Bytes back{std::istreambuf_iterator<char>(in), {}};
+            EXPECT_TRUE(back == bytes) << back.size() << " bytes came back";
+        }
+    }
+}
+
+// Text both ways: up as CR LF lines, down again as the same lines, in both
+// modes; a 5 MB binary file through DFT at the default block size.
+TEST_F(HeadlessTransfer, TextRoundTripsAndALargeFile) {
+    const Bytes lines = text("ALPHA beta 0123\r\n\r\n{curly} [square] $dollar\r\nlast\r\n");
+    for (Mode mode : {Mode::Auto, Mode::CutOnly}) {
+        SCOPED_TRACE(mode == Mode::Auto ? "dft" : "cut");
+        hostside::IndFileOptions options;
+        options.mode = mode;
+        host_.setOptions(options);
+        writeAll(local("lines.txt"), lines);
+        auto a = transfer("transfer send " + local("lines.txt") + " LINES.TEXT");
+        ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics();
+        host_.setOptions(options);
+        a = transfer("transfer receive " + local("back.txt") + " LINES.TEXT");
+        ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics();
+        std::ifstream in(local("back.txt"), std::ios::binary);
+        const Bytes back{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(std::string(back.begin(), back.end()), std::string(lines.begin(), lines.end()));
+    }
+
+    Bytes large(5 * 1024 * 1024);
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<std::uint8_t>((i * 131) >> 3);
+    host_.setOptions({});
+    writeAll(local("large"), large);
+    auto a = transfer("transfer send " + local("large") + " LARGE.BIN BINARY");
+    ASSERT_TRUE(a.ok) << a.error;
+    EXPECT_EQ(a.value, std::to_string(large.size()));
+    const auto stored = host_.store().get("LARGE.BIN");
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->bytes == large);
+    host_.setOptions({});
+    a = transfer("transfer receive " + local("large.back") + " LARGE.BIN BINARY");
+    ASSERT_TRUE(a.ok) << a.error;
+    std::ifstream in(local("large.back"), std::ios::binary);
+    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == large);
+}
+
 }  // namespace
 }  // namespace cedar::test

@@ -152,6 +152,7 @@ bool HeadlessMacros::startRexx(const std::string& fileName) {
 }
 
 void HeadlessMacros::keyboardRestored() {
+    ++restores_;
     if (rexx_) rexx_->keyboardRestored();
 }
 

@@ -109,6 +109,8 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     // The lines written meanwhile ("debug TEXT", messages) and the error ("" = none); cleared.
     std::vector<std::string> takeLines() { return std::exchange(lines_, {}); }
     std::string takeError() { return std::exchange(error_, {}); }
+    // How many times the host has restored the keyboard so far.
+    std::uint64_t restores() const { return restores_; }
     // A line of the answer from elsewhere (what an option change reports).
     void note(std::string line) { lines_.push_back(std::move(line)); }
 
@@ -149,6 +151,7 @@ class HeadlessMacros : public MacroRunnerUi, public MacroDebugWindow {
     std::unique_ptr<RexxFunctionLibrary> rexxFunctions_;
     std::unique_ptr<RexxTasks> rexx_;
     bool rexxStarted_ = false;  // the last start was a REXX macro that started
+    std::uint64_t restores_ = 0;
     bool rexxRunning_ = false;  // a task runs: set at its start, cleared once its lines are in
 };
 

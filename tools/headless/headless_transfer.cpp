@@ -123,6 +123,9 @@ namespace cedar::headless {
 
 namespace {
 
+// How long a transfer's answer waits for the host's screen after it.
+constexpr std::chrono::seconds kHostScreenAfterTransfer{5};
+
 // The request's view of the headless session: the status line is the
 // session's status, the progress lines are kept for the answer.
 class ShellRequestLink : public TransferRequestLink {
@@ -182,6 +185,13 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
                               std::to_string(command.timeoutSeconds) + " seconds");
     }
     if (!state.errorText.empty()) return answer("", state.errorText);
+    // The host follows the transfer with a screen of its own (the closing
+    // message, the keyboard restored). It comes in before the answer, so that
+    // a command typed next goes into that screen and not into the old one,
+    // which still holds the IND$FILE command.
+    const std::uint64_t restores = macros_.restores();
+    loop_.runUntil([&] { return macros_.restores() != restores || !connectionGoingOn(); },
+                   kHostScreenAfterTransfer);
     std::string out;
     for (const auto& note : notes_)
         out += note + "\n";

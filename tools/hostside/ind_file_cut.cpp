@@ -30,13 +30,13 @@ const Bytes kAckField{0x11, 0x5D, 0x7A, 0x1D, 0xC1, 0x13, 0x00, 0x00, 0x00, 0x00
 
 }  // namespace
 
-Bytes IndFileHost::cutFrame(std::span<const std::uint8_t> area, bool input) const {
+Bytes IndFileHost::cutFrame(std::span<const std::uint8_t> area, bool input, bool pad) const {
     Bytes out{kEraseWrite, 0xC2};
     if (!cics()) out.insert(out.end(), {0x11, 0x5D, 0x7F});
     out.insert(out.end(), {0x11, 0x40, 0x40});
     out.insert(out.end(), area.begin(), area.end());
     if (input) return out;
-    for (std::size_t i = area.size(); i < kArea; ++i)
+    for (std::size_t i = area.size(); pad && i < kArea; ++i)
         out.push_back(i == 4 ? 0x40 : 0x00);
     out.insert(out.end(), kAckField.begin(), kAckField.end());
     return out;
@@ -103,7 +103,9 @@ void IndFileHost::cutNextData(std::vector<Bytes>& out) {
                cut::alphabetCode(static_cast<std::uint8_t>(encoded.size() >> 6)),
                cut::alphabetCode(static_cast<std::uint8_t>(encoded.size() & 0x3F))};
     area.insert(area.end(), encoded.begin(), encoded.end());
-    out.push_back(cutFrame(area, false));
+    // Unpadded: the terminal reads the data up to the acknowledgement
+    // field's SBA, as the erased screen holds nothing else.
+    out.push_back(cutFrame(area, false, false));
 }
 
 void IndFileHost::cutFinish(bool ok, const std::string& message, std::vector<Bytes>& out) {

@@ -98,7 +98,7 @@ class IndFileHost {
     void cutReceive(std::span<const std::uint8_t> record, std::vector<Bytes>& out);
     void cutNextData(std::vector<Bytes>& out);
     void cutFinish(bool ok, const std::string& message, std::vector<Bytes>& out);
-    Bytes cutFrame(std::span<const std::uint8_t> area, bool input) const;
+    Bytes cutFrame(std::span<const std::uint8_t> area, bool input, bool pad = true) const;
     bool cics() const;
 
     void end();
