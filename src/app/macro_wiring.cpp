@@ -319,7 +319,7 @@ bool MainWindow::macroOper(std::uint8_t code) {
             if (!c.recorder->stopKey()) c.macros->stop();
             return true;
         case keys::Oper::MacroPause:
-            if (!c.recorder->pauseKey()) c.macros->runner().interpreter().togglePause();
+            if (!c.recorder->pauseKey()) c.macros->togglePause();
             return true;
         case keys::Oper::MacroDebugWindow:
             c.macros->open();

@@ -110,8 +110,13 @@ class AppMacros : public MacroRunnerUi,
     // The player's own state (a recording is no macro playing here); a
     // running REXX task counts as a playing macro (Break stops it).
     std::uint8_t state() const override {
-        return rexx_->running() ? std::uint8_t{2}
-                                : static_cast<std::uint8_t>(runner_->interpreter().state());
+        if (rexx_->running()) return rexx_->paused() ? std::uint8_t{3} : std::uint8_t{2};
+        return static_cast<std::uint8_t>(runner_->interpreter().state());
+    }
+    // The pause key: pauses or resumes the playing macro and the REXX tasks.
+    void togglePause() {
+        if (rexx_->running()) rexx_->setPaused(!rexx_->paused());
+        runner_->interpreter().togglePause();
     }
     std::string currentName() const override { return runner_->currentName(); }
     void stop() override {
