@@ -89,6 +89,7 @@ bool ReginaHost::start(const std::string& macroName, std::string source) {
     // and is only returning.
     auto& thread = threads_[static_cast<std::size_t>(*slot)];
     if (thread.joinable()) thread.join();
+    ++liveTasks_;
     thread = std::thread(&ReginaHost::runTask, this, *slot, macroName, std::move(source));
     if (callbacks_.statusChanged) callbacks_.statusChanged();
     return true;
@@ -144,8 +145,10 @@ bool ReginaHost::paused() const {
 }
 
 bool ReginaHost::running() const {
-    std::lock_guard lock(mutex_);
-    return table_.anyRunning();
+    // A task counts until its last lines are in: the table alone would let a
+    // task that ended a moment ago look finished while its SAY lines are
+    // still on their way to the session thread.
+    return liveTasks_ > 0;
 }
 
 char ReginaHost::statusCharacter() const {
@@ -253,7 +256,9 @@ void ReginaHost::runTask(int slot, std::string macroName, std::string source) {
         table_.finish(slot);
     }
     changed_.notify_all();
+    // Posted after every line of the task's: delivered in order behind them.
     post([](ReginaHost& host) {
+        --host.liveTasks_;
         if (host.callbacks_.statusChanged) host.callbacks_.statusChanged();
     });
 }

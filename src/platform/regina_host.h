@@ -108,6 +108,8 @@ class ReginaHost : public RexxTasks {
     // The task's thread has its interpreter set up: a halt signal may go to it.
     std::array<std::atomic<bool>, RexxTaskTable::kSlots> haltReady_{};
     std::optional<Scheduler::TimerId> haltTimer_;
+    // Session thread: tasks started whose last posted lines are not yet in.
+    int liveTasks_ = 0;
 };
 
 }  // namespace cedar
