@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -137,8 +138,33 @@ class PeerTransfer : public ::testing::Test {
         ASSERT_TRUE(peer_->action("Wait(10,InputField)").ok);
     }
 
+    // s3270 answers a CUT Transfer() once the host has acknowledged its
+    // start, not at its end; and when the host's last screen and our next
+    // action are both waiting, it may read the action first and type the
+    // next IND$FILE command on a locked keyboard, where it is dropped. So
+    // before each transfer: s3270 shows the host's input line again
+    // (keyboard unlocked, cursor at row 21, column 6).
+    bool peerAtInputLine() {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto a = peer_->action("Wait(1,Unlock)");
+            std::vector<std::string> fields;
+            std::size_t at = 0;
+            while (at < a.status.size()) {
+                const std::size_t end = std::min(a.status.find(' ', at), a.status.size());
+                fields.push_back(a.status.substr(at, end - at));
+                at = end + 1;
+            }
+            if (fields.size() > 9 && fields[0] == "U" && fields[8] == "21" && fields[9] == "6")
+                return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
     // One transfer by s3270 with `keywords`, and the host's result of it.
     hostside::IndFileResult peerTransfer(const std::string& keywords) {
+        EXPECT_TRUE(peerAtInputLine()) << peer_->diagnostics();
         const auto a = peer_->action("Transfer(" + keywords + ")");
         EXPECT_TRUE(a.ok) << keywords << ": " << joined(a);
         EXPECT_TRUE(peerHost_.waitForResults(++peerDone_, 20s)) << keywords;
@@ -192,9 +218,10 @@ TEST_F(PeerTransfer, BinaryFilesMoveTheSameWayWithBothClients) {
         const bool dft = mode == Mode::Auto;
         SCOPED_TRACE(dft ? "dft" : "cut");
         const std::string size = dft ? ",BufferSize=" + std::to_string(kBlockSize) : "";
+        // One s3270 session per mode: transfers one after another in it.
+        startPeer();
         for (const auto& [name, data] : binaryFiles()) {
             SCOPED_TRACE(name);
-            startPeer();
             writeAll(local(name), data);
             setMode(mode);
             auto peer = peerTransfer("Direction=send,LocalFile=" + local(name) +
@@ -211,7 +238,6 @@ TEST_F(PeerTransfer, BinaryFilesMoveTheSameWayWithBothClients) {
             EXPECT_TRUE(ourStored->bytes == peerStored->bytes) << ourStored->bytes.size();
             EXPECT_EQ(ourStored->options, peerStored->options);
 
-            startPeer();
             setMode(mode);
             const std::string peerBack = local(std::string(name) + ".peer");
             const std::string ourBack = local(std::string(name) + ".ours");
@@ -225,6 +251,46 @@ TEST_F(PeerTransfer, BinaryFilesMoveTheSameWayWithBothClients) {
             EXPECT_TRUE(fromPeer == data) << fromPeer.size() << " bytes from s3270";
             EXPECT_TRUE(fromOurs == fromPeer) << fromOurs.size() << " bytes from ours";
         }
+    }
+}
+
+// Text of CR LF lines in both modes. The clients ask for it differently:
+// ours sends "ASCII CRLF" and turns LF-only line ends into CR LF (lines
+// already ending in CR LF stay as they are); s3270 is given Cr=keep, so it
+// sends the file's bytes as they are, and then asks for "ASCII" alone. So
+// both hosts store the same bytes, with options that differ in CRLF; and
+// down again, with Cr=keep for s3270, both clients
+// write the lines as the host holds them.
+TEST_F(PeerTransfer, TextLinesMoveTheSameWayWithBothClients) {
+    const Bytes lines =
+        text("ALPHA beta 0123\r\n\r\n(round) <angle> +plus, comma. -dash\r\nlast\r\n");
+    writeAll(local("lines.txt"), lines);
+    for (Mode mode : {Mode::Auto, Mode::CutOnly}) {
+        SCOPED_TRACE(mode == Mode::Auto ? "dft" : "cut");
+        startPeer();
+        setMode(mode);
+        auto peer = peerTransfer("Direction=send,LocalFile=" + local("lines.txt") +
+                                 ",HostFile=LINES.TEXT,Host=tso,Mode=ascii,Cr=keep");
+        auto ours = ourTransfer("transfer send " + local("lines.txt") + " LINES.TEXT");
+        EXPECT_TRUE(peer.ok && ours.ok) << peer.message << " / " << ours.message;
+        const auto peerStored = peerHost_.store().get("LINES.TEXT");
+        const auto ourStored = ourHost_.store().get("LINES.TEXT");
+        ASSERT_TRUE(peerStored && ourStored);
+        EXPECT_EQ(std::string(peerStored->bytes.begin(), peerStored->bytes.end()),
+                  std::string(lines.begin(), lines.end()));
+        EXPECT_TRUE(ourStored->bytes == peerStored->bytes)
+            << std::string(ourStored->bytes.begin(), ourStored->bytes.end());
+
+        setMode(mode);
+        peer = peerTransfer("Direction=receive,LocalFile=" + local("lines.peer") +
+                            ",HostFile=LINES.TEXT,Host=tso,Mode=ascii,Cr=keep,Exist=replace");
+        ours = ourTransfer("transfer receive " + local("lines.ours") + " LINES.TEXT");
+        EXPECT_TRUE(peer.ok && ours.ok) << peer.message << " / " << ours.message;
+        const Bytes fromPeer = readWhenComplete(local("lines.peer"), lines.size());
+        const Bytes fromOurs = readAll(local("lines.ours"));
+        EXPECT_EQ(std::string(fromOurs.begin(), fromOurs.end()),
+                  std::string(fromPeer.begin(), fromPeer.end()));
+        EXPECT_TRUE(fromPeer == lines);
     }
 }
 
