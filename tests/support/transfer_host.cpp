@@ -141,6 +141,7 @@ void TransferHost::serve(int fd) {
         if (server.failed()) return;
         if (!server.ready()) continue;
         std::vector<hostside::Bytes> out;
+        std::vector<hostside::IndFileResult> ended;
         if (!started) {
             started = true;
             out.push_back(transferScreen("Ready."));
@@ -159,15 +160,21 @@ void TransferHost::serve(int fd) {
             }
             if (inTransfer && !transfer.active() && transfer.result()) {
                 out.push_back(transferScreen(transfer.result()->message));
-                std::lock_guard lock(mutex_);
-                results_.push_back(*transfer.result());
-                changed_.notify_all();
+                ended.push_back(*transfer.result());
             }
         }
         std::vector<std::uint8_t> wire;
         for (const auto& record : out)
             append(wire, server.frame(record));
-        if (!wire.empty() && !sendAll(fd, wire)) return;
+        const bool sent = wire.empty() || sendAll(fd, wire);
+        // A transfer counts as ended once the screen after it is on its way,
+        // so a terminal told of the end can already expect that screen.
+        if (!ended.empty()) {
+            std::lock_guard lock(mutex_);
+            results_.insert(results_.end(), ended.begin(), ended.end());
+            changed_.notify_all();
+        }
+        if (!sent) return;
     }
 }
 

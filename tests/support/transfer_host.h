@@ -36,7 +36,8 @@ class TransferHost {
     void setOptions(const hostside::IndFileOptions& options);
     // The results of the transfers so far, oldest first.
     std::vector<hostside::IndFileResult> results() const;
-    // Waits (bounded) until `count` transfers have ended.
+    // Waits (bounded) until `count` transfers have ended and the screen after
+    // the last of them has been sent.
     bool waitForResults(std::size_t count, std::chrono::milliseconds limit) const;
 
   private:
