@@ -123,13 +123,16 @@ void TransferWindows::progress(std::string_view line) {
         running_ != TransferDirection::None ? running_ : core_.session->transfer.direction;
     gui::TransferDialog* d = dialog(direction);
     if (d == nullptr) return;
+    // The running count, and the line that ends a transfer that moved data,
+    // carry the rate.
+    const TransferState& state = core_.session->transfer;
     std::string shown(line);
-    if (line.substr(0, kByteCount.size()) == kByteCount)
-        shown = withRate(line, core_.session->transfer.bytesTransferred, started_.elapsed());
+    const bool count = line.substr(0, kByteCount.size()) == kByteCount;
+    if (running_ != TransferDirection::None && (count || !state.running()))
+        shown = withRate(line, state.bytesTransferred, started_.elapsed());
     d->setStatusLine(QString::fromStdString(shown));
     // A failure ends the transfer with its line: the dialog may be left.
-    if (!core_.session->transfer.running() && running_ != TransferDirection::None &&
-        !core_.session->transfer.errorText.empty())
+    if (!state.running() && running_ != TransferDirection::None && !state.errorText.empty())
         finished();
 }
 
