@@ -7,6 +7,7 @@
 
 #include "app/message_boxes.h"
 #include "platform/transfer_file_opener.h"
+#include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_dialog_values.h"
 
 namespace cedar::app {
@@ -67,12 +68,11 @@ void TransferWindows::open(TransferDirection direction) {
     d = new gui::TransferDialog(direction, std::move(ui), parent_);
     d->setWindowFlag(Qt::Window);
     d->setAttribute(Qt::WA_DeleteOnClose);
-    TransferDialogValues& values = values_[static_cast<std::size_t>(slot(direction))];
+    TransferDialogValues values = storedDialogValues(core_.file.options.bytes(), direction);
     if (values.pcFolder.empty()) values.pcFolder = core_.folders.documents;
     d->setValues(values);
     QObject::connect(d, &QDialog::finished, d, [this, direction] {
-        if (auto* closing = dialog(direction))
-            values_[static_cast<std::size_t>(slot(direction))] = closing->values();
+        if (auto* closing = dialog(direction)) keepValues(direction, closing->values());
     });
     d->show();
     d->raise();
@@ -80,7 +80,7 @@ void TransferWindows::open(TransferDirection direction) {
 }
 
 void TransferWindows::start(TransferDirection direction, const TransferDialogValues& values) {
-    values_[static_cast<std::size_t>(slot(direction))] = values;
+    keepValues(direction, values);
     const auto& options = core_.file.options;
     const bool upload = direction == TransferDirection::Upload;
     TransferRequest request = dialogTransferRequest(
@@ -145,6 +145,10 @@ void TransferWindows::finished() {
 void TransferWindows::cancel() {
     cancelTransferRequest(core_.session->transfer, *requestLink_);
     finished();
+}
+
+void TransferWindows::keepValues(TransferDirection direction, const TransferDialogValues& values) {
+    storeDialogValues(core_.file.options.bytes(), direction, values);
 }
 
 void TransferWindows::showLog() {

@@ -6,7 +6,9 @@
 // last one to the status line of the dialog that started the transfer (a
 // running byte count with the rate so far). The protocols' completion ends
 // the transfer in the dialog, which stays open with the host's closing
-// message. Nothing here waits.
+// message. The dialogs' values live in the session options record
+// (transfer_dialog_store.h): a dialog opens with them and gives them back
+// at each start and when it closes. Nothing here waits.
 #pragma once
 
 #include <QElapsedTimer>
@@ -49,6 +51,7 @@ class TransferWindows {
     void finished();
     void cancel();
     void showLog();
+    void keepValues(TransferDirection direction, const TransferDialogValues& values);
     static int slot(TransferDirection direction) {
         return direction == TransferDirection::Download ? 1 : 0;
     }
@@ -60,7 +63,6 @@ class TransferWindows {
     TransferLog log_;
     std::unique_ptr<TransferLinkForRequest> requestLink_;
     std::array<QPointer<gui::TransferDialog>, 2> dialogs_;
-    std::array<TransferDialogValues, 2> values_;  // kept while the window lives
     TransferDirection running_ = TransferDirection::None;
     QElapsedTimer started_;
 };
