@@ -5,7 +5,8 @@
 // key to it), its fields filled by clicks and typing, and Send clicked. The
 // file must arrive in the demo host's data set folder byte for byte, the
 // dialog's status line must show the host's closing message, and
-// transfer.log must hold the transfer's lines.
+// transfer.log must hold the transfer's lines. Leaving the dialog during an
+// upload cancels it, and the host keeps nothing.
 #include "app/transfer_window.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -242,7 +244,36 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
             30s))
             << "status line: " << dialog->statusLine().toStdString();
         dialog->close();
-        EXPECT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
+        ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
+
+        // Leaving the send dialog while data moves (Escape; the question is
+        // answered with OK) cancels the upload: the host is told that it
+        // failed and keeps no part of the file. The host is held still while
+        // the key goes in, so that the transfer cannot end first.
+        const std::string big = home.path() + "/big.bin";
+        test::writeBytes(big, std::string(2'000'000, 'x'));
+        ASSERT_TRUE(XDesktop::activate(*id, pump));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
+        ASSERT_TRUE(pumpUntil([&] { return dialog->isActiveWindow(); }, 5s));
+        ASSERT_TRUE(fill(dialog, big, "big.data"));
+        ASSERT_TRUE(click(dialog->startButton()));
+        ASSERT_TRUE(
+            pumpUntil([&] { return dialog->statusLine().startsWith("Bytes transferred"); }, 20s))
+            << dialog->statusLine().toStdString();
+        ::kill(demo, SIGSTOP);
+        const bool escaped = typeKeys({{"xdotool", "key", "Escape"}});
+        const bool closed = pumpUntil([&] { return openDialog() == nullptr; }, 5s);
+        ::kill(demo, SIGCONT);
+        ASSERT_TRUE(escaped);
+        ASSERT_TRUE(closed) << "Escape did not leave the dialog";
+        EXPECT_TRUE(pumpUntil([&] { return !window.core().session->transfer.running(); }, 20s))
+            << "the host ended the transfer";
+        pumpUntil([] { return false; }, 500ms);
+        EXPECT_FALSE(std::filesystem::exists(sets + "/BIG.DATA"))
+            << "a cancelled upload leaves no data set";
+        const std::string log2 = test::readBytes(test::appDataOf(home.path()) + "/transfer.log");
+        EXPECT_NE(log2.find(" - Upload cancelled at user request\n"), std::string::npos) << log2;
     }
     test::stopProcess(demo, 2s);
 }
