@@ -1,12 +1,12 @@
 // A file sent from the window to the demo host and received back, as a user
-// does it on an X display with a window manager: the logon and the command line panel typed
-// with real X key events, the "Send File to Host" dialog opened by a key
-// (Ctrl+F9, bound to Send File for the test: the shipped keyboard binds no
-// key to it), its fields filled by clicks and typing, and Send clicked. The
-// file must arrive in the demo host's data set folder byte for byte, the
-// dialog's status line must show the host's closing message, and
-// transfer.log must hold the transfer's lines. Leaving the dialog during an
-// upload cancels it, and the host keeps nothing.
+// does it on an X display with a window manager: the logon and the command
+// line panel typed with real X key events, the "Send File to Host" dialog
+// opened by a key (Ctrl+F9, bound to Send File for the test: the shipped
+// keyboard binds no key to it), its fields filled by clicks and typing, and
+// Send clicked. The file must arrive in the demo host's data set folder byte
+// for byte, the dialog's status line must show the host's closing message,
+// and transfer.log must hold the transfer's lines. Leaving the dialog during
+// an upload cancels it, and the host keeps nothing.
 #include "app/transfer_window.h"
 
 #include <gtest/gtest.h>
