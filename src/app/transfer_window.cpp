@@ -100,7 +100,7 @@ void TransferWindows::start(TransferDirection direction, const TransferDialogVal
         running_ = TransferDirection::None;
         if (result.kind == TransferStart::Kind::Refused)
             askLater(dialog(direction), result.message.title, result.message.text,
-                     MessageIcon::Warning, BoxButtons::Ok, {});
+                     MessageIcon::Warning, BoxButtons::Ok, [](BoxAnswer) {});
         return;
     }
     if (auto* d = dialog(direction)) d->setTransferRunning(true);

@@ -246,6 +246,19 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         dialog->close();
         ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
 
+        // A PC path the request refuses (too long) starts nothing: the box
+        // says why and the dialog stays.
+        ASSERT_TRUE(XDesktop::activate(*id, pump));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
+        field(dialog, "PC file name")->setText(QString("/") + QString(258, 'n'));
+        dialog->startButton()->click();
+        pumpUntil([] { return false; }, 300ms);
+        EXPECT_FALSE(window.core().session->transfer.running());
+        EXPECT_EQ(openDialog(), dialog);
+        dialog->close();
+        ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
+
         // Leaving the send dialog while data moves (Escape; the question is
         // answered with OK) cancels the upload: the host is told that it
         // failed and keeps no part of the file. The host is held still while
