@@ -16,6 +16,7 @@
 
 #include "app/message_boxes.h"
 #include "app/session_dialog_flow.h"
+#include "app/transfer_window.h"
 #include "display/qt/tls_info_dialog.h"
 #include "host/qt/certificate_trust_dialog.h"
 #include "platform/files.h"
@@ -71,7 +72,9 @@ MainWindow::MainWindow(std::unique_ptr<AppCore> core) : core_(std::move(core)) {
 }
 
 MainWindow::~MainWindow() {
-    // The driver and the link report to this window: they go first.
+    // The transfer dialogs listen to the link: they go first. Then the
+    // driver and the link, which report to this window.
+    transfers_.reset();
     if (core_) {
         core_->driver.reset();
         core_->keyInput.reset();

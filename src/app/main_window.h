@@ -25,6 +25,8 @@
 
 namespace cedar::app {
 
+class TransferWindows;
+
 class MainWindow : public QWidget,
                    private DriverUi,
                    private LinkUi,
@@ -84,6 +86,9 @@ class MainWindow : public QWidget,
     // The record, stop, pause and debug-window keys (macro_wiring.cpp); false
     // for other codes.
     bool macroOper(std::uint8_t code);
+    // Send File (OPER 25) and Receive File (OPER 1): their dialogs
+    // (transfer_window.h); false for other codes.
+    bool transferOper(std::uint8_t code);
     void checkSavedPosition();
 
     // DriverUi
@@ -145,6 +150,7 @@ class MainWindow : public QWidget,
     std::string titleText() const;
 
     std::unique_ptr<AppCore> core_;
+    std::unique_ptr<TransferWindows> transfers_;  // made on first use
     QtScheduler scheduler_;
     display::qt::TerminalView* view_ = nullptr;
     display::qt::StatusBar* statusBar_ = nullptr;

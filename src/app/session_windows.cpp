@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/transfer_window.h"
 #include "screen/session_status.h"
 
 namespace cedar::app {
@@ -32,8 +33,19 @@ int requestOf(area::WindowAction action) {
 
 }  // namespace
 
+bool MainWindow::transferOper(std::uint8_t code) {
+    const auto oper = static_cast<keys::Oper>(code);
+    if (oper != keys::Oper::SendFile && oper != keys::Oper::ReceiveFile) return false;
+    if (!core_->control || !core_->keyboard) return true;
+    if (!transfers_) transfers_ = std::make_unique<TransferWindows>(*core_, this);
+    transfers_->open(oper == keys::Oper::SendFile ? TransferDirection::Upload
+                                                  : TransferDirection::Download);
+    return true;
+}
+
 void MainWindow::oper(std::uint8_t code) {
     if (macroOper(code)) return;
+    if (transferOper(code)) return;
     if (!area::isSessionOper(code) || !core_->identity) return;
     const auto oper = static_cast<area::SessionOper>(code);
     if (oper != area::SessionOper::ExitAll) {

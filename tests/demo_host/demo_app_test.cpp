@@ -3,8 +3,11 @@
 #include "demo_app.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "ebcdic.h"
 #include "record_builder.h"
@@ -187,6 +190,109 @@ TEST(Panels, LooksBecomeFieldAttributesAndExtendedAttributes) {
     EXPECT_NE(std::search(r.record.begin(), r.record.end(), field.begin(), field.end()),
               r.record.end());
     EXPECT_EQ(r.inputs.at(90), "PIN");
+}
+
+// The command line panel: IND$FILE starts the host's transfer program (its
+// first record is the Read Partition Query), anything else is answered on
+// the panel.
+TEST(DemoCommandLine, RunsIndFileAndAnswersEverythingElse) {
+    const PanelSet panels = shippedPanels();
+    hostside::Terminal terminal;
+    terminal.type = "IBM-3278-2-E";
+    terminal.model = 2;
+    char tmpl[] = "/tmp/cedar-demo-sets-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string folder = tmpl;
+    hostside::DataSetStore store(folder);
+    constexpr int kLine = 22 * 80 + 6;
+    struct Case {
+        bool withStore;
+        std::string typed;
+        bool transfer;        // the host's transfer program took over
+        std::string message;  // else: row 21 holds this
+    } cases[] = {
+        {true, "IND$FILE PUT MY.DATA", true, ""},
+        {true, "ind$file get my.data (ascii crlf", true, ""},
+        {true, "IND$FILE", false, "TRANS13 Invalid IND$FILE command"},
+        {true, "LISTCAT", false, "Unknown command LISTCAT"},
+        {true, "", false, "Type a command"},
+        {false, "IND$FILE PUT MY.DATA", false, "This host runs no commands"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        DemoApp app(
+            panels, terminal, [] { return std::string("12:00:00"); },
+            c.withStore ? &store : nullptr);
+        test::TestSession screen;
+        auto apply = [&](const DemoApp::Reply& reply) {
+            for (const auto& r : reply.records)
+                screen.apply(r);
+            return reply;
+        };
+        apply(app.start());
+        apply(app.handle(inbound(kEnter, {{kUserId, "me"}})));
+        apply(app.handle(inbound(kEnter, {{kOption, "5"}})));
+        ASSERT_EQ(app.panel(), "COMMAND");
+        EXPECT_NE(screen.row(2).find("IND$FILE PUT"), std::string::npos) << "the hint";
+        const auto reply = app.handle(inbound(kEnter, {{kLine, c.typed}}));
+        EXPECT_EQ(app.transferring(), c.transfer);
+        if (c.transfer) {
+            ASSERT_EQ(reply.records.size(), 1u);
+            // Write Structured Field: Read Partition Query.
+            EXPECT_EQ(reply.records[0][0], 0xF3);
+            continue;
+        }
+        apply(reply);
+        EXPECT_NE(screen.row(21).find(c.message), std::string::npos) << screen.row(21);
+        EXPECT_EQ(screen.row(22).find(c.typed.empty() ? "#" : c.typed), std::string::npos)
+            << "the command line starts empty again";
+    }
+    EXPECT_TRUE(store.names().empty());
+    std::filesystem::remove_all(folder);
+}
+
+// A store with a folder keeps data sets as its files; names that are no
+// plain file name never reach the file system.
+TEST(DataSetFolder, KeepsDataSetsAsFilesAndRefusesOtherNames) {
+    char tmpl[] = "/tmp/cedar-demo-sets-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string folder = std::string(tmpl) + "/sets";
+    std::filesystem::create_directory(folder);
+    hostside::DataSetStore store(folder);
+    const Bytes bytes = {0x00, 0xFF, 0x1A, 0x0A, 'x'};
+    EXPECT_TRUE(store.put("MY.DATA", {bytes, "ASCII"}));
+    EXPECT_TRUE(store.append("MY.DATA", {{'y'}, ""}));
+    EXPECT_TRUE(store.put("FN FT A", {{}, ""}));
+    std::ifstream file(folder + "/MY.DATA", std::ios::binary);
+    const Bytes onDisk{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    Bytes expected = bytes;
+    expected.push_back('y');
+    EXPECT_EQ(onDisk, expected);
+    ASSERT_TRUE(store.get("MY.DATA").has_value());
+    EXPECT_EQ(store.get("MY.DATA")->bytes, expected);
+    ASSERT_TRUE(store.get("FN FT A").has_value());
+    EXPECT_TRUE(store.get("FN FT A")->bytes.empty()) << "an empty data set is still there";
+    EXPECT_EQ(store.names(), (std::vector<std::string>{"FN FT A", "MY.DATA"}));
+
+    for (const std::string& name :
+         std::vector<std::string>{"", ".", "..", "../UP", "A/B", "/etc/passwd", "A\\B", "X..Y",
+                                  std::string("A\nB"), std::string("A\0B", 3)}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(store.acceptsName(name));
+        EXPECT_FALSE(store.put(name, {bytes, ""}));
+        EXPECT_FALSE(store.append(name, {bytes, ""}));
+        EXPECT_FALSE(store.get(name).has_value());
+        EXPECT_FALSE(store.erase(name));
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::string(tmpl) + "/UP"));
+    EXPECT_EQ(store.names().size(), 2u) << "nothing else was written";
+    EXPECT_FALSE(store.get("NOT.THERE").has_value());
+    EXPECT_TRUE(store.erase("MY.DATA"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/MY.DATA"));
+    // In memory every name is a key of its own.
+    hostside::DataSetStore memory;
+    EXPECT_TRUE(memory.acceptsName("../UP"));
+    std::filesystem::remove_all(tmpl);
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 // the data set list and log off, and see the same screens.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +18,8 @@
 #include "line_process.h"
 #include "oracles.h"
 #include "s3270_peer.h"
+#include "sessionfile/session_file.h"
+#include "sessionfile/standard_session.h"
 
 namespace cedar {
 namespace {
@@ -156,6 +162,105 @@ TEST(DemoHostProgram, AModelFiveTerminalGetsTheWidePanel) {
         << "Erase/Write gives the default size back";
     EXPECT_TRUE(ours.command("quit").ok);
 }
+
+// A newcomer's file transfer: cedar_headless logs on, goes to the command
+// line and sends a file to the demo host, which keeps it as a file of its
+// --data-sets folder; the file comes back byte for byte. DFT when the session
+// offers it, CUT when not.
+namespace fs = std::filesystem;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class DemoHostTransfer : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/cedar-demo-xfer-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        home_ = tmpl;
+        ASSERT_TRUE(host_.start({"--data-sets", home_ + "/sets"})) << host_.diagnostics();
+        const std::string appData = home_ + "/Documents/Larkfield/CedarTN3270";
+        fs::create_directories(appData);
+        auto o = sessionfile::standardSessionOptions();
+        ASSERT_TRUE(o.setText(sessionfile::Field::HostName, "demo"));
+        ASSERT_TRUE(o.setText(sessionfile::Field::SessionFile, "demo.ses"));
+        ASSERT_TRUE(o.setNumber(sessionfile::Field::DftMode, GetParam() ? 1 : 0));
+        const auto ses = sessionfile::sessionFileBytes(o);
+        writeAll(appData + "/demo.ses", std::string(ses.begin(), ses.end()));
+        writeAll(appData + "/cedar.ini",
+                 "[Cedar]\r\nHostnames=demo\r\nIPnames=127.0.0.1\r\nPortnums=" +
+                     std::to_string(host_.port()) + "\r\nTN3270E=1\r\nSSL=0\r\n");
+        program_ = std::make_unique<test::HeadlessProcess>(CEDAR_HEADLESS, home_, 30s);
+        ASSERT_TRUE(program_->start({"--no-reconnect", "--session", "demo.ses"}))
+            << program_->failure();
+        for (const char* c : {"connect", "wait unlock 10", "type newcomer", "key Enter",
+                              "wait unlock 10", "type 5", "key Enter", "wait unlock 10"}) {
+            const auto a = program_->command(c);
+            ASSERT_TRUE(a.ok) << c << ": " << a.error << "\n" << program_->diagnostics();
+        }
+    }
+    void TearDown() override {
+        if (program_) program_->stop();
+        program_.reset();
+        if (!home_.empty()) fs::remove_all(home_);
+    }
+    std::string screenRow(int row) {
+        const auto screen = program_->command("screen");
+        return screen.lines.size() > static_cast<std::size_t>(row) ? screen.lines[row] : "";
+    }
+
+    DemoHost host_;
+    std::string home_;
+    std::unique_ptr<test::HeadlessProcess> program_;
+};
+
+TEST_P(DemoHostTransfer, AFileGoesUpToTheDataSetFolderAndComesBack) {
+    EXPECT_NE(screenRow(0).find("COMMAND LINE"), std::string::npos);
+    std::string binary;
+    for (int i = 0; i < 7000; ++i)  // more than one block, every byte value
+        binary += static_cast<char>((i * 7 + i / 256) & 0xFF);
+    writeAll(home_ + "/up.bin", binary);
+    auto a = program_->command("transfer send " + home_ + "/up.bin UP.BIN BINARY");
+    ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics() << host_.diagnostics();
+    EXPECT_EQ(a.value, std::to_string(binary.size()));
+    EXPECT_EQ(readAll(home_ + "/sets/UP.BIN"), binary) << "the data set file is the PC file";
+    EXPECT_NE(screenRow(21).find("TRANS03"), std::string::npos) << "the closing message";
+
+    // A file put into the folder by hand goes down.
+    writeAll(home_ + "/sets/HAND.TXT", "line one\r\nline two\r\n");
+    a = program_->command("transfer receive " + home_ + "/down.txt HAND.TXT BINARY");
+    ASSERT_TRUE(a.ok) << a.error;
+    EXPECT_EQ(readAll(home_ + "/down.txt"), "line one\r\nline two\r\n");
+    a = program_->command("transfer receive " + home_ + "/back.bin UP.BIN BINARY");
+    ASSERT_TRUE(a.ok) << a.error;
+    EXPECT_EQ(readAll(home_ + "/back.bin"), binary);
+
+    // A name that would leave the folder is refused, and nothing is
+    // written; a data set that is not there is not found. The host's
+    // closing message on its panel says so.
+    struct Refused {
+        std::string command, message;
+    } refused[] = {
+        {"send " + home_ + "/up.bin ../ESCAPE BINARY", "Invalid data set name ../ESCAPE"},
+        {"receive " + home_ + "/none.bin NOSUCH.SET BINARY", "NOSUCH.SET not found"},
+    };
+    for (const auto& r : refused) {
+        a = program_->command("transfer " + r.command + " TIMEOUT=20");
+        EXPECT_TRUE(a.ok || !a.error.empty()) << r.command << ": no answer";
+        EXPECT_NE(screenRow(21).find(r.message), std::string::npos) << screenRow(21);
+    }
+    EXPECT_FALSE(fs::exists(home_ + "/ESCAPE"));
+    EXPECT_FALSE(fs::exists(home_ + "/none.bin") && fs::file_size(home_ + "/none.bin") > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, DemoHostTransfer, ::testing::Bool(),
+                         [](const auto& mode) { return mode.param ? "Dft" : "Cut"; });
 
 }  // namespace
 }  // namespace cedar

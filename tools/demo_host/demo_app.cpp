@@ -61,8 +61,11 @@ std::string keyName(std::uint8_t aid) {
 }
 
 DemoApp::DemoApp(const PanelSet& panels, const hostside::Terminal& terminal,
-                 std::function<std::string()> clock)
-    : panels_(panels), terminal_(terminal), clock_(std::move(clock)) {}
+                 std::function<std::string()> clock, hostside::DataSetStore* dataSets)
+    : panels_(panels), terminal_(terminal), clock_(std::move(clock)) {
+    if (dataSets != nullptr)
+        transfer_ = std::make_unique<hostside::IndFileHost>(*dataSets, hostside::IndFileOptions{});
+}
 
 DemoApp::Reply DemoApp::start() {
     return show("LOGON");
@@ -106,6 +109,7 @@ DemoApp::Reply DemoApp::show(const std::string& name, const std::string& message
     input.variable = [this](const std::string& v) { return variable(v); };
     input.fields = values_;
     input.fields.erase("OPTION");  // the menu's option field starts empty
+    input.fields.erase("LINE");    // and so does the command line
     input.fields.erase("PASSWORD");
     input.listTop = listTop_;
     Rendered rendered = renderPanel(panel, panels_, input);
@@ -117,6 +121,7 @@ DemoApp::Reply DemoApp::show(const std::string& name, const std::string& message
 }
 
 DemoApp::Reply DemoApp::handle(std::span<const std::uint8_t> record) {
+    if (transferring()) return transferStep(record);
     const Inbound in = parseInbound(record);
     for (const auto& [position, data] : in.fields) {
         auto it = inputs_.find(position);
@@ -124,14 +129,44 @@ DemoApp::Reply DemoApp::handle(std::span<const std::uint8_t> record) {
     }
     const std::string key = keyName(in.aid);
     const Panel& panel = panels_.panels.at(current_);
-    if (auto it = panel.keys.find(key); it != panel.keys.end()) return act(it->second, key);
+    if (auto it = panel.keys.find(key); it != panel.keys.end()) return act(it->second, key, record);
     if (key == "clear" || key.rfind("pa", 0) == 0)
         return show(current_, upper(key) + " pressed: the panel is shown again.");
     return show(current_,
                 (key.empty() ? std::string("That key") : upper(key)) + " is not active here.");
 }
 
-DemoApp::Reply DemoApp::act(const std::string& action, const std::string& key) {
+DemoApp::Reply DemoApp::transferStep(std::span<const std::uint8_t> record) {
+    Reply reply;
+    transfer_->receive(record, reply.records);
+    if (!transfer_->active()) {
+        // The transfer is over: the panel again, with its closing message.
+        const auto& result = transfer_->result();
+        Reply panel = show(current_, result ? result->message : std::string());
+        for (auto& r : panel.records)
+            reply.records.push_back(std::move(r));
+    }
+    return reply;
+}
+
+DemoApp::Reply DemoApp::command(std::span<const std::uint8_t> record) {
+    const std::string line = upper(trim(values_["LINE"]));
+    if (line.empty()) return show(current_, "Type a command, then press Enter.");
+    if (!transfer_) return show(current_, "This host runs no commands.");
+    Reply reply;
+    if (!transfer_->start(record, reply.records))
+        return show(current_, "Unknown command " + line.substr(0, line.find(' ')) +
+                                  ". Type IND$FILE PUT name or IND$FILE GET name.");
+    if (!transfer_->active()) {
+        const auto& result = transfer_->result();
+        return show(current_, result ? result->message : std::string());
+    }
+    return reply;
+}
+
+DemoApp::Reply DemoApp::act(const std::string& action, const std::string& key,
+                            std::span<const std::uint8_t> record) {
+    if (action == "command") return command(record);
     if (action.rfind("goto ", 0) == 0) return show(action.substr(5));
     if (action == "back") return show("MENU");
     if (action == "refresh") return show(current_);

@@ -5,10 +5,13 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "data_sets.h"
+#include "ind_file_host.h"
 #include "panels.h"
 #include "tn3270_server.h"
 
@@ -29,8 +32,11 @@ std::string keyName(std::uint8_t aid);
 
 class DemoApp {
   public:
+    // With `dataSets`, the action "command" runs IND$FILE typed on the
+    // panel's input line against that store (DFT when the terminal offers
+    // it, CUT otherwise); without, it answers that no commands run here.
     DemoApp(const PanelSet& panels, const hostside::Terminal& terminal,
-            std::function<std::string()> clock);
+            std::function<std::string()> clock, hostside::DataSetStore* dataSets = nullptr);
 
     struct Reply {
         std::vector<Bytes> records;
@@ -41,10 +47,15 @@ class DemoApp {
     Reply handle(std::span<const std::uint8_t> record);
 
     const std::string& panel() const { return current_; }
+    // Whether an IND$FILE transfer has the conversation.
+    bool transferring() const { return transfer_ && transfer_->active(); }
 
   private:
     Reply show(const std::string& name, const std::string& message = {});
-    Reply act(const std::string& action, const std::string& key);
+    Reply act(const std::string& action, const std::string& key,
+              std::span<const std::uint8_t> record);
+    Reply command(std::span<const std::uint8_t> record);
+    Reply transferStep(std::span<const std::uint8_t> record);
     std::string variable(const std::string& name) const;
     int listLength() const;
     int listRows() const;
@@ -57,6 +68,7 @@ class DemoApp {
     std::map<std::string, std::string> values_;
     std::map<int, std::string> inputs_;  // of the panel on the screen
     int listTop_ = 0;
+    std::unique_ptr<hostside::IndFileHost> transfer_;
 };
 
 }  // namespace cedar::demo

@@ -2,6 +2,11 @@
 // for a first run of Cedar TN3270 and for trying it without a mainframe.
 //
 //   cedar_demo_host [--port N] [--tls CERT KEY] [--panels FILE] [--no-tn3270e]
+//                   [--data-sets DIR]
+//
+// Its command line panel (menu option 5) runs IND$FILE, so files can be
+// sent and received. The data sets live in memory, or with --data-sets as
+// files in DIR (uploads land there, downloads are read from there).
 //
 // It prints "cedar_demo_host: listening on 127.0.0.1:PORT" once it listens
 // (port 0, the default, lets the system pick one) and serves every client on
@@ -16,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,12 +38,13 @@ using cedar::hostside::Bytes;
 
 struct Options {
     int port = 0;
-    std::string certFile, keyFile, panelsFile;
+    std::string certFile, keyFile, panelsFile, dataSets;
     bool tn3270e = true;
 };
 
 constexpr const char* kUsage =
-    "usage: cedar_demo_host [--port N] [--tls CERT KEY] [--panels FILE] [--no-tn3270e]\n";
+    "usage: cedar_demo_host [--port N] [--tls CERT KEY] [--panels FILE] [--no-tn3270e]\n"
+    "                       [--data-sets DIR]\n";
 
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -52,6 +59,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.keyFile = argv[++i];
         } else if (a == "--panels" && i + 1 < argc) {
             o.panelsFile = argv[++i];
+        } else if (a == "--data-sets" && i + 1 < argc) {
+            o.dataSets = argv[++i];
         } else if (a == "--no-tn3270e") {
             o.tn3270e = false;
         } else {
@@ -103,7 +112,8 @@ class Stream {
     SSL* ssl_;
 };
 
-void serve(int fd, SSL_CTX* tls, const cedar::demo::PanelSet& panels, bool tn3270e) {
+void serve(int fd, SSL_CTX* tls, const cedar::demo::PanelSet& panels, bool tn3270e,
+           cedar::hostside::DataSetStore* dataSets) {
     SSL* ssl = nullptr;
     if (tls != nullptr) {
         ssl = SSL_new(tls);
@@ -132,7 +142,8 @@ void serve(int fd, SSL_CTX* tls, const cedar::demo::PanelSet& panels, bool tn327
         if (!server.ready()) continue;
         std::vector<cedar::demo::DemoApp::Reply> replies;
         if (!app) {
-            app = std::make_unique<cedar::demo::DemoApp>(panels, server.terminal(), localTime);
+            app = std::make_unique<cedar::demo::DemoApp>(panels, server.terminal(), localTime,
+                                                         dataSets);
             replies.push_back(app->start());
         }
         for (const auto& record : server.takeRecords())
@@ -168,6 +179,20 @@ int main(int argc, char** argv) {
     if (!panels) {
         std::fprintf(stderr, "cedar_demo_host: %s: %s\n", panelsPath.c_str(), error.c_str());
         return 2;
+    }
+
+    std::unique_ptr<cedar::hostside::DataSetStore> dataSets;
+    if (options.dataSets.empty()) {
+        dataSets = std::make_unique<cedar::hostside::DataSetStore>();
+    } else {
+        std::error_code failure;
+        std::filesystem::create_directories(options.dataSets, failure);
+        if (!std::filesystem::is_directory(options.dataSets, failure)) {
+            std::fprintf(stderr, "cedar_demo_host: %s is no folder for the data sets\n",
+                         options.dataSets.c_str());
+            return 2;
+        }
+        dataSets = std::make_unique<cedar::hostside::DataSetStore>(options.dataSets);
     }
 
     SSL_CTX* tls = nullptr;
@@ -209,6 +234,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cedar_demo_host: accept: %s\n", std::strerror(errno));
             return 1;
         }
-        std::thread(serve, client, tls, std::cref(*panels), options.tn3270e).detach();
+        std::thread(serve, client, tls, std::cref(*panels), options.tn3270e, dataSets.get())
+            .detach();
     }
 }

@@ -22,8 +22,8 @@ const std::map<std::string, std::uint8_t, std::less<>> kColors = {
     {"turquoise", 0xF5}, {"yellow", 0xF6}, {"white", 0xF7}};
 const std::map<std::string, std::uint8_t, std::less<>> kHighlights = {
     {"blink", 0xF1}, {"reverse", 0xF2}, {"underscore", 0xF4}};
-const std::set<std::string, std::less<>> kActions = {"goto", "back", "logon",  "select", "save",
-                                                     "up",   "down", "logoff", "refresh"};
+const std::set<std::string, std::less<>> kActions = {
+    "goto", "back", "logon", "select", "save", "up", "down", "logoff", "refresh", "command"};
 
 // Splits a line into words; a "quoted text" is one word (without quotes).
 bool words(std::string_view line, std::vector<std::string>& out, std::string& error) {

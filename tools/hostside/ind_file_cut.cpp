@@ -43,6 +43,10 @@ Bytes IndFileHost::cutFrame(std::span<const std::uint8_t> area, bool input, bool
 }
 
 void IndFileHost::cutBegin(std::vector<Bytes>& out) {
+    if (!store_.acceptsName(command_.name)) {
+        cutFinish(false, "TRANS13 - Invalid data set name " + command_.name, out);
+        return;
+    }
     if (!command_.put) {
         auto set = store_.get(command_.name);
         if (!set) {

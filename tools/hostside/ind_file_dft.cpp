@@ -94,6 +94,13 @@ std::string hexByte(std::uint8_t b) {
 }  // namespace
 
 void IndFileHost::dftBegin(std::vector<Bytes>& out) {
+    if (!store_.acceptsName(command_.name)) {
+        ok_ = false;
+        message_ = "TRANS13   Invalid data set name " + command_.name;
+        state_ = State::OpenMessage;
+        out.push_back(openRequest(false, "FT:MSG ", 0));
+        return;
+    }
     if (!command_.put) {
         auto set = store_.get(command_.name);
         if (!set) {

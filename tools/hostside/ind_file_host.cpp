@@ -141,10 +141,12 @@ void IndFileHost::end() {
     r.bytes = command_.put ? data_.size() : offset_;
     if (ok_ && command_.put) {
         DataSet set{data_, command_.optionText()};
-        if (command_.has("APPEND"))
-            store_.append(command_.name, set);
-        else
-            store_.put(command_.name, std::move(set));
+        const bool kept = command_.has("APPEND") ? store_.append(command_.name, set)
+                                                 : store_.put(command_.name, std::move(set));
+        if (!kept) {
+            r.ok = false;
+            r.message = "TRANS13 Data set " + command_.name + " could not be written";
+        }
     }
     result_ = r;
     state_ = State::Idle;

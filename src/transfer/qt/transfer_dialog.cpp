@@ -59,6 +59,7 @@ TransferDialog::TransferDialog(TransferDirection direction, Ui ui, QWidget* pare
     auto* browse = new QPushButton("Browse", pc);
     pcName_ = new QLineEdit(pc);
     pcName_->setMaxLength(260);
+    pcName_->setAccessibleName("PC file name");
     pcFiles_ = new QListWidget(pc);
     pcLayout->addWidget(folder_, 0, 0);
     pcLayout->addWidget(browse, 0, 1);
@@ -72,6 +73,7 @@ TransferDialog::TransferDialog(TransferDirection direction, Ui ui, QWidget* pare
     listLevel_->setMaxLength(44);
     hostName_ = new QLineEdit(host);
     hostName_->setMaxLength(54);
+    hostName_->setAccessibleName("Host file name");
     hostList_ = new QListWidget(host);
     if (!upload) hostList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     hostLayout->addWidget(listLevelLabel_, 0, 0);

@@ -1,0 +1,168 @@
+#include "app/transfer_window.h"
+
+#include <QDialog>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "app/message_boxes.h"
+#include "platform/transfer_file_opener.h"
+#include "transfer/transfer_dialog_store.h"
+#include "transfer/transfer_dialog_values.h"
+
+namespace cedar::app {
+
+namespace {
+
+constexpr std::string_view kByteCount = "Bytes transferred";
+
+std::string grouped(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<std::size_t>(i), ",");
+    return digits;
+}
+
+}  // namespace
+
+TransferWindows::TransferWindows(AppCore& core, QWidget* parent)
+    : core_(core),
+      parent_(parent),
+      files_(platform::makeTransferFileOpener()),
+      logFile_(core.folders.appData + "/transfer.log"),
+      log_(logFile_, platform::localTimeNow) {
+    SessionTransfer& transfer = core_.control->link().transfer();
+    requestLink_ = std::make_unique<TransferLinkForRequest>(transfer.link());
+    transfer.setProgressSink([this](std::string_view line) { progress(line); });
+    transfer.setCompletionSink([this](bool) { finished(); });
+}
+
+TransferWindows::~TransferWindows() {
+    SessionTransfer& transfer = core_.control->link().transfer();
+    transfer.setProgressSink({});
+    transfer.setCompletionSink({});
+    for (auto& d : dialogs_)
+        delete d.data();
+}
+
+gui::TransferDialog* TransferWindows::dialog(TransferDirection direction) const {
+    return dialogs_[static_cast<std::size_t>(slot(direction))].data();
+}
+
+void TransferWindows::open(TransferDirection direction) {
+    auto& d = dialogs_[static_cast<std::size_t>(slot(direction))];
+    if (d) {
+        d->raise();
+        d->activateWindow();
+        return;
+    }
+    gui::TransferDialog::Ui ui;
+    ui.start = [this, direction](const TransferDialogValues& v) { start(direction, v); };
+    ui.viewLog = [this] { showLog(); };
+    ui.confirmCancel = [this, direction] {
+        return askNow(dialog(direction), "File Transfer in Progress",
+                      gui::TransferDialog::kCancelQuestion, MessageIcon::Question,
+                      BoxButtons::OkCancel) == BoxAnswer::Ok;
+    };
+    ui.cancel = [this] { cancel(); };
+    d = new gui::TransferDialog(direction, std::move(ui), parent_);
+    d->setWindowFlag(Qt::Window);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    TransferDialogValues values = storedDialogValues(core_.file.options.bytes(), direction);
+    if (values.pcFolder.empty()) values.pcFolder = core_.folders.documents;
+    d->setValues(values);
+    QObject::connect(d, &QDialog::finished, d, [this, direction] {
+        if (auto* closing = dialog(direction)) keepValues(direction, closing->values());
+    });
+    d->show();
+    d->raise();
+    d->activateWindow();
+}
+
+void TransferWindows::start(TransferDirection direction, const TransferDialogValues& values) {
+    keepValues(direction, values);
+    const auto& options = core_.file.options;
+    const bool upload = direction == TransferDirection::Upload;
+    TransferRequest request = dialogTransferRequest(
+        values, direction,
+        options.text(upload ? sessionfile::Field::UpProgram : sessionfile::Field::DownProgram),
+        options.text(upload ? sessionfile::Field::UpAdditionalParameters
+                            : sessionfile::Field::DownAdditionalParameters));
+    request.convertLfToCrLf = core_.settings.uploadConvertLFtoCRLF != 0;
+    TransferStartContext context{core_.session->transfer, core_.keyboard->controller(),
+                                 *requestLink_, *files_,
+                                 core_.session->codePages.hostToDisplay(0x5B)};
+    // The progress lines of the start belong to this dialog.
+    running_ = direction;
+    started_.start();
+    const TransferStart result = startTransferRequest(request, context);
+    if (result.kind != TransferStart::Kind::Started) {
+        running_ = TransferDirection::None;
+        if (result.kind == TransferStart::Kind::Refused)
+            askLater(dialog(direction), result.message.title, result.message.text,
+                     MessageIcon::Warning, BoxButtons::Ok, [](BoxAnswer) {});
+        return;
+    }
+    if (auto* d = dialog(direction)) d->setTransferRunning(true);
+}
+
+std::string TransferWindows::withRate(std::string_view line, std::uint64_t bytes,
+                                      std::int64_t elapsedMs) {
+    std::string out(line);
+    if (elapsedMs <= 0 || bytes == 0) return out;
+    const auto rate = bytes * 1000 / static_cast<std::uint64_t>(elapsedMs);
+    return out + " (" + grouped(rate) + " bytes/s)";
+}
+
+void TransferWindows::progress(std::string_view line) {
+    log_.progress(line);
+    // An empty line ends a transfer's lines in the log; the status line keeps
+    // the last text.
+    if (line.empty()) return;
+    const TransferDirection direction =
+        running_ != TransferDirection::None ? running_ : core_.session->transfer.direction;
+    gui::TransferDialog* d = dialog(direction);
+    if (d == nullptr) return;
+    // The running count, and the line that ends a transfer that moved data,
+    // carry the rate.
+    const TransferState& state = core_.session->transfer;
+    std::string shown(line);
+    const bool count = line.substr(0, kByteCount.size()) == kByteCount;
+    if (running_ != TransferDirection::None && (count || !state.running()))
+        shown = withRate(line, state.bytesTransferred, started_.elapsed());
+    d->setStatusLine(QString::fromStdString(shown));
+    // A failure ends the transfer with its line: the dialog may be left.
+    if (!state.running() && running_ != TransferDirection::None && !state.errorText.empty())
+        finished();
+}
+
+void TransferWindows::finished() {
+    if (running_ == TransferDirection::None) return;
+    if (auto* d = dialog(running_)) d->setTransferRunning(false);
+    running_ = TransferDirection::None;
+}
+
+void TransferWindows::cancel() {
+    cancelTransferRequest(core_.session->transfer, *requestLink_);
+    finished();
+}
+
+void TransferWindows::keepValues(TransferDirection direction, const TransferDialogValues& values) {
+    storeDialogValues(core_.file.options.bytes(), direction, values);
+}
+
+void TransferWindows::showLog() {
+    auto* view = new QDialog(parent_);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->setWindowTitle(" File Transfer Log - transfer.log");
+    auto* text = new QPlainTextEdit(view);
+    text->setReadOnly(true);
+    for (const auto& line : logFile_.lines())
+        text->appendPlainText(QString::fromStdString(line));
+    auto* layout = new QVBoxLayout(view);
+    layout->addWidget(text);
+    view->resize(600, 400);
+    view->show();
+}
+
+}  // namespace cedar::app
