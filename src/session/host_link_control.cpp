@@ -24,6 +24,7 @@ void HostLinkControl::start(const sessionfile::SessionOptions& record) {
 void HostLinkControl::close() {
     link_.disconnect();
     secure_ = false;
+    link_.transfer().connectionEnded();
 }
 
 void HostLinkControl::showError(const std::string& title, const std::string& text) {
@@ -65,6 +66,7 @@ void HostLinkControl::screenChanged() {
 
 void HostLinkControl::hostClosed() {
     secure_ = false;
+    link_.transfer().connectionEnded();
     if (events_ != nullptr) events_->hostClosed();
 }
 

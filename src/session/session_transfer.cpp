@@ -103,4 +103,16 @@ bool SessionTransfer::takeCompletion() {
     return true;
 }
 
+void SessionTransfer::connectionEnded() {
+    TransferState& state = session_.transfer;
+    if (!state.running()) return;
+    // No host is left to end it: the PC side ends here, as a failure (a
+    // download's file holds only what came).
+    failTransfer(state, *this, kConnectionEnded);
+    // Its end is reported here, not at the next screen (of another connection).
+    state.direction = TransferDirection::None;
+    progressLine("");
+    if (completion_) completion_(true);
+}
+
 }  // namespace cedar

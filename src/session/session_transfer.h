@@ -69,6 +69,11 @@ class SessionTransfer : private TransferLink, private TransferHook {
         completion_ = std::move(sink);
     }
 
+    // The connection ended (the host closed it, or it was closed): a
+    // running transfer fails with kConnectionEnded and its end is reported.
+    void connectionEnded();
+    static constexpr std::string_view kConnectionEnded = "The connection ended during the transfer";
+
   private:
     // TransferLink
     void sendRecord(std::span<const std::uint8_t> record) override;

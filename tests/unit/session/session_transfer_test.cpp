@@ -176,6 +176,37 @@ TEST(SessionTransfer, Pa1ComesFromTheSessionKeyboardWhileItLives) {
     EXPECT_TRUE(h.takeSent().empty());
 }
 
+// The connection ends while a transfer runs: the PC file is closed, the
+// transfer ends as a failure that says so, and its end is reported once, so
+// that a dialog or a macro waiting for it is not left waiting.
+TEST(SessionTransfer, AConnectionThatEndsEndsTheTransfer) {
+    Harness h;
+    struct ClosingFile : EmptyFile {
+        int* closes;
+        explicit ClosingFile(int* c) : closes(c) {}
+        void close() override { ++*closes; }
+    };
+    int closes = 0;
+    std::vector<std::string> lines;
+    std::vector<bool> completions;
+    h.link.transfer().setProgressSink([&](std::string_view l) { lines.emplace_back(l); });
+    h.link.transfer().setCompletionSink([&](bool keep) { completions.push_back(keep); });
+    h.link.transfer().connectionEnded();  // nothing runs: nothing happens
+    EXPECT_TRUE(lines.empty());
+
+    TransferState& state = h.t.session.transfer;
+    state.direction = TransferDirection::Download;
+    state.file = std::make_unique<ClosingFile>(&closes);
+    h.link.transfer().connectionEnded();
+    h.link.transfer().connectionEnded();
+    EXPECT_EQ(closes, 1);
+    EXPECT_FALSE(state.running());
+    EXPECT_EQ(state.errorText, SessionTransfer::kConnectionEnded);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{std::string(SessionTransfer::kConnectionEnded), ""}));
+    EXPECT_EQ(completions, std::vector<bool>{true});
+}
+
 TEST(SessionTransfer, ProgressLinesReachTheSink) {
     Harness h;
     std::vector<std::string> lines;
