@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/transfer_window.h"
 #include "platform/files.h"
 #include "session/common_area.h"
 #include "session/driver_interfaces.h"
@@ -151,6 +152,7 @@ AppMacros::AppMacros(const Parts& p)
     services.appDataFolder = p.folders.appData;
     services.sessionOptions = p.sessionOptions;
     services.optionEffects = p.optionEffects;
+    services.transfers = p.transfers;
     SessionKeyboard& keyboard = p.keyboard;
     host_ = std::make_unique<SessionMacroHost>(
         p.session, p.variables, p.settings, p.keyList,
@@ -172,6 +174,7 @@ AppMacros::AppMacros(const Parts& p)
     callbacks.macroPlaying = [&interpreter] {
         return interpreter.loaded() || interpreter.queuedStarts() > 0;
     };
+    callbacks.transferPending = [this] { return host_->transferPending(); };
     rexx_ = std::make_unique<ReginaHost>(
         p.scheduler,
         RexxErrorTexts(platform::readFile(p.folders.programData + "/rexxerr.lst").value_or("")),
@@ -266,6 +269,13 @@ bool AppMacros::bringToFront(char id) {
 void MainWindow::buildMacros() {
     AppCore& c = *core_;
     const std::string iniPath = c.iniPath;
+    macroTransfers_ = std::make_unique<WindowMacroTransfers>([this](bool make) {
+        if (make && !transfers_ && core_->control && core_->keyboard) {
+            transfers_ = std::make_unique<TransferWindows>(*core_, this);
+            connectMacroTransfers();
+        }
+        return transfers_.get();
+    });
     c.macros = std::make_unique<AppMacros>(AppMacros::Parts{
         .session = *c.session,
         .scheduler = scheduler_,
@@ -286,6 +296,7 @@ void MainWindow::buildMacros() {
             },
         .sessionOptions = &c.file.options,
         .optionEffects = this,
+        .transfers = macroTransfers_.get(),
     });
     auto& options = c.file.options;
     c.macros->runner().setStartupMacro(

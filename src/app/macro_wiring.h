@@ -75,6 +75,8 @@ class AppMacros : public MacroRunnerUi,
         // The record GETOPTION and SETOPTION work on, and what follows a change.
         sessionfile::SessionOptions* sessionOptions = nullptr;
         sessionfile::OptionEffects* optionEffects = nullptr;
+        // SENDFILE and RECEIVEFILE (nullptr: they fail with error 55).
+        MacroTransfers* transfers = nullptr;
     };
 
     explicit AppMacros(const Parts& parts);

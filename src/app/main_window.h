@@ -26,6 +26,7 @@
 namespace cedar::app {
 
 class TransferWindows;
+class WindowMacroTransfers;
 
 class MainWindow : public QWidget,
                    private DriverUi,
@@ -146,9 +147,14 @@ class MainWindow : public QWidget,
     void applyColors();
     // The "TLS and Server Certificate Information" dialog of the connection.
     void showTlsInformation();
+    // The transfer windows tell the macros when a macro's transfer ended.
+    void connectMacroTransfers();
     bool hostScreenShown() const;
     std::string titleText() const;
 
+    // SENDFILE and RECEIVEFILE through the transfer windows (before the core:
+    // the macros in it hold a pointer).
+    std::unique_ptr<WindowMacroTransfers> macroTransfers_;
     std::unique_ptr<AppCore> core_;
     std::unique_ptr<TransferWindows> transfers_;  // made on first use
     QtScheduler scheduler_;

@@ -3,12 +3,15 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/message_boxes.h"
 #include "platform/transfer_file_opener.h"
 #include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_dialog_values.h"
+#include "transfer/transfer_macro.h"
+#include "transfer/transfer_progress.h"
 
 namespace cedar::app {
 
@@ -51,11 +54,13 @@ gui::TransferDialog* TransferWindows::dialog(TransferDirection direction) const 
 
 void TransferWindows::open(TransferDirection direction) {
     auto& d = dialogs_[static_cast<std::size_t>(slot(direction))];
-    if (d) {
+    if (d && d->isVisible()) {
         d->raise();
         d->activateWindow();
         return;
     }
+    // A closed dialog waits for its deletion: a new one takes its place.
+    d = nullptr;
     gui::TransferDialog::Ui ui;
     ui.start = [this, direction](const TransferDialogValues& v) { start(direction, v); };
     ui.viewLog = [this] { showLog(); };
@@ -72,6 +77,15 @@ void TransferWindows::open(TransferDirection direction) {
     if (values.pcFolder.empty()) values.pcFolder = core_.folders.documents;
     d->setValues(values);
     QObject::connect(d, &QDialog::finished, d, [this, direction] {
+        Automatic& automatic = automatic_[static_cast<std::size_t>(slot(direction))];
+        if (automatic.active) {
+            // Closed while it ran a macro's transfer: its own values are
+            // the ones from before, and the macro goes on.
+            keepValues(direction, automatic.restore);
+            automatic = {};
+            if (macroEnded_) macroEnded_();
+            return;
+        }
         if (auto* closing = dialog(direction)) keepValues(direction, closing->values());
     });
     d->show();
@@ -79,8 +93,61 @@ void TransferWindows::open(TransferDirection direction) {
     d->activateWindow();
 }
 
-void TransferWindows::start(TransferDirection direction, const TransferDialogValues& values) {
-    keepValues(direction, values);
+bool TransferWindows::startForMacro(const MacroTransferRequest& request) {
+    if (core_.session->transfer.running() || running_ != TransferDirection::None) return false;
+    for (const Automatic& a : automatic_)
+        if (a.active) return false;
+    const TransferDirection direction = request.direction;
+    Automatic& automatic = automatic_[static_cast<std::size_t>(slot(direction))];
+    automatic.wasOpen = dialog(direction) != nullptr && dialog(direction)->isVisible();
+    open(direction);
+    gui::TransferDialog* d = dialog(direction);
+    if (d == nullptr) return false;
+    automatic.restore = d->values();
+    automatic.active = true;
+    automatic.scheduled = true;
+    const TransferDialogValues values = macroDialogValues(request, automatic.restore);
+    d->setValues(values);
+    // The dialog shows what it is about to do before it does it.
+    QTimer::singleShot(1000, d, [this, direction, values] { startAutomatic(direction, values); });
+    return true;
+}
+
+void TransferWindows::startAutomatic(TransferDirection direction,
+                                     const TransferDialogValues& values) {
+    Automatic& automatic = automatic_[static_cast<std::size_t>(slot(direction))];
+    if (!automatic.active || !automatic.scheduled) return;
+    automatic.scheduled = false;
+    start(direction, values, false);
+    if (running_ == TransferDirection::None) {
+        // It did not start (a box or the status line says why).
+        endAutomatic(direction, true);
+        return;
+    }
+    macroStarted_ = true;
+}
+
+void TransferWindows::endAutomatic(TransferDirection direction, bool keepOpen) {
+    const Automatic automatic =
+        std::exchange(automatic_[static_cast<std::size_t>(slot(direction))], Automatic{});
+    if (!automatic.active) return;
+    if (gui::TransferDialog* d = dialog(direction)) {
+        d->setValues(automatic.restore);
+        if (!automatic.wasOpen && !keepOpen) d->close();
+    }
+    if (macroEnded_) macroEnded_();
+}
+
+bool TransferWindows::macroTransferPending() const {
+    for (const Automatic& a : automatic_)
+        if (a.active) return true;
+    return macroStarted_ && core_.keyboard && core_.keyboard->controller().locked();
+}
+
+void TransferWindows::start(TransferDirection direction, const TransferDialogValues& values,
+                            bool keep) {
+    if (keep) keepValues(direction, values);
+    macroStarted_ = false;
     const auto& options = core_.file.options;
     const bool upload = direction == TransferDirection::Upload;
     TransferRequest request = dialogTransferRequest(
@@ -138,8 +205,13 @@ void TransferWindows::progress(std::string_view line) {
 
 void TransferWindows::finished() {
     if (running_ == TransferDirection::None) return;
-    if (auto* d = dialog(running_)) d->setTransferRunning(false);
+    const TransferDirection direction = running_;
+    if (auto* d = dialog(direction)) d->setTransferRunning(false);
     running_ = TransferDirection::None;
+    // A macro's transfer: the dialog stays open to show a failure.
+    const TransferState& state = core_.session->transfer;
+    endAutomatic(direction, state.keepWindow || !state.errorText.empty() || state.cancelRequested ||
+                                closingMessageReportsFailure(state.closingMessage));
 }
 
 void TransferWindows::cancel() {

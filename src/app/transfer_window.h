@@ -22,6 +22,7 @@
 
 #include "app/app_core.h"
 #include "platform/transfer_log_file.h"
+#include "session/macro_services.h"
 #include "transfer/qt/transfer_dialog.h"
 #include "transfer/transfer_log.h"
 #include "transfer/transfer_request.h"
@@ -41,12 +42,34 @@ class TransferWindows {
     // The open dialog of `direction`, or nullptr.
     gui::TransferDialog* dialog(TransferDirection direction) const;
 
+    // SENDFILE and RECEIVEFILE: the dialog of the request's direction
+    // (opened if it is not) shows the macro's values and starts the transfer
+    // by itself one second later; at the end it gets its own values back and
+    // closes, unless it was open before or the transfer failed. False when a
+    // transfer runs or is about to start.
+    bool startForMacro(const MacroTransferRequest& request);
+    // The macro's transfer is about to start, runs, or has ended with the
+    // host's screen after it not yet in (the keyboard still locked).
+    bool macroTransferPending() const;
+    // Called when the macro's transfer has ended (or did not start).
+    void setMacroTransferEnded(std::function<void()> ended) { macroEnded_ = std::move(ended); }
+
     // The rate text of a running count: "Bytes transferred = 7,000 (3,500
     // bytes/s)"; the line unchanged before a full millisecond has passed.
     static std::string withRate(std::string_view line, std::uint64_t bytes, std::int64_t elapsedMs);
 
   private:
-    void start(TransferDirection direction, const TransferDialogValues& values);
+    // A transfer a macro asked for, per direction.
+    struct Automatic {
+        bool active = false;
+        bool scheduled = false;        // its start is a second away
+        bool wasOpen = false;          // the dialog was open before
+        TransferDialogValues restore;  // the dialog's values before
+    };
+    // `keep`: the values become the dialog's own (not for a macro's).
+    void start(TransferDirection direction, const TransferDialogValues& values, bool keep = true);
+    void startAutomatic(TransferDirection direction, const TransferDialogValues& values);
+    void endAutomatic(TransferDirection direction, bool keepOpen);
     void progress(std::string_view line);
     void finished();
     void cancel();
@@ -65,6 +88,30 @@ class TransferWindows {
     std::array<QPointer<gui::TransferDialog>, 2> dialogs_;
     TransferDirection running_ = TransferDirection::None;
     QElapsedTimer started_;
+    std::array<Automatic, 2> automatic_;
+    bool macroStarted_ = false;  // the last transfer was a macro's
+    std::function<void()> macroEnded_;
+};
+
+// The window's MacroTransfers: the transfer windows, made when a macro
+// first asks for a transfer.
+class WindowMacroTransfers : public MacroTransfers {
+  public:
+    // `windows(make)`: the transfer windows; made first when `make` is set
+    // (nullptr when there are none, or they cannot be made yet).
+    explicit WindowMacroTransfers(std::function<TransferWindows*(bool make)> windows)
+        : windows_(std::move(windows)) {}
+    bool startTransfer(const MacroTransferRequest& request) override {
+        TransferWindows* w = windows_(true);
+        return w != nullptr && w->startForMacro(request);
+    }
+    bool transferPending() const override {
+        const TransferWindows* w = windows_(false);
+        return w != nullptr && w->macroTransferPending();
+    }
+
+  private:
+    std::function<TransferWindows*(bool)> windows_;
 };
 
 }  // namespace cedar::app

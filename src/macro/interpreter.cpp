@@ -265,6 +265,7 @@ void MacroInterpreter::clearChain() {
     stopTimer();
     stopRequested_ = false;
     pendingAdvance_ = false;
+    transferStarted_ = false;
     lastWasCall_ = false;
     setState(MacroState::Idle);
 }

@@ -4,7 +4,9 @@
 //
 // The interpreter carries out the functions that act on its own state
 // (WAIT, SHORTWAIT, WAITUNLOCKED, RUN, CONTROL, DEFINED, DROP) and passes
-// every other function to the outside function host.
+// every other function to the outside function host. SENDFILE and
+// RECEIVEFILE go there too, and the macro then waits, as for a condition,
+// until the host says the transfer has ended.
 //
 // Re-entrancy: a function such as MESSAGEBOX may run the session's event
 // loop while the burst that called it is still on the stack. A start or
@@ -144,6 +146,9 @@ class MacroInterpreter : public MacroControl, private MacroHost {
     void keyboardRestored();
     // The wait timer ran out.
     void waitTimerExpired();
+    // The transfer a SENDFILE or RECEIVEFILE started has ended: the macro
+    // goes on.
+    void transferEnded() { keyboardRestored(); }
     // The environment's posted call: starts queued requests and wanted bursts.
     void runPosted();
 
@@ -181,6 +186,7 @@ class MacroInterpreter : public MacroControl, private MacroHost {
     void moveCursor(std::optional<int> row, std::optional<int> column) override;
     MacroError wait(std::int64_t milliseconds, bool hasCondition, bool condition);
     MacroError run(std::span<const MacroValue> args);
+    MacroError transfer(ReservedWord word, std::span<const MacroValue> args, MacroValue& result);
 
     MacroEnvironment& env_;
     MacroHost* functions_;
@@ -198,6 +204,7 @@ class MacroInterpreter : public MacroControl, private MacroHost {
     int traceFlags_ = 0;
     int depth_ = 0;                  // bursts on the stack
     bool waitTimerRunning_ = false;  // the wait-timer mark
+    bool transferStarted_ = false;   // the statement's transfer has started
     bool pendingAdvance_ = false;
     bool burstWanted_ = false;  // a wake-up waits for runPosted()
     bool posted_ = false;       // a postBurst() is outstanding

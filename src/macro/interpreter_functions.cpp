@@ -1,5 +1,7 @@
 // The functions the interpreter carries out itself: the waits, RUN,
-// CONTROL, DEFINED and DROP. Every other word goes to the function host.
+// CONTROL, DEFINED and DROP, and the wait for the end of a transfer that
+// SENDFILE or RECEIVEFILE started. Every other word goes to the function
+// host.
 #include <algorithm>
 #include <cctype>
 
@@ -50,6 +52,9 @@ MacroError MacroInterpreter::callFunction(ReservedWord word, std::span<const Mac
         case ReservedWord::Drop:
             variables_.reset();
             return MacroError::None;
+        case ReservedWord::SendFile:
+        case ReservedWord::ReceiveFile:
+            return transfer(word, args, result);
         default:
             return functions_->callFunction(word, args, result);
     }
@@ -75,6 +80,24 @@ MacroError MacroInterpreter::wait(std::int64_t milliseconds, bool hasCondition, 
         waitTimerRunning_ = true;
         env_.startWaitTimer(std::chrono::milliseconds(milliseconds));
     }
+    return MacroError::None;
+}
+
+MacroError MacroInterpreter::transfer(ReservedWord word, std::span<const MacroValue> args,
+                                      MacroValue& result) {
+    // The statement is executed again at each wake while the transfer runs,
+    // as a conditional WAIT is; it starts the transfer only the first time.
+    if (!transferStarted_) {
+        const MacroError error = functions_->callFunction(word, args, result);
+        if (error != MacroError::None) return error;
+        transferStarted_ = true;
+    }
+    if (functions_->transferPending()) {
+        stopTimer();
+        setState(MacroState::WaitingForCondition);
+        return MacroError::None;
+    }
+    transferStarted_ = false;
     return MacroError::None;
 }
 

@@ -32,6 +32,10 @@ class MacroHost {
     // Moves the cursor (row and column from 0; nullopt = keep). The values
     // may lie outside the screen: the session keeps the cursor on it.
     virtual void moveCursor(std::optional<int> row, std::optional<int> column) = 0;
+
+    // A file transfer that SENDFILE or RECEIVEFILE started is still running:
+    // the macro waits for its end before it goes on.
+    virtual bool transferPending() { return false; }
 };
 
 // A host that does nothing: functions have no result, system variables are

@@ -189,6 +189,11 @@ int ReginaHost::execute(const Task& task, const std::string& name) {
     if (!started) return 0;  // stopped meanwhile
     if (started->value != "1") return 1;
     // The program goes on when the macro has ended, as after a RUN.
+    waitWhile(task, [this] { return callbacks_.macroPlaying && callbacks_.macroPlaying(); });
+    return 0;
+}
+
+bool ReginaHost::waitWhile(const Task& task, std::function<bool()> going) {
     constexpr auto kLook = std::chrono::milliseconds(20);
     for (;;) {
         {
@@ -197,14 +202,13 @@ int ReginaHost::execute(const Task& task, const std::string& name) {
             if (changed_.wait_for(lock, kLook, [&] { return slot.ending; })) {
                 lock.unlock();
                 haltOwnReginaProgram();
-                return 0;
+                return false;
             }
         }
-        const auto playing = onSession(task, [this] {
-            const bool yes = callbacks_.macroPlaying && callbacks_.macroPlaying();
-            return RexxCallResult::ok(yes ? "1" : "0");
-        });
-        if (!playing || playing->value == "0") return 0;
+        const auto answer =
+            onSession(task, [going] { return RexxCallResult::ok(going() ? "1" : "0"); });
+        if (!answer) return false;
+        if (answer->value == "0") return true;
     }
 }
 

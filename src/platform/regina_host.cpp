@@ -228,6 +228,12 @@ RexxCallResult ReginaHost::callFunction(const Task& task, std::string_view name,
         // Stopped meanwhile: the program halts at its next clause.
         if (!answer) return RexxCallResult::ok("");
         result = std::move(*answer);
+        // A transfer the call started: the program goes on at its end.
+        if (!result.failed && (name == "sendfile" || name == "receivefile") &&
+            !waitWhile(task, [this] {
+                return callbacks_.transferPending && callbacks_.transferPending();
+            }))
+            return RexxCallResult::ok("");
     }
     if (result.failed && result.error != RexxError::None) reportError(result.error);
     std::lock_guard lock(mutex_);

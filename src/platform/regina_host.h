@@ -93,6 +93,9 @@ class ReginaHost : public RexxTasks {
     // EXECUTE name: 0 when the macro played (or was handed to a task of its
     // own), 1 when it could not be played.
     int execute(const Task& task, const std::string& name);
+    // Asks `going` on the session thread every 20 ms until it says no
+    // (true) or the task is stopped (false; its program is asked to halt).
+    bool waitWhile(const Task& task, std::function<bool()> going);
     std::string pathOf(const std::string& file) const;
 
     Scheduler& scheduler_;

@@ -26,6 +26,8 @@ struct RexxTaskCallbacks {
     std::function<bool(const std::string&)> runMacro;
     // A native macro is loaded or waiting to start.
     std::function<bool()> macroPlaying;
+    // The transfer sendfile or receivefile started has not ended yet.
+    std::function<bool()> transferPending;
 };
 
 class RexxTasks {

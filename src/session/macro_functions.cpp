@@ -83,7 +83,7 @@ MacroError SessionMacroHost::transferFunction(ReservedWord word, std::span<const
     const auto direction =
         word == ReservedWord::SendFile ? TransferDirection::Upload : TransferDirection::Download;
     const auto request = macroTransferRequest(direction, args, settings_.allowSendReceiveSwap != 0);
-    if (!request || !services_.transfers->runTransfer(*request))
+    if (!request || !services_.transfers->startTransfer(*request))
         return MacroError::TransferParmError;
     return MacroError::None;
 }

@@ -115,13 +115,17 @@ class MacroKeyServices {
 
 // The transfers macros start (SENDFILE, RECEIVEFILE) and the host list the
 // listing macros fill (XFERADDSTG). The window runs the transfer dialog
-// unattended.
+// unattended. Nothing here waits: the macro asks transferPending() again
+// at each keyboard restore and when it is told that the transfer ended.
 class MacroTransfers {
   public:
     virtual ~MacroTransfers() = default;
-    // Carries out the transfer and returns when it has ended; false when
-    // this program cannot transfer files.
-    virtual bool runTransfer(const MacroTransferRequest& /*request*/) { return false; }
+    // Starts the transfer (at once, or a moment later when the window shows
+    // its dialog first); false when it cannot start (this program cannot
+    // transfer files, or another transfer runs).
+    virtual bool startTransfer(const MacroTransferRequest& /*request*/) { return false; }
+    // The transfer startTransfer began has not ended yet.
+    virtual bool transferPending() const { return false; }
     // Adds a line to the host list of the dialog that started the macro.
     virtual void addHostListEntry(const std::string& /*entry*/) {}
 };

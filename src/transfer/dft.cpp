@@ -215,7 +215,17 @@ void DftProtocol::closingMessage(Bytes field) {
     }
     while (!message.empty() && (message.back() == ' ' || message.back() == '\0'))
         message.pop_back();
-    completeTransfer(state_, link_, message, options_);
+    // The message number ("TRANS03   ") comes before the text shown; it
+    // tells whether the host's side succeeded.
+    std::string number;
+    for (std::size_t i = dft::kMessageNumberOffset; i < std::min(field.size(), dft::kMessageOffset);
+         ++i) {
+        if (field[i] == '$') break;
+        number.push_back(static_cast<char>(codePages_.transferToPcTable[field[i]]));
+    }
+    while (!number.empty() && (number.back() == ' ' || number.back() == '\0'))
+        number.pop_back();
+    completeTransfer(state_, link_, message, options_, number);
     if (state_.hostType == TransferHostType::Cics) state_.blockNumber = 0;
 }
 

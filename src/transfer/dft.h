@@ -26,6 +26,8 @@ constexpr std::uint8_t kInsert[2] = {0x47, 0x04};
 // Insert that carries it.
 constexpr std::size_t kInsertDataOffset = 10;
 constexpr std::size_t kMessageOffset = 20;
+// Where the closing message's number ("TRANS03") stands, before its text.
+constexpr std::size_t kMessageNumberOffset = 10;
 constexpr std::size_t kMessageLength = 81;
 
 // Error codes of the error replies.

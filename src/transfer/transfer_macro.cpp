@@ -56,4 +56,20 @@ std::optional<MacroTransferRequest> macroTransferRequest(TransferDirection direc
     return r;
 }
 
+TransferDialogValues macroDialogValues(const MacroTransferRequest& request,
+                                       TransferDialogValues values) {
+    values.pcName = request.pcFile;
+    values.hostName = request.hostFile;
+    values.listLevel.clear();
+    if (request.binary) {
+        values.binary = *request.binary;
+        values.ascii = !values.binary;
+        values.crlf = !values.binary;
+    }
+    if (request.append) values.append = *request.append;
+    if (request.hostType) values.hostType = *request.hostType;
+    values.additionalParameters = request.hostOptions;
+    return values;
+}
+
 }  // namespace cedar

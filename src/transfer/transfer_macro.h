@@ -9,6 +9,7 @@
 #include <string>
 
 #include "macro/macro_value.h"
+#include "transfer/transfer_dialog_values.h"
 #include "transfer/transfer_state.h"
 
 namespace cedar {
@@ -34,5 +35,13 @@ struct MacroTransferRequest {
 std::optional<MacroTransferRequest> macroTransferRequest(TransferDirection direction,
                                                          std::span<const MacroValue> args,
                                                          bool allowSwap);
+
+// The dialog's values with the macro's in their place: the two names, the
+// mode when given (Text switches ASCII and CRLF on and Binary both off, as
+// in the dialog), Append, the host type, and the additional parameters
+// (cleared when the macro gave none). The list level does not apply: a
+// macro names its data set in full.
+TransferDialogValues macroDialogValues(const MacroTransferRequest& request,
+                                       TransferDialogValues values);
 
 }  // namespace cedar

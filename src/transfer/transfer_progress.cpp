@@ -29,16 +29,30 @@ void showProgress(const TransferState& state, TransferLink& link, const Transfer
 }
 
 void completeTransfer(TransferState& state, TransferLink& link, std::string_view closingMessage,
-                      const TransferOptions& options) {
+                      const TransferOptions& options, std::string_view number) {
     closeFile(state);
     state.direction = TransferDirection::None;
     state.completionState = 2;
+    state.closingMessage = std::string(number);
+    if (!number.empty() && !closingMessage.empty()) state.closingMessage += ' ';
+    state.closingMessage += closingMessage;
     link.setStatus(SessionStatus::Unlocked);
     if (closingMessage == kComplete)
         link.progressLine(std::string(kComplete) + " - " + countText(state, options) + " bytes");
     else
         link.progressLine(closingMessage);
     link.progressLine("");
+}
+
+bool closingMessageReportsFailure(std::string_view message) {
+    const auto start = message.find_first_not_of(' ');
+    if (start == std::string_view::npos) return false;
+    message.remove_prefix(start);
+    const auto digit = [&](std::size_t i) { return message[i] >= '0' && message[i] <= '9'; };
+    if (message.size() < 7 || message.substr(0, 5) != "TRANS" || !digit(5) || !digit(6))
+        return false;
+    const std::string_view number = message.substr(5, 2);
+    return number != "03" && number != "04";
 }
 
 void failTransfer(TransferState& state, TransferLink& link, std::string_view text) {

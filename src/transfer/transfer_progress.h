@@ -27,8 +27,16 @@ void closeFile(TransferState& state);
 // Ends the transfer: closes the PC file, the session becomes UNLOCKED,
 // completionState 2, and the host's closing message goes to the progress
 // window ("File transfer complete" with the byte count), then an empty line.
+// `number`: the message's number when it came apart from the text (DFT);
+// the state keeps the two together as the host's closing message.
 void completeTransfer(TransferState& state, TransferLink& link, std::string_view closingMessage,
-                      const TransferOptions& options);
+                      const TransferOptions& options, std::string_view number = {});
+
+// The host's closing message tells of a failure: an IND$FILE message
+// number other than TRANS03 and TRANS04 (complete, complete with records
+// segmented), such as "TRANS13 Error writing file". Any other text (CICS
+// says "File transfer complete") is no failure.
+bool closingMessageReportsFailure(std::string_view message);
 
 // A failure that ends the transfer on the PC side: the file is closed, the
 // text kept for the window, which stays open.

@@ -143,6 +143,7 @@ TransferStart startTransferRequest(const TransferRequest& request, TransferStart
     state.keepWindow = false;
     state.cutShift = 0;
     state.errorText.clear();
+    state.closingMessage.clear();
     state.file = std::move(file);
 
     keyboard.performKey(keys::actionKey(keys::Action::Enter), keys::KeySource::Internal);

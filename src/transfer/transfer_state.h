@@ -62,7 +62,8 @@ struct TransferState {
     bool keepWindow = false;  // an error: the progress window stays open
     std::uint8_t cutShift = 0;
     std::unique_ptr<TransferFile> file;
-    std::string errorText;  // the failure shown in the progress window
+    std::string errorText;       // the failure shown in the progress window
+    std::string closingMessage;  // the host's, once the transfer has ended
 
     bool running() const { return direction != TransferDirection::None; }
 };

@@ -5,8 +5,9 @@
 // keyboard binds no key to it), its fields filled by clicks and typing, and
 // Send clicked. The file must arrive in the demo host's data set folder byte
 // for byte, the dialog's status line must show the host's closing message,
-// and transfer.log must hold the transfer's lines. Leaving the dialog during
-// an upload cancels it, and the host keeps nothing.
+// and transfer.log must hold the transfer's lines. A macro's SendFile and
+// ReceiveFile run the dialogs unattended. Leaving the dialog during an
+// upload cancels it, and the host keeps nothing.
 #include "app/transfer_window.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/macro_wiring.h"
 #include "app/main_window.h"
 #include "child_process.h"
 #include "oracles.h"
@@ -258,6 +260,33 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         EXPECT_EQ(openDialog(), dialog);
         dialog->close();
         ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
+
+        // A macro's SendFile and ReceiveFile run the dialogs unattended, one
+        // after the other: the dialog shows the macro's names, starts by
+        // itself, closes when done, and keeps its own values.
+        const std::string macroBack = home.path() + "/macro-back.bin";
+        const auto keptBefore =
+            storedDialogValues(window.core().file.options.bytes(), TransferDirection::Upload);
+        MacroInterpreter& macro = window.core().macros->runner().interpreter();
+        window.core().macros->runner().runText("SendFile(\"" + pcFile +
+                                               "\", \"macro.data\", \"BINARY\")\n"
+                                               "ReceiveFile(\"macro.data\", \"" +
+                                               macroBack + "\", \"BINARY\")\n");
+        ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 5s));
+        EXPECT_EQ(dialog->windowTitle(), "Send File to Host");
+        EXPECT_EQ(field(dialog, "Host file name")->text(), "macro.data");
+        ASSERT_TRUE(pumpUntil([&] { return !macro.loaded(); }, 30s))
+            << "status line: " << dialog->statusLine().toStdString();
+        EXPECT_EQ(test::readBytes(sets + "/MACRO.DATA"), content);
+        EXPECT_EQ(test::readBytes(macroBack), content);
+        EXPECT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s)) << "they closed";
+        const auto keptAfter =
+            storedDialogValues(window.core().file.options.bytes(), TransferDirection::Upload);
+        EXPECT_EQ(keptAfter.pcName, keptBefore.pcName);
+        EXPECT_EQ(keptAfter.hostName, keptBefore.hostName);
+        const std::string log3 = test::readBytes(test::appDataOf(home.path()) + "/transfer.log");
+        EXPECT_NE(log3.find(" - Download " + macroBack + " to macro.data\n"), std::string::npos)
+            << log3;
 
         // Leaving the send dialog while data moves (Escape; the question is
         // answered with OK) cancels the upload: the host is told that it

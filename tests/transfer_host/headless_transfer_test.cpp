@@ -1,10 +1,13 @@
 // cedar_headless's "transfer" command against the loopback host's IND$FILE
 // program: DFT (the session offers DFT) and CUT (the host will not use DFT),
 // both directions, binary and text. The file that arrives is the file that
-// was sent, or the file with its line ends converted.
+// was sent, or the file with its line ends converted. A host that refuses a
+// transfer makes it an error. Macros transfer with SENDFILE and RECEIVEFILE
+// (native) and sendfile and receivefile (REXX).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,7 +47,7 @@ class HeadlessTransfer : public ::testing::Test {
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         home_ = tmpl;
         const std::string appData = home_ + "/Documents/Larkfield/CedarTN3270";
-        fs::create_directories(appData);
+        fs::create_directories(appData + "/macros");
         fs::create_directories(home_ + "/files");
         auto o = sessionfile::standardSessionOptions();
         ASSERT_TRUE(o.setText(sessionfile::Field::HostName, "loop"));
@@ -70,6 +73,13 @@ class HeadlessTransfer : public ::testing::Test {
         if (!home_.empty()) fs::remove_all(home_);
     }
     std::string local(const std::string& name) const { return home_ + "/files/" + name; }
+    void writeMacro(const std::string& name, const std::string& body) const {
+        writeAll(home_ + "/Documents/Larkfield/CedarTN3270/macros/" + name, text(body));
+    }
+    Bytes readLocal(const std::string& name) const {
+        std::ifstream in(local(name), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
 
     // One transfer; its answer, after the host has ended its side too.
     HeadlessProcess::Answer transfer(const std::string& line) {
@@ -178,6 +188,95 @@ TEST_F(HeadlessTransfer, TextRoundTripsAndALargeFile) {
     ASSERT_TRUE(a.ok) << a.error;
     std::ifstream in(local("large.back"), std::ios::binary);
     EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == large);
+}
+
+// The host's TRANS13 (a data set that is not there, a name it refuses) is
+// the answer's error, in both modes, and the session goes on.
+TEST_F(HeadlessTransfer, AHostRefusalIsAnError) {
+    for (Mode mode : {Mode::Auto, Mode::CutOnly}) {
+        SCOPED_TRACE(mode == Mode::Auto ? "dft" : "cut");
+        hostside::IndFileOptions options;
+        options.mode = mode;
+        host_.setOptions(options);
+        auto a = transfer("transfer receive " + local("none") + " NO.SUCH.DATA");
+        EXPECT_FALSE(a.ok);
+        EXPECT_NE(a.error.find("TRANS13"), std::string::npos) << a.error;
+        EXPECT_NE(a.error.find("not found"), std::string::npos) << a.error;
+
+        host_.setOptions(options);
+        writeAll(local("x"), text("x"));
+        a = transfer("transfer send " + local("x") + " DATA.BIN BINARY");
+        ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics();
+    }
+}
+
+// Macros move files one after another: each transfer waits for the one
+// before it (and the host's screen after it), in both dialects; a name the
+// host refuses does not stop the macro, which goes on to the next line.
+TEST_F(HeadlessTransfer, MacrosSendAndReceiveOneFileAfterAnother) {
+    Bytes first(7000), second(300);
+    for (std::size_t i = 0; i < first.size(); ++i)
+        first[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<std::uint8_t>(0xFF - i);
+    writeAll(local("first"), first);
+    writeAll(local("second"), second);
+    const std::string a = local("first"), b = local("second");
+    writeMacro("native.mac", "SendFile(\"" + a +
+                                 "\", \"MAC.FIRST\", \"BINARY\")\n"
+                                 "SendFile(\"" +
+                                 b +
+                                 "\", \"MAC.SECOND\", \"binary\", \"TSO\")\n"
+                                 "ReceiveFile(\"MAC.FIRST\", \"" +
+                                 a +
+                                 ".n\", \"BINARY\")\n"
+                                 "ReceiveFile(\"MAC.SECOND\", \"" +
+                                 b +
+                                 ".n\", \"BINARY\")\n"
+                                 "Debug(\"done\")\n");
+    writeMacro("rexx.mac",
+               "/* REXX */\n"
+               "call sendfile '" +
+                   a +
+                   "', 'REXX.FIRST', 'BINARY'\n"
+                   "call receivefile 'REXX.FIRST', '" +
+                   a +
+                   ".r', 'BINARY'\n"
+                   "call receivefile 'NOT.THERE', '" +
+                   b +
+                   ".missing', 'BINARY'\n"
+                   "call sendfile '" +
+                   b +
+                   "', 'REXX.SECOND', 'BINARY'\n"
+                   "call receivefile 'REXX.SECOND', '" +
+                   b +
+                   ".r', 'BINARY'\n"
+                   "say 'done'\n");
+    for (const char* dialect : {"native", "rexx"}) {
+        SCOPED_TRACE(dialect);
+        const bool rexx = std::string(dialect) == "rexx";
+        const std::size_t transfers = rexx ? 5 : 4;
+        const auto answer = program_->command(std::string("macro ") + dialect);
+        ASSERT_TRUE(answer.ok) << answer.error << "\n" << program_->diagnostics();
+        EXPECT_NE(std::find(answer.lines.begin(), answer.lines.end(), "debug done"),
+                  answer.lines.end())
+            << program_->diagnostics();
+        done_ += transfers;
+        ASSERT_TRUE(host_.waitForResults(done_, 10s));
+        const std::string prefix = rexx ? "REXX." : "MAC.";
+        const auto up1 = host_.store().get(prefix + "FIRST");
+        const auto up2 = host_.store().get(prefix + "SECOND");
+        ASSERT_TRUE(up1 && up2);
+        EXPECT_TRUE(up1->bytes == first);
+        EXPECT_TRUE(up2->bytes == second);
+        const std::string back = rexx ? ".r" : ".n";
+        EXPECT_TRUE(readLocal("first" + back) == first);
+        EXPECT_TRUE(readLocal("second" + back) == second);
+    }
+    // The refused download was a transfer the host ended with its error.
+    const auto results = host_.results();
+    EXPECT_EQ(std::count_if(results.begin(), results.end(), [](const auto& r) { return !r.ok; }),
+              1);
 }
 
 }  // namespace

@@ -144,6 +144,7 @@ bool HeadlessMacros::startRexx(const std::string& fileName) {
         callbacks.macroPlaying = [this] {
             return runner_.interpreter().loaded() || runner_.interpreter().queuedStarts() > 0;
         };
+        callbacks.transferPending = [this] { return functions_ && functions_->transferPending(); };
         rexx_ = rexxFactory_(scheduler_, *rexxFunctions_, std::move(callbacks));
     }
     rexxStarted_ = rexx_->start(fileName, std::move(*source));

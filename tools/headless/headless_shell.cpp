@@ -291,6 +291,14 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
     MacroFunctionServices macroServices = parts.macroServices;
     macroServices.sessionOptions = &parts.file.options;
     macroServices.optionEffects = &options_;
+    macroTransfers_ = std::make_unique<HeadlessMacroTransfers>(HeadlessMacroTransfers::Parts{
+        .session = parts.session,
+        .options = parts.file.options,
+        .keyboard = keyboard_.controller(),
+        .files = parts.transferFiles,
+        .convertLfToCrLf = uploadLfToCrLf_,
+        .note = [this](std::string line) { macros_.note(std::move(line)); }});
+    macroServices.transfers = macroTransfers_.get();
     macros_.attachFunctions(
         {.settings = parts.settings,
          .keyList = parts.keyList,

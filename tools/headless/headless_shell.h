@@ -5,12 +5,14 @@
 // time-out, keep-alives, the automatic reconnect after a host close).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "headless_macros.h"
 #include "headless_options.h"
+#include "headless_transfer.h"
 #include "keyboard/key_list.h"
 #include "keyboard/keyboard_services.h"
 #include "platform/event_loop.h"
@@ -167,6 +169,8 @@ class Shell : private DriverUi,
     const keys::KeyList& keyList_;
     bool hostFromCommandLine_;  // no session file: the command line's host is the choice
     MemoryMacroFiles noMacroFiles_;
+    // SENDFILE and RECEIVEFILE (made with the keyboard; it outlives the macros).
+    std::unique_ptr<HeadlessMacroTransfers> macroTransfers_;
     HeadlessMacros macros_;
     SessionIdentity identity_;
     HostLinkControl control_;

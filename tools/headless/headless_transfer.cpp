@@ -4,6 +4,9 @@
 #include <cstdlib>
 
 #include "headless_shell.h"
+#include "transfer/transfer_dialog_store.h"
+#include "transfer/transfer_macro.h"
+#include "transfer/transfer_progress.h"
 
 namespace cedar::headless {
 
@@ -185,6 +188,8 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
                               std::to_string(command.timeoutSeconds) + " seconds");
     }
     if (!state.errorText.empty()) return answer("", state.errorText);
+    // The host refused or failed the transfer: its message is the error.
+    const bool hostFailed = closingMessageReportsFailure(state.closingMessage);
     // The host follows the transfer with a screen of its own (the closing
     // message, the keyboard restored). It comes in before the answer, so that
     // a command typed next goes into that screen and not into the old one,
@@ -197,7 +202,67 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
         out += note + "\n";
     notes_.clear();
     if (!messages_.empty()) return answer("");
+    if (hostFailed) return answer(out, state.closingMessage);
     return out + "ok " + std::to_string(state.bytesTransferred) + "\n";
+}
+
+namespace {
+
+// The start's view of the session: its status, and the lines of a start that
+// failed for the answer.
+class MacroRequestLink : public TransferRequestLink {
+  public:
+    explicit MacroRequestLink(Session& session) : session_(session) {}
+    SessionStatus status() const override { return session_.status; }
+    void setStatus(SessionStatus status) override { session_.status = status; }
+    void progressLine(std::string_view line) override { last = std::string(line); }
+    std::string last;
+
+  private:
+    Session& session_;
+};
+
+}  // namespace
+
+bool HeadlessMacroTransfers::startTransfer(const MacroTransferRequest& macro) {
+    started_ = false;
+    if (parts_.files == nullptr) return false;
+    using sessionfile::Field;
+    const bool upload = macro.direction == TransferDirection::Upload;
+    const auto& options = parts_.options;
+    const TransferDialogValues values =
+        macroDialogValues(macro, storedDialogValues(options.bytes(), macro.direction));
+    TransferRequest request = dialogTransferRequest(
+        values, macro.direction, options.text(upload ? Field::UpProgram : Field::DownProgram),
+        options.text(upload ? Field::UpAdditionalParameters : Field::DownAdditionalParameters));
+    request.convertLfToCrLf = parts_.convertLfToCrLf;
+    MacroRequestLink link(parts_.session);
+    TransferStartContext context{parts_.session.transfer, parts_.keyboard, link, *parts_.files,
+                                 parts_.session.codePages.hostToDisplay(0x5B)};
+    const TransferStart start = startTransferRequest(request, context);
+    const auto note = [this](std::string text) {
+        for (char& c : text)
+            if (c == '\n') c = ' ';
+        if (parts_.note) parts_.note("transfer: " + text);
+    };
+    switch (start.kind) {
+        case TransferStart::Kind::Started:
+            started_ = true;
+            return true;
+        case TransferStart::Kind::FileError:
+            // Nothing went to the host: the macro goes on.
+            note(link.last);
+            return true;
+        case TransferStart::Kind::Refused:
+            note(start.message.text);
+            return false;
+    }
+    return false;
+}
+
+bool HeadlessMacroTransfers::transferPending() const {
+    if (!started_) return false;
+    return parts_.session.transfer.running() || parts_.keyboard.locked();
 }
 
 }  // namespace cedar::headless

@@ -6,9 +6,14 @@
 // PARMS=TEXT (more host options); TIMEOUT=SECONDS (default 600).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "keyboard/keyboard_controller.h"
+#include "session/macro_services.h"
+#include "session/session.h"
+#include "sessionfile/session_options.h"
 #include "transfer/transfer_request.h"
 
 namespace cedar::headless {
@@ -23,5 +28,32 @@ bool parseTransferCommand(const std::vector<std::string>& words, TransferCommand
                           std::string& error);
 
 extern const char* const kTransferUsage;
+
+// SENDFILE and RECEIVEFILE of the macros cedar_headless plays: the
+// transfer starts at once with the values the session file keeps for the
+// dialog of its direction, the macro's in their place (the kept values stay
+// as they are). It is pending until the protocols have ended it and the
+// host has restored the keyboard (its screen after the transfer is in, so a
+// next transfer's command goes into a free command line). A start that is
+// refused or whose PC file cannot be opened becomes a line of the answer.
+class HeadlessMacroTransfers : public MacroTransfers {
+  public:
+    struct Parts {
+        Session& session;
+        const sessionfile::SessionOptions& options;
+        keys::KeyboardController& keyboard;
+        TransferFileOpener* files = nullptr;  // nullptr: no transfers
+        bool convertLfToCrLf = false;         // the setting "UploadConvertLFtoCRLF"
+        std::function<void(std::string)> note;
+    };
+    explicit HeadlessMacroTransfers(Parts parts) : parts_(std::move(parts)) {}
+
+    bool startTransfer(const MacroTransferRequest& request) override;
+    bool transferPending() const override;
+
+  private:
+    Parts parts_;
+    bool started_ = false;
+};
 
 }  // namespace cedar::headless

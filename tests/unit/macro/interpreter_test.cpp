@@ -290,6 +290,75 @@ TEST(MacroInterpreterTest, TimedWaitPauseAndResumeWaitsTheFullTimeAgain) {
     EXPECT_EQ(f.interpreter.state(), MacroState::Idle);
 }
 
+// SENDFILE and RECEIVEFILE start a transfer once and the macro waits for
+// its end: a keyboard restore while it runs, a pause and resume, leave it
+// waiting without a second start; the end goes on to the next line. A stop
+// while it waits ends the macro, and the next macro's transfer starts anew.
+TEST(MacroInterpreterTest, ATransferIsStartedOnceAndWaitedFor) {
+    Fixture f;
+    struct TransferHost : RecordingMacroHost {
+        bool pending = false;
+        int starts = 0;
+        MacroError callFunction(ReservedWord word, std::span<const MacroValue> args,
+                                MacroValue& result) override {
+            if (word == ReservedWord::SendFile || word == ReservedWord::ReceiveFile) {
+                ++starts;
+                pending = true;
+            }
+            return RecordingMacroHost::callFunction(word, args, result);
+        }
+        bool transferPending() override { return pending; }
+    } host;
+    f.interpreter.setFunctionHost(host);
+    f.interpreter.runMacroText(
+        "x = 1\nSENDFILE(\"a\", \"B\")\nx = 2\nRECEIVEFILE(\"B\", \"c\")\nx = 3");
+    EXPECT_EQ(host.starts, 1);
+    EXPECT_EQ(f.number("X"), 1);
+    EXPECT_EQ(f.interpreter.state(), MacroState::WaitingForCondition);
+    EXPECT_EQ(macroStatusChar(f.interpreter.state()), 'P');  // a macro playing
+    EXPECT_FALSE(f.env.timer);                               // no time limit
+
+    f.interpreter.keyboardRestored();
+    f.env.drain(f.interpreter);
+    f.interpreter.togglePause();
+    f.interpreter.togglePause();
+    f.env.drain(f.interpreter);
+    EXPECT_EQ(host.starts, 1);
+    EXPECT_EQ(f.number("X"), 1);
+    EXPECT_EQ(f.interpreter.state(), MacroState::WaitingForCondition);
+
+    host.pending = false;
+    f.interpreter.transferEnded();
+    f.env.drain(f.interpreter);
+    EXPECT_EQ(host.starts, 2);  // RECEIVEFILE's
+    EXPECT_EQ(f.number("X"), 2);
+    host.pending = false;
+    f.interpreter.keyboardRestored();
+    f.env.drain(f.interpreter);
+    EXPECT_EQ(f.number("X"), 3);
+    EXPECT_EQ(f.interpreter.state(), MacroState::Idle);
+
+    // Stopped while it waits; a new macro starts its own transfer.
+    f.interpreter.runMacroText("SENDFILE(\"a\", \"B\")\nx = 4");
+    EXPECT_EQ(host.starts, 3);
+    f.interpreter.stop();
+    EXPECT_EQ(f.interpreter.state(), MacroState::Idle);
+    host.pending = false;
+    f.interpreter.runMacroText("SENDFILE(\"a\", \"B\")\nx = 5");
+    EXPECT_EQ(host.starts, 4);
+    host.pending = false;
+    f.interpreter.transferEnded();
+    f.env.drain(f.interpreter);
+    EXPECT_EQ(f.number("X"), 5);
+
+    // A start that fails is the macro's error; nothing waits.
+    host.errors[ReservedWord::SendFile] = MacroError::TransferParmError;
+    f.interpreter.runMacroText("SENDFILE(\"a\", \"B\")\nx = 6");
+    EXPECT_EQ(f.env.lastError(), macroErrorNumber(MacroError::TransferParmError));
+    EXPECT_EQ(f.number("X"), 5);
+    EXPECT_EQ(f.interpreter.state(), MacroState::Idle);
+}
+
 TEST(MacroInterpreterTest, PauseByTheMacroItselfGoesOnAfterItsStatement) {
     Fixture f;
     struct PausingHost : RecordingMacroHost {

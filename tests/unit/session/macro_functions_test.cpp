@@ -447,7 +447,7 @@ TEST_F(MacroFunctionsTest, TextAndFileWordsAndTransfersReachTheirFamilies) {
 }
 
 struct RecordingTransfers : MacroTransfers {
-    bool runTransfer(const MacroTransferRequest& request) override {
+    bool startTransfer(const MacroTransferRequest& request) override {
         requests.push_back(request);
         return true;
     }

@@ -27,8 +27,9 @@ ByteVector ack(std::uint32_t block) {
 
 // The Insert that carries the closing message: TRANSnn and blanks first,
 // the text from field offset 20.
-ByteVector messageField(std::string_view text, std::size_t padTo = 0) {
-    ByteVector data = bytesOf("TRANS03   ");
+ByteVector messageField(std::string_view text, std::size_t padTo = 0,
+                        std::string_view number = "TRANS03   ") {
+    ByteVector data = bytesOf(number);
     data.insert(data.end(), text.begin(), text.end());
     if (data.size() < padTo) data.resize(padTo, ' ');
     return insertField(data);
@@ -138,17 +139,22 @@ TEST_F(DftDownloadTest, ClosingMessageAndShortInsertsStayInsideTheField) {
         const char* name;
         ByteVector field;
         std::string message;
+        std::string kept;  // the state's closing message: the number too
     };
     // A 95-byte field without "$": 75 message bytes, not 81 that run past it.
     ByteVector noDollar = messageField(std::string(75, 'E'));
     ASSERT_EQ(noDollar.size(), 95u);
     const Case cases[] = {
-        {"no dollar", noDollar, std::string(75, 'E')},
+        {"no dollar", noDollar, std::string(75, 'E'), "TRANS03 " + std::string(75, 'E')},
         {"host error", messageField("TRANS13 Error writing file$junk"),
-         "TRANS13 Error writing file"},
-        {"trailing blanks", messageField("Data set not found   ", 85), "Data set not found"},
-        {"ends before the message", dftField({0x47, 0x04, 0xC0, 0x80, 0x61, 0x00, 0x05, 'x'}), ""},
-        {"shorter than its header", dftField({0x47, 0x04}), ""},
+         "TRANS13 Error writing file", "TRANS03 TRANS13 Error writing file"},
+        {"failure number", messageField("Data set X not found$", 0, "TRANS13   "),
+         "Data set X not found", "TRANS13 Data set X not found"},
+        {"trailing blanks", messageField("Data set not found   ", 85), "Data set not found",
+         "TRANS03 Data set not found"},
+        {"ends before the message", dftField({0x47, 0x04, 0xC0, 0x80, 0x61, 0x00, 0x05, 'x'}), "",
+         "x"},
+        {"shorter than its header", dftField({0x47, 0x04}), "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -158,6 +164,7 @@ TEST_F(DftDownloadTest, ClosingMessageAndShortInsertsStayInsideTheField) {
         field(c.field);
         ASSERT_EQ(link.lines.size(), 2u);
         EXPECT_EQ(link.lines[0], c.message);
+        EXPECT_EQ(state.closingMessage, c.kept);
         EXPECT_EQ(link.current, SessionStatus::Unlocked);
     }
 }

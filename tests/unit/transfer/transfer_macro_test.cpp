@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "transfer/transfer_progress.h"
+
 namespace cedar {
 namespace {
 
@@ -88,6 +90,71 @@ TEST(TransferMacro, NamesAndTheirSwap) {
     }
     const std::vector<MacroValue> one = {T("a")};
     EXPECT_FALSE(macroTransferRequest(TransferDirection::Upload, one, true));
+}
+
+// A macro's transfer runs on the dialog's values with the macro's in their
+// place; what the macro leaves out stays the dialog's.
+TEST(TransferMacro, TheDialogValuesWithTheMacrosInPlace) {
+    TransferDialogValues dialog;
+    dialog.pcFolder = "/home/u/Documents";
+    dialog.pcName = "old.txt";
+    dialog.hostName = "OLD.DATA";
+    dialog.listLevel = "USER";
+    dialog.binary = false;
+    dialog.ascii = true;
+    dialog.crlf = false;  // switched off on its own
+    dialog.hostType = TransferHostType::Cms;
+    dialog.cms.recordLength = 132;
+    dialog.additionalParameters = "OLD PARMS";
+
+    MacroTransferRequest bare;
+    bare.pcFile = "new.bin";
+    bare.hostFile = "NEW.DATA";
+    TransferDialogValues v = macroDialogValues(bare, dialog);
+    EXPECT_EQ(v.pcFolder, "/home/u/Documents");
+    EXPECT_EQ(v.pcName, "new.bin");
+    EXPECT_EQ(v.hostName, "NEW.DATA");
+    EXPECT_EQ(v.listLevel, "");
+    EXPECT_FALSE(v.binary);
+    EXPECT_TRUE(v.ascii);
+    EXPECT_FALSE(v.crlf);
+    EXPECT_EQ(v.hostType, TransferHostType::Cms);
+    EXPECT_EQ(v.cms.recordLength, 132);
+    EXPECT_EQ(v.additionalParameters, "");
+
+    MacroTransferRequest full = bare;
+    full.binary = true;
+    full.append = true;
+    full.hostType = TransferHostType::Tso;
+    full.hostOptions = "recfm(f)";
+    v = macroDialogValues(full, dialog);
+    EXPECT_TRUE(v.binary);
+    EXPECT_FALSE(v.ascii);
+    EXPECT_FALSE(v.crlf);
+    EXPECT_TRUE(v.append);
+    EXPECT_EQ(v.hostType, TransferHostType::Tso);
+    EXPECT_EQ(v.additionalParameters, "recfm(f)");
+    full.binary = false;
+    v = macroDialogValues(full, dialog);
+    EXPECT_TRUE(v.ascii);
+    EXPECT_TRUE(v.crlf);  // Text switches both on, as in the dialog
+}
+
+TEST(TransferMacro, ClosingMessagesThatReportAFailure) {
+    const std::pair<const char*, bool> cases[] = {
+        {"TRANS03 File transfer complete", false},
+        {"TRANS04 - File transfer complete with records segmented", false},
+        {"File transfer complete", false},
+        {"", false},
+        {"TRANS13 Error writing file to host: file transfer canceled", true},
+        {"TRANS13   Data set USER.X not found", true},
+        {"  TRANS14 Error reading file from host", true},
+        {"TRANS05 Missing or incorrect TSO data set name", true},
+        {"TRANS0", false},
+        {"TRANSFER complete", false},
+    };
+    for (const auto& [message, failure] : cases)
+        EXPECT_EQ(closingMessageReportsFailure(message), failure) << message;
 }
 
 }  // namespace
