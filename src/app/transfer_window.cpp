@@ -6,12 +6,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/macro_wiring.h"
 #include "app/message_boxes.h"
+#include "platform/files.h"
 #include "platform/transfer_file_opener.h"
 #include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_dialog_values.h"
 #include "transfer/transfer_macro.h"
 #include "transfer/transfer_progress.h"
+#include "transfer/transfer_wildcards.h"
 
 namespace cedar::app {
 
@@ -144,9 +147,52 @@ bool TransferWindows::macroTransferPending() const {
     return macroStarted_ && core_.keyboard && core_.keyboard->controller().locked();
 }
 
+bool TransferWindows::startSeveral(TransferDirection direction,
+                                   const TransferDialogValues& values) {
+    const bool upload = direction == TransferDirection::Upload;
+    MultiTransferRequest m;
+    m.direction = direction;
+    m.sourcePattern = upload ? values.pcName : values.hostName;
+    m.targetPattern = upload ? values.hostName : values.pcName;
+    m.pcFolder = values.pcFolder.empty() ? core_.folders.documents : values.pcFolder;
+    if (!m.pcFolder.empty() && m.pcFolder.back() != '/') m.pcFolder += '/';
+    m.binary = values.binary;
+    m.append = values.append;
+    m.hostType = values.hostType;
+    int selected = 0;
+    if (upload) {
+        m.sourceNames = platform::filesWithExtension(m.pcFolder, "");
+    } else if (gui::TransferDialog* d = dialog(direction)) {
+        // The host list, or its selected entries when two or more are.
+        const QListWidget* list = d->hostList();
+        selected = static_cast<int>(list->selectedItems().size());
+        for (int i = 0; i < list->count(); ++i)
+            if (selected < 2 || list->item(i)->isSelected())
+                m.sourceNames.push_back(list->item(i)->text().toStdString());
+    }
+    const MultiTransferPlan plan = planMultipleTransfers(m, selected);
+    switch (plan.kind) {
+        case MultiTransferPlan::Kind::Single:
+            return false;
+        case MultiTransferPlan::Kind::Error:
+            askLater(dialog(direction), plan.error.title, plan.error.text, MessageIcon::Warning,
+                     BoxButtons::Ok, [](BoxAnswer) {});
+            return true;
+        case MultiTransferPlan::Kind::Macro:
+            // The dialog closes and the macro of SendFile/ReceiveFile lines
+            // carries the transfers out, one after another.
+            if (!core_.macros) return true;
+            if (gui::TransferDialog* d = dialog(direction)) d->close();
+            core_.macros->runner().runText(plan.macroText);
+            return true;
+    }
+    return false;
+}
+
 void TransferWindows::start(TransferDirection direction, const TransferDialogValues& values,
                             bool keep) {
     if (keep) keepValues(direction, values);
+    if (keep && startSeveral(direction, values)) return;
     macroStarted_ = false;
     const auto& options = core_.file.options;
     const bool upload = direction == TransferDirection::Upload;

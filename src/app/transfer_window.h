@@ -69,6 +69,10 @@ class TransferWindows {
     // `keep`: the values become the dialog's own (not for a macro's).
     void start(TransferDirection direction, const TransferDialogValues& values, bool keep = true);
     void startAutomatic(TransferDirection direction, const TransferDialogValues& values);
+    // Names with "*" in both source and target: the transfers of the
+    // matching files as a macro of SendFile/ReceiveFile lines, or a box that
+    // says why there are none. False for a single transfer.
+    bool startSeveral(TransferDirection direction, const TransferDialogValues& values);
     void endAutomatic(TransferDirection direction, bool keepOpen);
     void progress(std::string_view line);
     void finished();

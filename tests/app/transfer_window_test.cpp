@@ -6,8 +6,9 @@
 // Send clicked. The file must arrive in the demo host's data set folder byte
 // for byte, the dialog's status line must show the host's closing message,
 // and transfer.log must hold the transfer's lines. A macro's SendFile and
-// ReceiveFile run the dialogs unattended. Leaving the dialog during an
-// upload cancels it, and the host keeps nothing.
+// ReceiveFile run the dialogs unattended, and names with "*" send several
+// files. Leaving the dialog during an upload cancels it, and the host keeps
+// nothing.
 #include "app/transfer_window.h"
 
 #include <gtest/gtest.h>
@@ -287,6 +288,31 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         const std::string log3 = test::readBytes(test::appDataOf(home.path()) + "/transfer.log");
         EXPECT_NE(log3.find(" - Download " + macroBack + " to macro.data\n"), std::string::npos)
             << log3;
+
+        // Names with "*" in both send several files: the dialog closes and
+        // a macro of SendFile lines moves the files that match, and only them.
+        const std::string multi = home.path() + "/multi";
+        std::filesystem::create_directories(multi);
+        test::writeBytes(multi + "/a.bin", "first file");
+        test::writeBytes(multi + "/b.bin", content);
+        test::writeBytes(multi + "/c.txt", "not this one");
+        ASSERT_TRUE(XDesktop::activate(*id, pump));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
+        TransferDialogValues several = dialog->values();
+        several.pcFolder = multi;
+        several.pcName = "*.bin";
+        several.hostName = "m*";
+        several.binary = true;
+        dialog->setValues(several);
+        dialog->startButton()->click();
+        ASSERT_TRUE(pumpUntil([&] { return macro.loaded(); }, 5s)) << "no macro started";
+        ASSERT_TRUE(pumpUntil([&] { return !macro.loaded(); }, 30s));
+        // The star stands for what it matched: a.bin goes up as MA.
+        EXPECT_EQ(test::readBytes(sets + "/MA"), "first file");
+        EXPECT_TRUE(test::readBytes(sets + "/MB") == content) << "MB differs";
+        EXPECT_FALSE(std::filesystem::exists(sets + "/MC"));
+        EXPECT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
 
         // Leaving the send dialog while data moves (Escape; the question is
         // answered with OK) cancels the upload: the host is told that it
