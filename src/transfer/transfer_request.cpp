@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "keyboard/key_word.h"
+#include "transfer/transfer_progress.h"
 
 namespace cedar {
 
@@ -157,10 +158,21 @@ TransferStart startTransferRequest(const TransferRequest& request, TransferStart
 
 void cancelTransferRequest(TransferState& state, TransferRequestLink& link) {
     if (!state.running() || state.cancelRequested) return;
-    state.cancelRequested = true;
     link.progressLine(state.direction == TransferDirection::Upload
                           ? "Upload cancelled at user request"
                           : "Download cancelled at user request");
+    const SessionStatus status = link.status();
+    if (status == SessionStatus::TransferData || status == SessionStatus::TransferMessage) {
+        // The protocol stops it at the host's next request.
+        state.cancelRequested = true;
+        return;
+    }
+    // The host's program has not taken it up (and may never: a host without
+    // it answers the command with a screen of its own): it ends here.
+    closeFile(state);
+    state.direction = TransferDirection::None;
+    if (status == SessionStatus::TransferReady) link.setStatus(SessionStatus::Unlocked);
+    link.progressLine("");
 }
 
 }  // namespace cedar

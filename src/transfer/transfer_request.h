@@ -91,8 +91,9 @@ struct TransferStart {
 TransferStart startTransferRequest(const TransferRequest& request, TransferStartContext& context);
 
 // The user cancelled the running transfer: the protocol is asked to stop
-// (it answers the host and closes the PC file) and the log says so.
-// Nothing when no transfer runs.
+// (it answers the host and closes the PC file) and the log says so. A
+// transfer the host's program has not taken up yet (no data or closing
+// message has come) ends at once. Nothing when no transfer runs.
 void cancelTransferRequest(TransferState& state, TransferRequestLink& link);
 
 }  // namespace cedar

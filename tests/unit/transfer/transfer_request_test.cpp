@@ -392,11 +392,31 @@ TEST(TransferRequest, CancelAsksTheProtocolToStopAndLogsIt) {
     cancelTransferRequest(h.t.session.transfer, h.transferLink);
     EXPECT_TRUE(h.transferLink.lines.empty()) << "no transfer, nothing to cancel";
     ASSERT_EQ(h.start(upload("a.txt")).kind, TransferStart::Kind::Started);
+    // Under way (data moves): the protocol stops it at the host's next request.
+    h.t.session.status = SessionStatus::TransferData;
     cancelTransferRequest(h.t.session.transfer, h.transferLink);
     cancelTransferRequest(h.t.session.transfer, h.transferLink);  // once is enough
     EXPECT_TRUE(h.t.session.transfer.cancelRequested);
+    EXPECT_TRUE(h.t.session.transfer.running());
     EXPECT_EQ(h.transferLink.lines, (std::vector<std::string>{"Upload /home/u/a.txt to user.data",
                                                               "Upload cancelled at user request"}));
+}
+
+TEST(TransferRequest, CancelBeforeTheHostTookItUpEndsItAtOnce) {
+    // The host's program never answers (the host has none): the transfer
+    // ends, its file closed, and the next one can start.
+    Harness h;
+    h.readyScreen();
+    h.files.files["/home/u/a.txt"] = "x";
+    ASSERT_EQ(h.start(upload("a.txt")).kind, TransferStart::Kind::Started);
+    ASSERT_EQ(h.t.session.status, SessionStatus::TransferReady);
+    cancelTransferRequest(h.t.session.transfer, h.transferLink);
+    EXPECT_FALSE(h.t.session.transfer.running());
+    EXPECT_FALSE(h.t.session.transfer.file);
+    EXPECT_EQ(h.t.session.status, SessionStatus::Unlocked);
+    EXPECT_EQ(h.transferLink.lines,
+              (std::vector<std::string>{"Upload /home/u/a.txt to user.data",
+                                        "Upload cancelled at user request", ""}));
 }
 
 }  // namespace
