@@ -175,6 +175,7 @@ AppMacros::AppMacros(const Parts& p)
         return interpreter.loaded() || interpreter.queuedStarts() > 0;
     };
     callbacks.transferPending = [this] { return host_->transferPending(); };
+    callbacks.transferAbandoned = [this] { host_->transferAbandoned(); };
     rexx_ = std::make_unique<ReginaHost>(
         p.scheduler,
         RexxErrorTexts(platform::readFile(p.folders.programData + "/rexxerr.lst").value_or("")),

@@ -1,5 +1,6 @@
 #include "app/transfer_window.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -136,15 +137,29 @@ void TransferWindows::endAutomatic(TransferDirection direction, bool keepOpen) {
     if (!automatic.active) return;
     if (gui::TransferDialog* d = dialog(direction)) {
         d->setValues(automatic.restore);
-        if (!automatic.wasOpen && !keepOpen) d->close();
+        // Not while a box is open (the dialog's own question whether to
+        // leave may be the one): the dialog then stays for the user to close.
+        if (!automatic.wasOpen && !keepOpen && QApplication::activeModalWidget() == nullptr)
+            d->close();
     }
     if (macroEnded_) macroEnded_();
+}
+
+void TransferWindows::abandonMacroTransfer() {
+    // A macro transfer that has not started yet does not start; one that
+    // runs goes on in its dialog, which stays open for the user.
+    for (TransferDirection direction : {TransferDirection::Upload, TransferDirection::Download}) {
+        const Automatic& automatic = automatic_[static_cast<std::size_t>(slot(direction))];
+        if (automatic.active && automatic.scheduled) endAutomatic(direction, true);
+    }
 }
 
 bool TransferWindows::macroTransferPending() const {
     for (const Automatic& a : automatic_)
         if (a.active) return true;
-    return macroStarted_ && core_.keyboard && core_.keyboard->controller().locked();
+    // The host's screen after it is still to come (none will without a connection).
+    return macroStarted_ && core_.session->status != SessionStatus::NotConnected &&
+           core_.keyboard && core_.keyboard->controller().locked();
 }
 
 bool TransferWindows::startSeveral(TransferDirection direction,
@@ -178,19 +193,38 @@ bool TransferWindows::startSeveral(TransferDirection direction,
             askLater(dialog(direction), plan.error.title, plan.error.text, MessageIcon::Warning,
                      BoxButtons::Ok, [](BoxAnswer) {});
             return true;
-        case MultiTransferPlan::Kind::Macro:
+        case MultiTransferPlan::Kind::Macro: {
             // The dialog closes and the macro of SendFile/ReceiveFile lines
             // carries the transfers out, one after another.
             if (!core_.macros) return true;
+            const MacroInterpreter& interpreter = core_.macros->runner().interpreter();
+            if (interpreter.loaded() || interpreter.queuedStarts() > 0) {
+                askLater(dialog(direction), "Macro in Progress",
+                         "A macro is playing. Start the transfers when it has ended.",
+                         MessageIcon::Warning, BoxButtons::Ok, [](BoxAnswer) {});
+                return true;
+            }
             if (gui::TransferDialog* d = dialog(direction)) d->close();
             core_.macros->runner().runText(plan.macroText);
             return true;
+        }
     }
     return false;
 }
 
 void TransferWindows::start(TransferDirection direction, const TransferDialogValues& values,
                             bool keep) {
+    // One transfer at a time: a press during another one (or during the
+    // second before a macro's starts) changes nothing of it.
+    bool busy = running_ != TransferDirection::None || core_.session->transfer.running();
+    for (const Automatic& a : automatic_)
+        busy = busy || (keep && a.active);
+    if (busy) {
+        askLater(dialog(direction), "File Transfer in Progress",
+                 "A file transfer is already in progress.", MessageIcon::Warning, BoxButtons::Ok,
+                 [](BoxAnswer) {});
+        return;
+    }
     if (keep) keepValues(direction, values);
     if (keep && startSeveral(direction, values)) return;
     macroStarted_ = false;

@@ -51,6 +51,9 @@ class TransferWindows {
     // The macro's transfer is about to start, runs, or has ended with the
     // host's screen after it not yet in (the keyboard still locked).
     bool macroTransferPending() const;
+    // The macro that asked for a transfer was stopped: one about to start
+    // does not.
+    void abandonMacroTransfer();
     // Called when the macro's transfer has ended (or did not start).
     void setMacroTransferEnded(std::function<void()> ended) { macroEnded_ = std::move(ended); }
 
@@ -112,6 +115,9 @@ class WindowMacroTransfers : public MacroTransfers {
     bool transferPending() const override {
         const TransferWindows* w = windows_(false);
         return w != nullptr && w->macroTransferPending();
+    }
+    void abandonTransfer() override {
+        if (TransferWindows* w = windows_(false)) w->abandonMacroTransfer();
     }
 
   private:

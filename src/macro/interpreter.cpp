@@ -265,7 +265,7 @@ void MacroInterpreter::clearChain() {
     stopTimer();
     stopRequested_ = false;
     pendingAdvance_ = false;
-    transferStarted_ = false;
+    if (std::exchange(transferStarted_, false)) functions_->transferAbandoned();
     lastWasCall_ = false;
     setState(MacroState::Idle);
 }

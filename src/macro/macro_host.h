@@ -36,6 +36,8 @@ class MacroHost {
     // A file transfer that SENDFILE or RECEIVEFILE started is still running:
     // the macro waits for its end before it goes on.
     virtual bool transferPending() { return false; }
+    // The macro that waited for that transfer was stopped.
+    virtual void transferAbandoned() {}
 };
 
 // A host that does nothing: functions have no result, system variables are

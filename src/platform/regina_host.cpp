@@ -232,8 +232,13 @@ RexxCallResult ReginaHost::callFunction(const Task& task, std::string_view name,
         if (!result.failed && (name == "sendfile" || name == "receivefile") &&
             !waitWhile(task, [this] {
                 return callbacks_.transferPending && callbacks_.transferPending();
-            }))
+            })) {
+            // Stopped while it waited.
+            post([](ReginaHost& host) {
+                if (host.callbacks_.transferAbandoned) host.callbacks_.transferAbandoned();
+            });
             return RexxCallResult::ok("");
+        }
     }
     if (result.failed && result.error != RexxError::None) reportError(result.error);
     std::lock_guard lock(mutex_);

@@ -26,8 +26,10 @@ struct RexxTaskCallbacks {
     std::function<bool(const std::string&)> runMacro;
     // A native macro is loaded or waiting to start.
     std::function<bool()> macroPlaying;
-    // The transfer sendfile or receivefile started has not ended yet.
+    // The transfer sendfile or receivefile started has not ended yet, and
+    // the task that waited for it was stopped.
     std::function<bool()> transferPending;
+    std::function<void()> transferAbandoned;
 };
 
 class RexxTasks {

@@ -68,6 +68,7 @@ class SessionMacroHost : public MacroHost {
     MacroValue readSystemVariable(SystemVariable id) override;
     void moveCursor(std::optional<int> row, std::optional<int> column) override;
     bool transferPending() override { return services_.transfers->transferPending(); }
+    void transferAbandoned() override { services_.transfers->abandonTransfer(); }
 
     // Where the last ONSCREEN that succeeded found its text (from 1; 0 before any).
     SessionFacts::ScreenMatch lastOnScreenMatch() const { return lastMatch_; }

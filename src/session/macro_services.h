@@ -126,6 +126,8 @@ class MacroTransfers {
     virtual bool startTransfer(const MacroTransferRequest& /*request*/) { return false; }
     // The transfer startTransfer began has not ended yet.
     virtual bool transferPending() const { return false; }
+    // The macro that waited for it was stopped.
+    virtual void abandonTransfer() {}
     // Adds a line to the host list of the dialog that started the macro.
     virtual void addHostListEntry(const std::string& /*entry*/) {}
 };

@@ -105,6 +105,13 @@ bool SessionTransfer::takeCompletion() {
 
 void SessionTransfer::connectionEnded() {
     TransferState& state = session_.transfer;
+    // A transfer that has ended waits for the host's screen after it, which
+    // will not come now: its end is reported here.
+    if (state.completionState == 2 && !state.running()) {
+        state.completionState = 0;
+        if (completion_) completion_(state.keepWindow);
+        return;
+    }
     if (!state.running()) return;
     // No host is left to end it: the PC side ends here, as a failure (a
     // download's file holds only what came).

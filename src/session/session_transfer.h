@@ -70,7 +70,8 @@ class SessionTransfer : private TransferLink, private TransferHook {
     }
 
     // The connection ended (the host closed it, or it was closed): a
-    // running transfer fails with kConnectionEnded and its end is reported.
+    // running transfer fails with kConnectionEnded and its end is reported,
+    // as is the end of one that waited for the host's screen after it.
     void connectionEnded();
     static constexpr std::string_view kConnectionEnded = "The connection ended during the transfer";
 

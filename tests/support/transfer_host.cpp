@@ -142,6 +142,7 @@ void TransferHost::serve(int fd) {
         if (!server.ready()) continue;
         std::vector<hostside::Bytes> out;
         std::vector<hostside::IndFileResult> ended;
+        std::vector<hostside::Bytes> closing;
         if (!started) {
             started = true;
             out.push_back(transferScreen("Ready."));
@@ -159,14 +160,27 @@ void TransferHost::serve(int fd) {
                 if (!inTransfer) out.push_back(transferScreen("Ready."));
             }
             if (inTransfer && !transfer.active() && transfer.result()) {
-                out.push_back(transferScreen(transfer.result()->message));
+                closing.push_back(transferScreen(transfer.result()->message));
                 ended.push_back(*transfer.result());
             }
         }
         std::vector<std::uint8_t> wire;
         for (const auto& record : out)
             append(wire, server.frame(record));
-        const bool sent = wire.empty() || sendAll(fd, wire);
+        bool sent = wire.empty() || sendAll(fd, wire);
+        // The screen after a transfer, a moment later when the test asks so.
+        if (sent && !closing.empty()) {
+            std::chrono::milliseconds delay{0};
+            {
+                std::lock_guard lock(mutex_);
+                delay = screenDelay_;
+            }
+            if (delay.count() > 0) std::this_thread::sleep_for(delay);
+            wire.clear();
+            for (const auto& record : closing)
+                append(wire, server.frame(record));
+            sent = sendAll(fd, wire);
+        }
         // A transfer counts as ended once the screen after it is on its way,
         // so a terminal told of the end can already expect that screen.
         if (!ended.empty()) {
@@ -176,6 +190,11 @@ void TransferHost::serve(int fd) {
         }
         if (!sent) return;
     }
+}
+
+void TransferHost::setScreenDelay(std::chrono::milliseconds delay) {
+    std::lock_guard lock(mutex_);
+    screenDelay_ = delay;
 }
 
 }  // namespace cedar::test

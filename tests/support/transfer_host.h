@@ -34,6 +34,9 @@ class TransferHost {
     hostside::DataSetStore& store() { return store_; }
     // What the next transfer plays (taken when its command arrives).
     void setOptions(const hostside::IndFileOptions& options);
+    // How long the host waits between a transfer's closing message and the
+    // screen after it (0: none), as a busy host may.
+    void setScreenDelay(std::chrono::milliseconds delay);
     // The results of the transfers so far, oldest first.
     std::vector<hostside::IndFileResult> results() const;
     // Waits (bounded) until `count` transfers have ended and the screen after
@@ -48,6 +51,7 @@ class TransferHost {
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     hostside::IndFileOptions options_;
+    std::chrono::milliseconds screenDelay_{0};
     std::vector<hostside::IndFileResult> results_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};

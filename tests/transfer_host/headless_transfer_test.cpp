@@ -8,11 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "headless_process.h"
@@ -211,9 +214,11 @@ TEST_F(HeadlessTransfer, AHostRefusalIsAnError) {
 }
 
 // Macros move files one after another: each transfer waits for the one
-// before it (and the host's screen after it), in both dialects; a name the
-// host refuses does not stop the macro, which goes on to the next line.
+// before it (and the host's screen after it, which this host sends a
+// moment after its closing message), in both dialects; a name the host
+// refuses does not stop the macro, which goes on to the next line.
 TEST_F(HeadlessTransfer, MacrosSendAndReceiveOneFileAfterAnother) {
+    host_.setScreenDelay(300ms);
     Bytes first(7000), second(300);
     for (std::size_t i = 0; i < first.size(); ++i)
         first[i] = static_cast<std::uint8_t>(i * 7);
@@ -277,6 +282,33 @@ TEST_F(HeadlessTransfer, MacrosSendAndReceiveOneFileAfterAnother) {
     const auto results = host_.results();
     EXPECT_EQ(std::count_if(results.begin(), results.end(), [](const auto& r) { return !r.ok; }),
               1);
+}
+
+// A macro stopped by Break while it waits for a transfer the host never
+// takes up (its program name is not the host's) lets go of it: the next
+// transfer starts and ends.
+TEST_F(HeadlessTransfer, ABreakWhileAMacroWaitsLetsGoOfItsTransfer) {
+    writeAll(local("f"), text("data"));
+    writeMacro("nohost.mac",
+               "SETOPTION(\"MISC\", \"UPPROGRAM\", \"NOPROG\")\n"
+               "SendFile(\"" +
+                   local("f") +
+                   "\", \"F.DATA\")\n"
+                   "Debug(\"not reached\")\n");
+    auto interrupt = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(1500ms);
+        return ::kill(program_->pid(), SIGINT);
+    });
+    auto a = program_->command("macro nohost");
+    EXPECT_EQ(interrupt.get(), 0);
+    EXPECT_EQ(a.error, "Macro stopped by Break key") << program_->diagnostics();
+    a = program_->command("run SETOPTION(\"MISC\", \"UPPROGRAM\", \"IND$FILE\")");
+    ASSERT_TRUE(a.ok) << a.error;
+    a = transfer("transfer send " + local("f") + " F.DATA");
+    ASSERT_TRUE(a.ok) << a.error << "\n" << program_->diagnostics();
+    const auto stored = host_.store().get("F.DATA");
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->bytes == text("data"));
 }
 
 }  // namespace

@@ -145,6 +145,9 @@ bool HeadlessMacros::startRexx(const std::string& fileName) {
             return runner_.interpreter().loaded() || runner_.interpreter().queuedStarts() > 0;
         };
         callbacks.transferPending = [this] { return functions_ && functions_->transferPending(); };
+        callbacks.transferAbandoned = [this] {
+            if (functions_) functions_->transferAbandoned();
+        };
         rexx_ = rexxFactory_(scheduler_, *rexxFunctions_, std::move(callbacks));
     }
     rexxStarted_ = rexx_->start(fileName, std::move(*source));

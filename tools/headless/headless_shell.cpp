@@ -297,8 +297,12 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
         .keyboard = keyboard_.controller(),
         .files = parts.transferFiles,
         .convertLfToCrLf = uploadLfToCrLf_,
-        .note = [this](std::string line) { macros_.note(std::move(line)); }});
+        .note = [this](std::string line) { macros_.note(std::move(line)); },
+        .connected = [this] { return connectionGoingOn(); }});
     macroServices.transfers = macroTransfers_.get();
+    // A transfer's end (or its connection's) wakes the macro that waits for it.
+    control_.link().transfer().setCompletionSink(
+        [this](bool) { macros_.runner().interpreter().transferEnded(); });
     macros_.attachFunctions(
         {.settings = parts.settings,
          .keyList = parts.keyList,

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "headless_shell.h"
 #include "transfer/transfer_dialog_store.h"
@@ -124,6 +125,18 @@ bool parseTransferCommand(const std::vector<std::string>& words, TransferCommand
 
 namespace cedar::headless {
 
+void giveUpTransfer(Session& session) {
+    TransferState& state = session.transfer;
+    if (state.file) state.file->close();
+    const int blockSize = state.blockSize;
+    state = TransferState{};
+    state.blockSize = blockSize;
+    if (session.status == SessionStatus::TransferReady ||
+        session.status == SessionStatus::TransferData ||
+        session.status == SessionStatus::TransferMessage)
+        session.status = SessionStatus::Unlocked;
+}
+
 namespace {
 
 // How long a transfer's answer waits for the host's screen after it.
@@ -173,15 +186,7 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
         [&] { return ended() || !messages_.empty() || finished_ || !connectionGoingOn(); },
         std::chrono::seconds(command.timeoutSeconds));
     if (!ended()) {
-        // Given up: the PC file is closed and the session is free again.
-        if (state.file) state.file->close();
-        const int blockSize = state.blockSize;
-        state = TransferState{};
-        state.blockSize = blockSize;
-        if (session_.status == SessionStatus::TransferReady ||
-            session_.status == SessionStatus::TransferData ||
-            session_.status == SessionStatus::TransferMessage)
-            session_.status = SessionStatus::Unlocked;
+        giveUpTransfer(session_);
         if (!messages_.empty()) return answer("");
         if (!connectionGoingOn()) return answer("", "the connection ended during the transfer");
         return answer("", "the transfer did not end within " +
@@ -261,8 +266,17 @@ bool HeadlessMacroTransfers::startTransfer(const MacroTransferRequest& macro) {
 }
 
 bool HeadlessMacroTransfers::transferPending() const {
-    if (!started_) return false;
-    return parts_.session.transfer.running() || parts_.keyboard.locked();
+    if (!started_ || (parts_.connected && !parts_.connected())) return false;
+    // Ended, but the host's screen after it (which clears the completion
+    // mark and restores the keyboard) is still to come.
+    const TransferState& state = parts_.session.transfer;
+    return state.running() || state.completionState == 2 || parts_.keyboard.locked();
+}
+
+void HeadlessMacroTransfers::abandonTransfer() {
+    if (!std::exchange(started_, false)) return;
+    MacroRequestLink link(parts_.session);
+    cancelTransferRequest(parts_.session.transfer, link);
 }
 
 }  // namespace cedar::headless

@@ -29,6 +29,10 @@ bool parseTransferCommand(const std::vector<std::string>& words, TransferCommand
 
 extern const char* const kTransferUsage;
 
+// Drops the session's transfer without telling the host: the PC file is
+// closed and the session's status is UNLOCKED again.
+void giveUpTransfer(Session& session);
+
 // SENDFILE and RECEIVEFILE of the macros cedar_headless plays: the
 // transfer starts at once with the values the session file keeps for the
 // dialog of its direction, the macro's in their place (the kept values stay
@@ -45,11 +49,16 @@ class HeadlessMacroTransfers : public MacroTransfers {
         TransferFileOpener* files = nullptr;  // nullptr: no transfers
         bool convertLfToCrLf = false;         // the setting "UploadConvertLFtoCRLF"
         std::function<void(std::string)> note;
+        // The connection is up (a transfer whose connection ended is over).
+        std::function<bool()> connected;
     };
     explicit HeadlessMacroTransfers(Parts parts) : parts_(std::move(parts)) {}
 
     bool startTransfer(const MacroTransferRequest& request) override;
     bool transferPending() const override;
+    // The macro was stopped: its transfer is cancelled (one the host has
+    // not taken up yet ends at once).
+    void abandonTransfer() override;
 
   private:
     Parts parts_;

@@ -293,7 +293,8 @@ TEST(MacroInterpreterTest, TimedWaitPauseAndResumeWaitsTheFullTimeAgain) {
 // SENDFILE and RECEIVEFILE start a transfer once and the macro waits for
 // its end: a keyboard restore while it runs, a pause and resume, leave it
 // waiting without a second start; the end goes on to the next line. A stop
-// while it waits ends the macro, and the next macro's transfer starts anew.
+// while it waits ends the macro and tells the host to let go of the
+// transfer, and the next macro's transfer starts anew.
 TEST(MacroInterpreterTest, ATransferIsStartedOnceAndWaitedFor) {
     Fixture f;
     struct TransferHost : RecordingMacroHost {
@@ -308,6 +309,8 @@ TEST(MacroInterpreterTest, ATransferIsStartedOnceAndWaitedFor) {
             return RecordingMacroHost::callFunction(word, args, result);
         }
         bool transferPending() override { return pending; }
+        void transferAbandoned() override { ++abandons; }
+        int abandons = 0;
     } host;
     f.interpreter.setFunctionHost(host);
     f.interpreter.runMacroText(
@@ -341,8 +344,10 @@ TEST(MacroInterpreterTest, ATransferIsStartedOnceAndWaitedFor) {
     // Stopped while it waits; a new macro starts its own transfer.
     f.interpreter.runMacroText("SENDFILE(\"a\", \"B\")\nx = 4");
     EXPECT_EQ(host.starts, 3);
+    EXPECT_EQ(host.abandons, 0);  // the transfers before ended
     f.interpreter.stop();
     EXPECT_EQ(f.interpreter.state(), MacroState::Idle);
+    EXPECT_EQ(host.abandons, 1);  // the host lets go of it
     host.pending = false;
     f.interpreter.runMacroText("SENDFILE(\"a\", \"B\")\nx = 5");
     EXPECT_EQ(host.starts, 4);

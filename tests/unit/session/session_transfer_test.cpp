@@ -205,6 +205,13 @@ TEST(SessionTransfer, AConnectionThatEndsEndsTheTransfer) {
     EXPECT_EQ(lines,
               (std::vector<std::string>{std::string(SessionTransfer::kConnectionEnded), ""}));
     EXPECT_EQ(completions, std::vector<bool>{true});
+
+    // Ended, and the host's screen after it never comes: reported once.
+    state.completionState = 2;
+    h.link.transfer().connectionEnded();
+    h.link.transfer().connectionEnded();
+    EXPECT_EQ(completions, (std::vector<bool>{true, true}));
+    EXPECT_EQ(state.completionState, 0);
 }
 
 TEST(SessionTransfer, ProgressLinesReachTheSink) {
