@@ -270,13 +270,8 @@ bool AppMacros::bringToFront(char id) {
 void MainWindow::buildMacros() {
     AppCore& c = *core_;
     const std::string iniPath = c.iniPath;
-    macroTransfers_ = std::make_unique<WindowMacroTransfers>([this](bool make) {
-        if (make && !transfers_ && core_->control && core_->keyboard) {
-            transfers_ = std::make_unique<TransferWindows>(*core_, this);
-            connectMacroTransfers();
-        }
-        return transfers_.get();
-    });
+    macroTransfers_ = std::make_unique<WindowMacroTransfers>(
+        [this](bool make) { return make ? transferWindows() : transfers_.get(); });
     c.macros = std::make_unique<AppMacros>(AppMacros::Parts{
         .session = *c.session,
         .scheduler = scheduler_,

@@ -147,8 +147,9 @@ class MainWindow : public QWidget,
     void applyColors();
     // The "TLS and Server Certificate Information" dialog of the connection.
     void showTlsInformation();
-    // The transfer windows tell the macros when a macro's transfer ended.
-    void connectMacroTransfers();
+    // The transfer windows, made on first use (they tell the macros when a
+    // macro's transfer ended); nullptr before the session's keyboard exists.
+    TransferWindows* transferWindows();
     bool hostScreenShown() const;
     std::string titleText() const;
 

@@ -36,21 +36,20 @@ int requestOf(area::WindowAction action) {
 bool MainWindow::transferOper(std::uint8_t code) {
     const auto oper = static_cast<keys::Oper>(code);
     if (oper != keys::Oper::SendFile && oper != keys::Oper::ReceiveFile) return false;
-    if (!core_->control || !core_->keyboard) return true;
-    if (!transfers_) {
-        transfers_ = std::make_unique<TransferWindows>(*core_, this);
-        connectMacroTransfers();
-    }
-    transfers_->open(oper == keys::Oper::SendFile ? TransferDirection::Upload
-                                                  : TransferDirection::Download);
+    if (TransferWindows* windows = transferWindows())
+        windows->open(oper == keys::Oper::SendFile ? TransferDirection::Upload
+                                                   : TransferDirection::Download);
     return true;
 }
 
-void MainWindow::connectMacroTransfers() {
+TransferWindows* MainWindow::transferWindows() {
+    if (transfers_ || !core_->control || !core_->keyboard) return transfers_.get();
+    transfers_ = std::make_unique<TransferWindows>(*core_, this);
     // The macro that waits for its transfer goes on.
     transfers_->setMacroTransferEnded([this] {
         if (core_->macros) core_->macros->runner().interpreter().transferEnded();
     });
+    return transfers_.get();
 }
 
 void MainWindow::oper(std::uint8_t code) {

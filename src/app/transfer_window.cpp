@@ -11,6 +11,7 @@
 #include "app/message_boxes.h"
 #include "platform/files.h"
 #include "platform/transfer_file_opener.h"
+#include "session/session_transfer.h"
 #include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_dialog_values.h"
 #include "transfer/transfer_macro.h"
@@ -157,9 +158,10 @@ void TransferWindows::abandonMacroTransfer() {
 bool TransferWindows::macroTransferPending() const {
     for (const Automatic& a : automatic_)
         if (a.active) return true;
-    // The host's screen after it is still to come (none will without a connection).
+    // Without a connection no screen will come.
     return macroStarted_ && core_.session->status != SessionStatus::NotConnected &&
-           core_.keyboard && core_.keyboard->controller().locked();
+           core_.keyboard &&
+           transferAwaitsHost(core_.session->transfer, core_.keyboard->controller().locked());
 }
 
 bool TransferWindows::startSeveral(TransferDirection direction,
@@ -228,14 +230,8 @@ void TransferWindows::start(TransferDirection direction, const TransferDialogVal
     if (keep) keepValues(direction, values);
     if (keep && startSeveral(direction, values)) return;
     macroStarted_ = false;
-    const auto& options = core_.file.options;
-    const bool upload = direction == TransferDirection::Upload;
-    TransferRequest request = dialogTransferRequest(
-        values, direction,
-        options.text(upload ? sessionfile::Field::UpProgram : sessionfile::Field::DownProgram),
-        options.text(upload ? sessionfile::Field::UpAdditionalParameters
-                            : sessionfile::Field::DownAdditionalParameters));
-    request.convertLfToCrLf = core_.settings.uploadConvertLFtoCRLF != 0;
+    const TransferRequest request =
+        sessionTransferRequest(values, direction, core_.file.options, core_.settings);
     TransferStartContext context{core_.session->transfer, core_.keyboard->controller(),
                                  *requestLink_, *files_,
                                  core_.session->codePages.hostToDisplay(0x5B)};

@@ -31,6 +31,19 @@ TransferConfiguration transferConfiguration(const sessionfile::SessionOptions& o
     return c;
 }
 
+TransferRequest sessionTransferRequest(const TransferDialogValues& values,
+                                       TransferDirection direction,
+                                       const sessionfile::SessionOptions& options,
+                                       const Settings& settings) {
+    using sessionfile::Field;
+    const bool upload = direction == TransferDirection::Upload;
+    TransferRequest request = dialogTransferRequest(
+        values, direction, options.text(upload ? Field::UpProgram : Field::DownProgram),
+        options.text(upload ? Field::UpAdditionalParameters : Field::DownAdditionalParameters));
+    request.convertLfToCrLf = settings.uploadConvertLFtoCRLF != 0;
+    return request;
+}
+
 void SessionTransfer::setOptions(const TransferOptions& options) {
     protocol_.setOptions(options);
     cut_.configure({.numberFormat = options.byteFormat, .separators = options.separators});

@@ -18,6 +18,7 @@
 #include "screen/structured_fields.h"
 #include "session/session.h"
 #include "transfer/cut_protocol.h"
+#include "transfer/transfer_dialog_values.h"
 #include "transfer/transfer_session.h"
 
 namespace cedar {
@@ -39,6 +40,14 @@ TransferConfiguration transferConfiguration(const sessionfile::SessionOptions& o
                                             const Settings& settings,
                                             const display::NumberSeparators& separators,
                                             char sessionId);
+
+// The request for a transfer of a dialog's values in this session: the
+// host program (UPPROGRAM or DOWNPROGRAM) and its additional parameters
+// from the session record, and the setting "UploadConvertLFtoCRLF".
+TransferRequest sessionTransferRequest(const TransferDialogValues& values,
+                                       TransferDirection direction,
+                                       const sessionfile::SessionOptions& options,
+                                       const Settings& settings);
 
 class SessionTransfer : private TransferLink, private TransferHook {
   public:

@@ -203,29 +203,22 @@ void DftProtocol::insert(Bytes field) {
 }
 
 void DftProtocol::closingMessage(Bytes field) {
-    std::string message;
-    if (field.size() > dft::kMessageOffset) {
-        const Bytes text =
-            field.subspan(dft::kMessageOffset)
-                .first(std::min(dft::kMessageLength, field.size() - dft::kMessageOffset));
-        for (std::uint8_t b : text) {
-            if (b == '$') break;
-            message.push_back(static_cast<char>(codePages_.transferToPcTable[b]));
-        }
-    }
-    while (!message.empty() && (message.back() == ' ' || message.back() == '\0'))
-        message.pop_back();
+    // The field's bytes from `from`, at most `length` of them and never past
+    // the field, cut at the host's "$", in PC code, without trailing blanks.
+    const auto textAt = [&](std::size_t from, std::size_t length) {
+        std::string text;
+        for (std::size_t i = from; i < std::min(field.size(), from + length) && field[i] != '$';
+             ++i)
+            text.push_back(static_cast<char>(codePages_.transferToPcTable[field[i]]));
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
+            text.pop_back();
+        return text;
+    };
     // The message number ("TRANS03   ") comes before the text shown; it
     // tells whether the host's side succeeded.
-    std::string number;
-    for (std::size_t i = dft::kMessageNumberOffset; i < std::min(field.size(), dft::kMessageOffset);
-         ++i) {
-        if (field[i] == '$') break;
-        number.push_back(static_cast<char>(codePages_.transferToPcTable[field[i]]));
-    }
-    while (!number.empty() && (number.back() == ' ' || number.back() == '\0'))
-        number.pop_back();
-    completeTransfer(state_, link_, message, options_, number);
+    completeTransfer(
+        state_, link_, textAt(dft::kMessageOffset, dft::kMessageLength), options_,
+        textAt(dft::kMessageNumberOffset, dft::kMessageOffset - dft::kMessageNumberOffset));
     if (state_.hostType == TransferHostType::Cics) state_.blockNumber = 0;
 }
 

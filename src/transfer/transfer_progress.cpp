@@ -55,6 +55,10 @@ bool closingMessageReportsFailure(std::string_view message) {
     return number != "03" && number != "04";
 }
 
+bool transferAwaitsHost(const TransferState& state, bool keyboardLocked) {
+    return state.running() || state.completionState == 2 || keyboardLocked;
+}
+
 void failTransfer(TransferState& state, TransferLink& link, std::string_view text) {
     closeFile(state);
     state.keepWindow = true;

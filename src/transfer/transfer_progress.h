@@ -38,6 +38,12 @@ void completeTransfer(TransferState& state, TransferLink& link, std::string_view
 // says "File transfer complete") is no failure.
 bool closingMessageReportsFailure(std::string_view message);
 
+// A transfer a macro started is still to be waited for: it runs, or it has
+// ended and the host's screen after it (which clears the completion mark
+// and restores the keyboard) is still to come. The caller knows whether a
+// connection is left to bring that screen.
+bool transferAwaitsHost(const TransferState& state, bool keyboardLocked);
+
 // A failure that ends the transfer on the PC side: the file is closed, the
 // text kept for the window, which stays open.
 void failTransfer(TransferState& state, TransferLink& link, std::string_view text);

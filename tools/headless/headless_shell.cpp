@@ -295,8 +295,8 @@ Shell::Shell(const Options& options, const Parts& parts, const SessionDriver::St
         .session = parts.session,
         .options = parts.file.options,
         .keyboard = keyboard_.controller(),
+        .settings = parts.settings,
         .files = parts.transferFiles,
-        .convertLfToCrLf = uploadLfToCrLf_,
         .note = [this](std::string line) { macros_.note(std::move(line)); },
         .connected = [this] { return connectionGoingOn(); }});
     macroServices.transfers = macroTransfers_.get();

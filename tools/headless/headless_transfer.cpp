@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "headless_shell.h"
+#include "session/session_transfer.h"
 #include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_macro.h"
 #include "transfer/transfer_progress.h"
@@ -125,22 +126,17 @@ bool parseTransferCommand(const std::vector<std::string>& words, TransferCommand
 
 namespace cedar::headless {
 
-void giveUpTransfer(Session& session) {
-    TransferState& state = session.transfer;
-    if (state.file) state.file->close();
-    const int blockSize = state.blockSize;
-    state = TransferState{};
-    state.blockSize = blockSize;
-    if (session.status == SessionStatus::TransferReady ||
-        session.status == SessionStatus::TransferData ||
-        session.status == SessionStatus::TransferMessage)
-        session.status = SessionStatus::Unlocked;
-}
-
 namespace {
 
 // How long a transfer's answer waits for the host's screen after it.
 constexpr std::chrono::seconds kHostScreenAfterTransfer{5};
+
+// One answer line: a message's line breaks become blanks.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return text;
+}
 
 // The request's view of the headless session: the status line is the
 // session's status, the progress lines are kept for the answer.
@@ -171,11 +167,7 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
                                  session_.codePages.hostToDisplay(0x5B)};
     const TransferStart start = startTransferRequest(command.request, context);
     if (start.kind != TransferStart::Kind::Started) {
-        // One answer line: the message's line breaks become blanks.
-        std::string text = start.message.text;
-        for (char& c : text)
-            if (c == '\n') c = ' ';
-        return answer("", text);
+        return answer("", oneLine(start.message.text));
     }
 
     // The protocols end the transfer: completion state 2, or the transfer
@@ -186,7 +178,15 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
         [&] { return ended() || !messages_.empty() || finished_ || !connectionGoingOn(); },
         std::chrono::seconds(command.timeoutSeconds));
     if (!ended()) {
-        giveUpTransfer(session_);
+        // Given up: the PC file is closed and the session is free again.
+        if (state.file) state.file->close();
+        const int blockSize = state.blockSize;
+        state = TransferState{};
+        state.blockSize = blockSize;
+        if (session_.status == SessionStatus::TransferReady ||
+            session_.status == SessionStatus::TransferData ||
+            session_.status == SessionStatus::TransferMessage)
+            session_.status = SessionStatus::Unlocked;
         if (!messages_.empty()) return answer("");
         if (!connectionGoingOn()) return answer("", "the connection ended during the transfer");
         return answer("", "the transfer did not end within " +
@@ -211,44 +211,19 @@ std::string Shell::transfer(const std::vector<std::string>& w) {
     return out + "ok " + std::to_string(state.bytesTransferred) + "\n";
 }
 
-namespace {
-
-// The start's view of the session: its status, and the lines of a start that
-// failed for the answer.
-class MacroRequestLink : public TransferRequestLink {
-  public:
-    explicit MacroRequestLink(Session& session) : session_(session) {}
-    SessionStatus status() const override { return session_.status; }
-    void setStatus(SessionStatus status) override { session_.status = status; }
-    void progressLine(std::string_view line) override { last = std::string(line); }
-    std::string last;
-
-  private:
-    Session& session_;
-};
-
-}  // namespace
-
 bool HeadlessMacroTransfers::startTransfer(const MacroTransferRequest& macro) {
     started_ = false;
     if (parts_.files == nullptr) return false;
-    using sessionfile::Field;
-    const bool upload = macro.direction == TransferDirection::Upload;
-    const auto& options = parts_.options;
     const TransferDialogValues values =
-        macroDialogValues(macro, storedDialogValues(options.bytes(), macro.direction));
-    TransferRequest request = dialogTransferRequest(
-        values, macro.direction, options.text(upload ? Field::UpProgram : Field::DownProgram),
-        options.text(upload ? Field::UpAdditionalParameters : Field::DownAdditionalParameters));
-    request.convertLfToCrLf = parts_.convertLfToCrLf;
-    MacroRequestLink link(parts_.session);
+        macroDialogValues(macro, storedDialogValues(parts_.options.bytes(), macro.direction));
+    const TransferRequest request =
+        sessionTransferRequest(values, macro.direction, parts_.options, parts_.settings);
+    ShellRequestLink link(parts_.session);
     TransferStartContext context{parts_.session.transfer, parts_.keyboard, link, *parts_.files,
                                  parts_.session.codePages.hostToDisplay(0x5B)};
     const TransferStart start = startTransferRequest(request, context);
-    const auto note = [this](std::string text) {
-        for (char& c : text)
-            if (c == '\n') c = ' ';
-        if (parts_.note) parts_.note("transfer: " + text);
+    const auto note = [this](const std::string& text) {
+        if (parts_.note) parts_.note("transfer: " + oneLine(text));
     };
     switch (start.kind) {
         case TransferStart::Kind::Started:
@@ -256,7 +231,7 @@ bool HeadlessMacroTransfers::startTransfer(const MacroTransferRequest& macro) {
             return true;
         case TransferStart::Kind::FileError:
             // Nothing went to the host: the macro goes on.
-            note(link.last);
+            note(link.lines.back());
             return true;
         case TransferStart::Kind::Refused:
             note(start.message.text);
@@ -266,16 +241,14 @@ bool HeadlessMacroTransfers::startTransfer(const MacroTransferRequest& macro) {
 }
 
 bool HeadlessMacroTransfers::transferPending() const {
+    // Without a connection no screen will come.
     if (!started_ || (parts_.connected && !parts_.connected())) return false;
-    // Ended, but the host's screen after it (which clears the completion
-    // mark and restores the keyboard) is still to come.
-    const TransferState& state = parts_.session.transfer;
-    return state.running() || state.completionState == 2 || parts_.keyboard.locked();
+    return transferAwaitsHost(parts_.session.transfer, parts_.keyboard.locked());
 }
 
 void HeadlessMacroTransfers::abandonTransfer() {
     if (!std::exchange(started_, false)) return;
-    MacroRequestLink link(parts_.session);
+    ShellRequestLink link(parts_.session);
     cancelTransferRequest(parts_.session.transfer, link);
 }
 

@@ -14,6 +14,7 @@
 #include "session/macro_services.h"
 #include "session/session.h"
 #include "sessionfile/session_options.h"
+#include "sessionfile/settings.h"
 #include "transfer/transfer_request.h"
 
 namespace cedar::headless {
@@ -29,25 +30,21 @@ bool parseTransferCommand(const std::vector<std::string>& words, TransferCommand
 
 extern const char* const kTransferUsage;
 
-// Drops the session's transfer without telling the host: the PC file is
-// closed and the session's status is UNLOCKED again.
-void giveUpTransfer(Session& session);
-
 // SENDFILE and RECEIVEFILE of the macros cedar_headless plays: the
 // transfer starts at once with the values the session file keeps for the
 // dialog of its direction, the macro's in their place (the kept values stay
-// as they are). It is pending until the protocols have ended it and the
-// host has restored the keyboard (its screen after the transfer is in, so a
-// next transfer's command goes into a free command line). A start that is
-// refused or whose PC file cannot be opened becomes a line of the answer.
+// as they are). It is pending while transferAwaitsHost() says so and the
+// connection lasts, so that a next transfer's command goes into the host's
+// screen after this one. A start that is refused or whose PC file cannot be
+// opened becomes a line of the answer.
 class HeadlessMacroTransfers : public MacroTransfers {
   public:
     struct Parts {
         Session& session;
         const sessionfile::SessionOptions& options;
         keys::KeyboardController& keyboard;
+        const Settings& settings;
         TransferFileOpener* files = nullptr;  // nullptr: no transfers
-        bool convertLfToCrLf = false;         // the setting "UploadConvertLFtoCRLF"
         std::function<void(std::string)> note;
         // The connection is up (a transfer whose connection ended is over).
         std::function<bool()> connected;
