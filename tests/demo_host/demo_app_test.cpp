@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "ebcdic.h"
+#include "listings.h"
 #include "record_builder.h"
 #include "test_paths.h"
 
@@ -214,7 +215,7 @@ TEST(DemoCommandLine, RunsIndFileAndAnswersEverythingElse) {
         {true, "IND$FILE PUT MY.DATA", true, ""},
         {true, "ind$file get my.data (ascii crlf", true, ""},
         {true, "IND$FILE", false, "TRANS13 Invalid IND$FILE command"},
-        {true, "LISTCAT", false, "Unknown command LISTCAT"},
+        {true, "SUBMIT JOB", false, "Unknown command SUBMIT"},
         {true, "", false, "Type a command"},
         {false, "IND$FILE PUT MY.DATA", false, "This host runs no commands"},
     };
@@ -249,6 +250,83 @@ TEST(DemoCommandLine, RunsIndFileAndAnswersEverythingElse) {
     }
     EXPECT_TRUE(store.names().empty());
     std::filesystem::remove_all(folder);
+}
+
+// The listing commands over a store's names: data sets at a level, the
+// members of a partitioned data set, CMS files by pattern, and what each
+// answers when nothing matches.
+TEST(DemoListings, CatalogMembersAndFiles) {
+    const std::vector<std::string> names = {"USER.CNTL(ALLOC)", "USER.CNTL(BUILD)", "USER.DATA",
+                                            "OTHER.X",          "PROFILE EXEC A",   "NOTES TEXT"};
+    const std::string inCatalog = "     IN-CAT --- CATALOG.DEMO";
+    const struct {
+        std::string command;
+        std::vector<std::string> body;  // after the command's echo
+    } cases[] = {
+        {"listcat level(user)",
+         {"NONVSAM ------- USER.CNTL", inCatalog, "NONVSAM ------- USER.DATA", inCatalog, "READY"}},
+        {"LISTC LEVEL('OTHER')", {"NONVSAM ------- OTHER.X", inCatalog, "READY"}},
+        {"LISTCAT LEVEL(NONE)", {"NO DATA SETS AT LEVEL NONE", "READY"}},
+        {"LISTDS 'USER.CNTL' MEMBERS",
+         {"USER.CNTL", "--RECFM-LRECL-BLKSIZE-DSORG", "  VB    255   27998   PO", "--VOLUMES--",
+          "  DEMO01", "--MEMBERS--", "  ALLOC", "  BUILD", "READY"}},
+        {"LISTD USER.DATA MEMBERS",
+         {"USER.DATA", "--RECFM-LRECL-BLKSIZE-DSORG", "  VB    255   27998   PS", "--VOLUMES--",
+          "  DEMO01", "READY"}},
+        {"LISTDS USER.NONE MEMBERS", {"USER.NONE NOT IN CATALOG", "READY"}},
+        {"LISTFILE * * A", {"NOTES    TEXT     A1", "PROFILE  EXEC     A1", "Ready;"}},
+        {"listfile pro* exec", {"PROFILE  EXEC     A1", "Ready;"}},
+        {"LISTF X* * *", {"DMSLST002E File not found", "Ready;"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const auto lines = listingFor(c.command, names);
+        ASSERT_TRUE(lines.has_value());
+        ASSERT_FALSE(lines->empty());
+        EXPECT_EQ(lines->front(), c.command);
+        EXPECT_EQ(std::vector<std::string>(lines->begin() + 1, lines->end()), c.body);
+    }
+    EXPECT_FALSE(listingFor("IND$FILE PUT X", names).has_value());
+    EXPECT_FALSE(listingFor("", names).has_value());
+}
+
+// A listing longer than the screen comes a screen at a time: "***" on the
+// last output row, Enter on the empty command line for the next, "READY"
+// after the last line; Clear then leaves the output. Names show as they
+// are, "&" included.
+TEST(DemoCommandLine, ListingsComeAScreenAtATime) {
+    const PanelSet panels = shippedPanels();
+    hostside::Terminal terminal;
+    terminal.type = "IBM-3278-2-E";
+    terminal.model = 2;
+    hostside::DataSetStore store;
+    for (int i = 0; i < 14; ++i)
+        ASSERT_TRUE(store.put("USER.SET" + std::to_string(10 + i), hostside::DataSet{}));
+    ASSERT_TRUE(store.put("USER.R&D", hostside::DataSet{}));
+    DemoApp app(
+        panels, terminal, [] { return std::string("12:00:00"); }, &store);
+    test::TestSession screen;
+    auto send = [&](const Bytes& record) {
+        for (const auto& r : (record.empty() ? app.start() : app.handle(record)).records)
+            screen.apply(r);
+    };
+    constexpr int kLine = 22 * 80 + 6;
+    send({});
+    send(inbound(kEnter, {{kUserId, "me"}}));
+    send(inbound(kEnter, {{kOption, "5"}}));
+    send(inbound(kEnter, {{kLine, "listcat level(user)"}}));
+    // The echo, then 15 data sets of two lines each, then READY: 32 lines.
+    EXPECT_NE(screen.row(0).find("listcat level(user)"), std::string::npos) << screen.row(0);
+    EXPECT_NE(screen.row(1).find("NONVSAM ------- USER.R&D"), std::string::npos) << screen.row(1);
+    EXPECT_NE(screen.row(19).find("NONVSAM ------- USER.SET18"), std::string::npos);
+    EXPECT_NE(screen.row(20).find("***"), std::string::npos) << screen.row(20);
+    send(inbound(kEnter));
+    EXPECT_NE(screen.row(0).find("IN-CAT"), std::string::npos) << screen.row(0);
+    EXPECT_NE(screen.row(9).find("NONVSAM ------- USER.SET23"), std::string::npos) << screen.row(9);
+    EXPECT_NE(screen.row(11).find("READY"), std::string::npos) << screen.row(11);
+    EXPECT_EQ(screen.row(20).find("***"), std::string::npos);
+    send(inbound(kClear));
+    EXPECT_EQ(app.panel(), "COMMAND");
 }
 
 // A store with a folder keeps data sets as its files; names that are no

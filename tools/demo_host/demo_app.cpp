@@ -4,12 +4,31 @@
 #include <cctype>
 
 #include "ebcdic.h"
+#include "listings.h"
 
 namespace cedar::demo {
 
 namespace {
 
 constexpr std::uint8_t kSba = 0x11;
+constexpr const char* kOutput = "OUTPUT";  // the panel of a listing's output
+constexpr std::size_t kOutputRows = 21;
+
+Element textElement(int row, int column, std::string text, std::uint8_t color = 0) {
+    Element e;
+    e.row = row;
+    e.column = column;
+    e.look.color = color;
+    e.text = std::move(text);
+    return e;
+}
+
+// Panel texts expand "&": a listed name shows as it is.
+std::string literal(std::string text) {
+    for (std::size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 2))
+        text.insert(at, 1, '&');
+    return text;
+}
 
 std::string upper(std::string text) {
     for (char& c : text)
@@ -62,9 +81,16 @@ std::string keyName(std::uint8_t aid) {
 
 DemoApp::DemoApp(const PanelSet& panels, const hostside::Terminal& terminal,
                  std::function<std::string()> clock, hostside::DataSetStore* dataSets)
-    : panels_(panels), terminal_(terminal), clock_(std::move(clock)) {
-    if (dataSets != nullptr)
-        transfer_ = std::make_unique<hostside::IndFileHost>(*dataSets, hostside::IndFileOptions{});
+    : panels_(panels), terminal_(terminal), clock_(std::move(clock)), dataSets_(dataSets) {
+    if (dataSets != nullptr) {
+        hostside::IndFileOptions options;
+        options.unquoteNames = true;  // 'A.B' is the data set A.B, as LISTCAT shows it
+        transfer_ = std::make_unique<hostside::IndFileHost>(*dataSets, options);
+    }
+}
+
+const Panel& DemoApp::panelNamed(const std::string& name) const {
+    return name == kOutput ? outputPanel_ : panels_.panels.at(name);
 }
 
 DemoApp::Reply DemoApp::start() {
@@ -85,14 +111,14 @@ std::string DemoApp::variable(const std::string& name) const {
 }
 
 int DemoApp::listLength() const {
-    for (const auto& e : panels_.panels.at(current_).elements)
+    for (const auto& e : panelNamed(current_).elements)
         if (e.kind == Element::Kind::List)
             return static_cast<int>(panels_.sources.at(e.text).size());
     return 0;
 }
 
 int DemoApp::listRows() const {
-    for (const auto& e : panels_.panels.at(current_).elements)
+    for (const auto& e : panelNamed(current_).elements)
         if (e.kind == Element::Kind::List) return e.length;
     return 0;
 }
@@ -101,7 +127,7 @@ DemoApp::Reply DemoApp::show(const std::string& name, const std::string& message
     if (name != current_) listTop_ = 0;
     current_ = name;
     message_ = message;
-    const Panel& panel = panels_.panels.at(name);
+    const Panel& panel = panelNamed(name);
     RenderInput input;
     // An alternate panel takes the model's alternate size; the others 24 x 80.
     input.rows = panel.alternate ? terminal_.alternateRows() : 24;
@@ -128,7 +154,7 @@ DemoApp::Reply DemoApp::handle(std::span<const std::uint8_t> record) {
         if (it != inputs_.end()) values_[it->second] = data;
     }
     const std::string key = keyName(in.aid);
-    const Panel& panel = panels_.panels.at(current_);
+    const Panel& panel = panelNamed(current_);
     if (auto it = panel.keys.find(key); it != panel.keys.end()) return act(it->second, key, record);
     if (key == "clear" || key.rfind("pa", 0) == 0)
         return show(current_, upper(key) + " pressed: the panel is shown again.");
@@ -150,13 +176,24 @@ DemoApp::Reply DemoApp::transferStep(std::span<const std::uint8_t> record) {
 }
 
 DemoApp::Reply DemoApp::command(std::span<const std::uint8_t> record) {
-    const std::string line = upper(trim(values_["LINE"]));
+    // The command line starts empty again: a key without a typed command
+    // does not run the last one once more.
+    const std::string typed = trim(values_["LINE"]);
+    values_.erase("LINE");
+    const std::string line = upper(typed);
+    if (line.empty() && current_ == kOutput && moreOutput_) return nextOutput();
     if (line.empty()) return show(current_, "Type a command, then press Enter.");
     if (!transfer_) return show(current_, "This host runs no commands.");
+    if (auto listing = listingFor(typed, dataSets_->names())) {
+        output_ = std::move(*listing);
+        outputTop_ = 0;
+        return showOutput();
+    }
     Reply reply;
     if (!transfer_->start(record, reply.records))
         return show(current_, "Unknown command " + line.substr(0, line.find(' ')) +
-                                  ". Type IND$FILE PUT name or IND$FILE GET name.");
+                                  ". Type IND$FILE PUT name, IND$FILE GET name, LISTCAT, "
+                                  "LISTDS name MEMBERS or LISTFILE.");
     if (!transfer_->active()) {
         const auto& result = transfer_->result();
         return show(current_, result ? result->message : std::string());
@@ -164,9 +201,51 @@ DemoApp::Reply DemoApp::command(std::span<const std::uint8_t> record) {
     return reply;
 }
 
+DemoApp::Reply DemoApp::showOutput() {
+    const std::size_t remaining = output_.size() - outputTop_;
+    moreOutput_ = remaining > kOutputRows;
+    const std::size_t shown = moreOutput_ ? kOutputRows - 1 : remaining;
+    const bool cms = !output_.empty() && output_.back() == "Ready;";
+    Panel p;
+    p.name = kOutput;
+    for (std::size_t i = 0; i < shown; ++i)
+        if (!output_[outputTop_ + i].empty())
+            p.elements.push_back(
+                textElement(static_cast<int>(i), 1, literal(output_[outputTop_ + i])));
+    if (moreOutput_)
+        p.elements.push_back(textElement(static_cast<int>(kOutputRows - 1), cms ? 61 : 1,
+                                         cms ? "MORE..." : "***", 0xF6));
+    p.elements.push_back(textElement(21, 1, "&MESSAGE", 0xF2));
+    p.elements.push_back(textElement(22, 1, "===>", 0xF4));
+    Element line;
+    line.kind = Element::Kind::Input;
+    line.row = 22;
+    line.column = 6;
+    line.length = 73;
+    line.text = "LINE";
+    line.look.color = 0xF5;
+    p.elements.push_back(line);
+    p.elements.push_back(textElement(23, 1,
+                                     moreOutput_
+                                         ? "Enter or Clear: more output   PF3: back to the menu"
+                                         : "Enter: run the command   PF3: back to the menu",
+                                     0xF1));
+    p.cursorField = "LINE";
+    p.keys = {{"enter", "command"}, {"clear", "more"}, {"pf3", "back"}};
+    outputPanel_ = std::move(p);
+    return show(kOutput);
+}
+
+DemoApp::Reply DemoApp::nextOutput() {
+    if (!moreOutput_) return show("COMMAND");
+    outputTop_ += kOutputRows - 1;
+    return showOutput();
+}
+
 DemoApp::Reply DemoApp::act(const std::string& action, const std::string& key,
                             std::span<const std::uint8_t> record) {
     if (action == "command") return command(record);
+    if (action == "more") return nextOutput();
     if (action.rfind("goto ", 0) == 0) return show(action.substr(5));
     if (action == "back") return show("MENU");
     if (action == "refresh") return show(current_);

@@ -34,7 +34,8 @@ class DemoApp {
   public:
     // With `dataSets`, the action "command" runs IND$FILE typed on the
     // panel's input line against that store (DFT when the terminal offers
-    // it, CUT otherwise); without, it answers that no commands run here.
+    // it, CUT otherwise), and the listing commands of listings.h over it;
+    // without, it answers that no commands run here.
     DemoApp(const PanelSet& panels, const hostside::Terminal& terminal,
             std::function<std::string()> clock, hostside::DataSetStore* dataSets = nullptr);
 
@@ -55,6 +56,12 @@ class DemoApp {
     Reply act(const std::string& action, const std::string& key,
               std::span<const std::uint8_t> record);
     Reply command(std::span<const std::uint8_t> record);
+    // The output of a listing command, a screen at a time from outputTop_:
+    // a full screen with more to come ends with "***" (TSO) or "MORE..."
+    // (CMS), and Enter on an empty command line or Clear shows the next.
+    Reply showOutput();
+    Reply nextOutput();
+    const Panel& panelNamed(const std::string& name) const;
     Reply transferStep(std::span<const std::uint8_t> record);
     std::string variable(const std::string& name) const;
     int listLength() const;
@@ -68,7 +75,12 @@ class DemoApp {
     std::map<std::string, std::string> values_;
     std::map<int, std::string> inputs_;  // of the panel on the screen
     int listTop_ = 0;
+    hostside::DataSetStore* dataSets_ = nullptr;
     std::unique_ptr<hostside::IndFileHost> transfer_;
+    std::vector<std::string> output_;
+    std::size_t outputTop_ = 0;
+    bool moreOutput_ = false;
+    Panel outputPanel_;
 };
 
 }  // namespace cedar::demo

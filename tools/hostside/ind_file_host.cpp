@@ -82,6 +82,9 @@ bool IndFileHost::start(std::span<const std::uint8_t> record, std::vector<Bytes>
             return true;
         }
         command_ = *command;
+        if (options_.unquoteNames && command_.name.size() >= 2 && command_.name.front() == '\'' &&
+            command_.name.back() == '\'')
+            command_.name = command_.name.substr(1, command_.name.size() - 2);
         data_.clear();
         offset_ = 0;
         block_ = 0;

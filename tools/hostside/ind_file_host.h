@@ -41,6 +41,9 @@ struct IndFileOptions {
     std::set<unsigned> readModifiedAfter;  // data blocks (1, 2, ...) followed by a Read Modified
     int cancelAfterBlocks = -1;            // the host gives up after this many blocks
     std::string completionMessage;         // empty: "TRANS03 File transfer complete"
+    // TSO reads 'A.B' as the fully qualified A.B: a host without prefixes
+    // keeps the data set under the name without its quotes.
+    bool unquoteNames = false;
 };
 
 struct IndFileResult {
