@@ -100,12 +100,22 @@ std::optional<std::string> MacroFolderSource::readMacroFile(MacroFolder folder,
                                                             const std::string& fileName) const {
     if (fileName.empty() || fileName.find('\0') != std::string::npos) return std::nullopt;
     // Folder names, Windows path forms and letter case as the file handles read them.
-    const std::string& base = folder == MacroFolder::RemoteMacros ? remote_ : macros_;
-    std::string error;
-    const std::string path =
-        resolveFile(base, fileName, error).value_or(MacroFolderFiles(base).pathOf(fileName));
-    if (!isFile(path)) return std::nullopt;
-    return readFile(path);
+    const auto readIn = [&fileName](const std::string& base) -> std::optional<std::string> {
+        std::string error;
+        const std::string path =
+            resolveFile(base, fileName, error).value_or(MacroFolderFiles(base).pathOf(fileName));
+        if (!isFile(path)) return std::nullopt;
+        return readFile(path);
+    };
+    if (folder == MacroFolder::RemoteMacros) return readIn(remote_);
+    // (A full path names the same file in either folder.)
+    auto text = readIn(macros_);
+    if (!text && !shipped_.empty()) text = readIn(shipped_);
+    return text;
+}
+
+std::string shippedMacrosFolder(const std::string& programData) {
+    return programData + "/macros";
 }
 
 int saveMacroFile(const std::string& macrosFolder, std::string_view fileName,

@@ -31,11 +31,14 @@ class MacroFolderFiles : public MacroFileSystem {
 
 // Macro files to play: a relative name in the macros folder (or, for macros
 // the host sends, the remote-macro folder), a full path as it stands, with
-// the path forms MacroFolderFiles gives their meaning.
+// the path forms MacroFolderFiles gives their meaning. A relative name
+// missing from the macros folder is looked for in `shipped`, the macros that
+// come with the program (a user's copy in the macros folder wins), so an
+// AppData folder seeded by an older version still finds them.
 class MacroFolderSource : public MacroFileSource {
   public:
-    MacroFolderSource(std::string macros, std::string remote)
-        : macros_(std::move(macros)), remote_(std::move(remote)) {}
+    MacroFolderSource(std::string macros, std::string remote, std::string shipped = {})
+        : macros_(std::move(macros)), remote_(std::move(remote)), shipped_(std::move(shipped)) {}
 
     std::optional<std::string> readMacroFile(MacroFolder folder,
                                              const std::string& fileName) const override;
@@ -43,7 +46,12 @@ class MacroFolderSource : public MacroFileSource {
   private:
     std::string macros_;
     std::string remote_;
+    std::string shipped_;
 };
+
+// The folder of the macros that come with the program, in the program data
+// folder.
+std::string shippedMacrosFolder(const std::string& programData);
 
 // Writes a recorded macro to `fileName` (a name in `macrosFolder`, or a
 // path in the forms MacroFolderFiles takes), replacing any file there.

@@ -10,6 +10,7 @@ trap 'kill "${demo:-}" 2>/dev/null || true; rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/cedar_tn3270 bin/cedar_headless bin/cedar_demo_host share/cedar-tn3270/key.lst \
          share/cedar-tn3270/country.lst share/cedar-tn3270/defaults/standard.ses \
+         'share/cedar-tn3270/macros/cdr$lstc.mac' share/cedar-tn3270/rexxerr.lst \
          share/applications/cedar-tn3270.desktop share/icons/hicolor/scalable/apps/cedar-tn3270.svg; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done

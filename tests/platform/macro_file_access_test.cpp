@@ -102,7 +102,10 @@ TEST_F(MacroFileAccessTest, UnwritablePlaceFailsCleanly) {
 TEST_F(MacroFileAccessTest, MacroFilesToPlayByNameOrPath) {
     writeText(folder + "/macros/Logon.mac", "TYPE(\"a\")");
     writeText(folder + "/remote/host.mac", "TYPE(\"r\")");
-    MacroFolderSource source(folder + "/macros", folder + "/remote");
+    // The program's own macros: a user's copy wins; never for the host's.
+    writeText(folder + "/shipped/logon.mac", "TYPE(\"s\")");
+    writeText(folder + "/shipped/cdr$lstc.mac", "TYPE(\"l\")");
+    MacroFolderSource source(folder + "/macros", folder + "/remote", folder + "/shipped");
     const struct {
         MacroFolder where;
         std::string name;
@@ -110,6 +113,8 @@ TEST_F(MacroFileAccessTest, MacroFilesToPlayByNameOrPath) {
     } cases[] = {
         {MacroFolder::Macros, "Logon.mac", "TYPE(\"a\")"},
         {MacroFolder::Macros, "LOGON.MAC", "TYPE(\"a\")"},
+        {MacroFolder::Macros, "cdr$lstc.mac", "TYPE(\"l\")"},
+        {MacroFolder::RemoteMacros, "cdr$lstc.mac", std::nullopt},
         {MacroFolder::Macros, folder + "/remote/host.mac", "TYPE(\"r\")"},
         {MacroFolder::Macros, "C:" + folder + "\\remote\\host.mac", "TYPE(\"r\")"},
         {MacroFolder::RemoteMacros, "host.mac", "TYPE(\"r\")"},

@@ -202,7 +202,8 @@ int main(int argc, char** argv) {
     cedar::EventLoop loop;
     cedar::TcpConnector connector;
     cedar::platform::TrustedHostsFile trustStore(cedar::platform::trustFilePath(folders.certs));
-    cedar::platform::MacroFolderSource macroFiles(folders.macros, folders.cdr);
+    cedar::platform::MacroFolderSource macroFiles(
+        folders.macros, folders.cdr, cedar::platform::shippedMacrosFolder(programData));
     cedar::platform::MacroFolderFiles macroFileSystem(folders.appData);
     cedar::platform::SpawnedPrograms programs(folders.appData);
     cedar::MacroFunctionServices macroServices;

@@ -57,6 +57,10 @@ const char* const kUsage =
     "                      \"ok BYTES\" when it ends. OPTION: TEXT|BINARY REPLACE|APPEND\n"
     "                      TSO|CMS|CICS NOASCII NOCRLF LRECL=N RECFM=F|V BLKSIZE=N\n"
     "                      SPACE=P[,S] TRACKS|CYLINDERS PARMS=TEXT TIMEOUT=SECONDS\n"
+    "  hostlist tso [LEVEL] | hostlist cms [PATTERN] | hostlist members NAME [LEVEL]\n"
+    "                      plays the listing macro of the transfer dialogs' List or\n"
+    "                      Members button (at the TSO READY or CMS Ready prompt):\n"
+    "                      \"entry NAME\" for each data set, member or file it finds\n"
     "  record start FILE [rexx]  records keys, typed text and host waits as a macro\n"
     "                      (native, or REXX with \"rexx\") into FILE (\".mac\" added;\n"
     "                      a name in the Macros folder, or a path)\n"
@@ -455,6 +459,7 @@ std::string Shell::execute(const std::string& line, bool& quit) {
     if (cmd == "key") return key(w);
     if (cmd == "type") return type(line);
     if (cmd == "transfer") return transfer(w);
+    if (cmd == "hostlist") return hostList(w);
     if (cmd == "record") return record(w);
     if (cmd == "macro") {
         if (w.size() != 2) return answer("", "usage: macro FILE");

@@ -157,6 +157,9 @@ class Shell : private DriverUi,
     // "transfer send|receive ...": answers "ok BYTES" when the transfer ends
     // (headless_transfer.cpp).
     std::string transfer(const std::vector<std::string>& words);
+    // The host list's listing macros, as the dialogs' List and Members
+    // buttons play them.
+    std::string hostList(const std::vector<std::string>& words);
     // "macro FILE" and "run STATEMENTS": play, and answer when the macro ends.
     std::string macro(const std::string& file, const std::string& statements);
     // "record start FILE [rexx]", "record pause", "record stop".

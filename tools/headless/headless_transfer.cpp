@@ -7,6 +7,7 @@
 #include "headless_shell.h"
 #include "session/session_transfer.h"
 #include "transfer/transfer_dialog_store.h"
+#include "transfer/transfer_host_list.h"
 #include "transfer/transfer_macro.h"
 #include "transfer/transfer_progress.h"
 
@@ -250,6 +251,41 @@ void HeadlessMacroTransfers::abandonTransfer() {
     if (!std::exchange(started_, false)) return;
     ShellRequestLink link(parts_.session);
     cancelTransferRequest(parts_.session.transfer, link);
+}
+
+void HeadlessMacroTransfers::addHostListEntry(const std::string& entry) {
+    if (parts_.note) parts_.note("entry " + entry);
+}
+
+std::string Shell::hostList(const std::vector<std::string>& w) {
+    const char* usage =
+        "usage: hostlist tso [LEVEL] | hostlist cms [PATTERN] | "
+        "hostlist members NAME [LEVEL]";
+    if (w.size() < 2) return answer("", usage);
+    const std::string kind = upper(w[1]);
+    std::string macro, level, dataSet;
+    const auto rest = [&w](std::size_t from) {
+        std::string out;
+        for (std::size_t i = from; i < w.size(); ++i)
+            out += (out.empty() ? "" : " ") + w[i];
+        return out;
+    };
+    if (kind == "TSO" && w.size() <= 3) {
+        macro = *listMacroFor(TransferHostType::Tso);
+        level = rest(2);
+    } else if (kind == "CMS") {
+        macro = *listMacroFor(TransferHostType::Cms);
+        level = rest(2);
+    } else if (kind == "MEMBERS" && (w.size() == 3 || w.size() == 4)) {
+        macro = kMembersMacro;
+        dataSet = membersDataSet(w[2]);
+        level = rest(3);
+    } else {
+        return answer("", usage);
+    }
+    facts_.hli = level;
+    facts_.dsn = dataSet;
+    return this->macro(macro, {});
 }
 
 }  // namespace cedar::headless

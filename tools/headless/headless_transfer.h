@@ -56,6 +56,8 @@ class HeadlessMacroTransfers : public MacroTransfers {
     // The macro was stopped: its transfer is cancelled (one the host has
     // not taken up yet ends at once).
     void abandonTransfer() override;
+    // XFERADDSTG: the entry is shown as "entry NAME".
+    void addHostListEntry(const std::string& entry) override;
 
   private:
     Parts parts_;
