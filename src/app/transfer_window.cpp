@@ -14,6 +14,7 @@
 #include "session/session_transfer.h"
 #include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_dialog_values.h"
+#include "transfer/transfer_host_list.h"
 #include "transfer/transfer_macro.h"
 #include "transfer/transfer_progress.h"
 #include "transfer/transfer_wildcards.h"
@@ -75,12 +76,16 @@ void TransferWindows::open(TransferDirection direction) {
                       BoxButtons::OkCancel) == BoxAnswer::Ok;
     };
     ui.cancel = [this] { cancel(); };
+    ui.list = [this, direction](const TransferDialogValues& v) { listHost(direction, v, false); };
+    ui.members = [this, direction](const TransferDialogValues& v) { listHost(direction, v, true); };
     d = new gui::TransferDialog(direction, std::move(ui), parent_);
     d->setWindowFlag(Qt::Window);
     d->setAttribute(Qt::WA_DeleteOnClose);
     TransferDialogValues values = storedDialogValues(core_.file.options.bytes(), direction);
     if (values.pcFolder.empty()) values.pcFolder = core_.folders.documents;
     d->setValues(values);
+    for (const std::string& entry : hostLists_[static_cast<std::size_t>(slot(direction))])
+        d->addHostListEntry(QString::fromStdString(entry));
     QObject::connect(d, &QDialog::finished, d, [this, direction] {
         Automatic& automatic = automatic_[static_cast<std::size_t>(slot(direction))];
         if (automatic.active) {
@@ -162,6 +167,58 @@ bool TransferWindows::macroTransferPending() const {
     return macroStarted_ && core_.session->status != SessionStatus::NotConnected &&
            core_.keyboard &&
            transferAwaitsHost(core_.session->transfer, core_.keyboard->controller().locked());
+}
+
+void TransferWindows::listHost(TransferDirection direction, const TransferDialogValues& values,
+                               bool members) {
+    gui::TransferDialog* d = dialog(direction);
+    const auto warn = [d](const std::string& title, const std::string& text) {
+        askLater(d, title, text, MessageIcon::Warning, BoxButtons::Ok, [](BoxAnswer) {});
+    };
+    const std::optional<std::string> macro =
+        members ? std::optional<std::string>(kMembersMacro) : listMacroFor(values.hostType);
+    if (!macro || !core_.macros || !core_.facts) return;
+    if (core_.session->status == SessionStatus::NotConnected) {
+        warn("Not Connected", "The host list comes from the host. Connect to it first.");
+        return;
+    }
+    // The listing macro types at the host's prompt: not during a transfer
+    // or another macro.
+    if (running_ != TransferDirection::None || core_.session->transfer.running()) {
+        warn("File Transfer in Progress",
+             "A file transfer is in progress. List the host files "
+             "when it has ended.");
+        return;
+    }
+    const MacroInterpreter& interpreter = core_.macros->runner().interpreter();
+    if (interpreter.loaded() || interpreter.queuedStarts() > 0) {
+        warn("Macro in Progress", "A macro is playing. List the host files when it has ended.");
+        return;
+    }
+    std::string dataSet;
+    if (members) {
+        dataSet = membersDataSet(values.hostName);
+        if (dataSet.empty() || dataSet == "'") {
+            warn("No Data Set",
+                 "Type the name of a partitioned data set, or choose one in the "
+                 "list, then press Members.");
+            return;
+        }
+    }
+    core_.facts->hli = values.listLevel;
+    core_.facts->dsn = dataSet;
+    listing_ = direction;
+    hostLists_[static_cast<std::size_t>(slot(direction))].clear();
+    if (d) d->clearHostList();
+    core_.macros->runner().runFile(*macro);
+}
+
+void TransferWindows::addHostListEntry(const std::string& entry) {
+    auto& list = hostLists_[static_cast<std::size_t>(slot(listing_))];
+    if (list.size() >= kMaxHostListEntries) return;
+    list.push_back(entry);
+    if (gui::TransferDialog* d = dialog(listing_))
+        d->addHostListEntry(QString::fromStdString(entry));
 }
 
 bool TransferWindows::startSeveral(TransferDirection direction,

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/app_core.h"
 #include "platform/transfer_log_file.h"
@@ -56,6 +57,13 @@ class TransferWindows {
     void abandonMacroTransfer();
     // Called when the macro's transfer has ended (or did not start).
     void setMacroTransferEnded(std::function<void()> ended) { macroEnded_ = std::move(ended); }
+    // XFERADDSTG: one more entry of the host list that the last "List" or
+    // "Members" press cleared (the receive dialog's before any press). The
+    // lists outlive their dialogs: a dialog opens with its list.
+    void addHostListEntry(const std::string& entry);
+    // At most this many entries: a listing macro that never ends fills no
+    // more.
+    static constexpr std::size_t kMaxHostListEntries = 10000;
 
     // The rate text of a running count: "Bytes transferred = 7,000 (3,500
     // bytes/s)"; the line unchanged before a full millisecond has passed.
@@ -77,6 +85,9 @@ class TransferWindows {
     // says why there are none. False for a single transfer.
     bool startSeveral(TransferDirection direction, const TransferDialogValues& values);
     void endAutomatic(TransferDirection direction, bool keepOpen);
+    // "List" and "Members": the listing macro, with the list level in
+    // XFERHLI and the data set in XFERDSN, refills the dialog's host list.
+    void listHost(TransferDirection direction, const TransferDialogValues& values, bool members);
     void progress(std::string_view line);
     void finished();
     void cancel();
@@ -98,6 +109,8 @@ class TransferWindows {
     std::array<Automatic, 2> automatic_;
     bool macroStarted_ = false;  // the last transfer was a macro's
     std::function<void()> macroEnded_;
+    std::array<std::vector<std::string>, 2> hostLists_;
+    TransferDirection listing_ = TransferDirection::Download;  // the list XFERADDSTG fills
 };
 
 // The window's MacroTransfers: the transfer windows, made when a macro
@@ -118,6 +131,9 @@ class WindowMacroTransfers : public MacroTransfers {
     }
     void abandonTransfer() override {
         if (TransferWindows* w = windows_(false)) w->abandonMacroTransfer();
+    }
+    void addHostListEntry(const std::string& entry) override {
+        if (TransferWindows* w = windows_(true)) w->addHostListEntry(entry);
     }
 
   private:

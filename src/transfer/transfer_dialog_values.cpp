@@ -9,7 +9,10 @@ TransferRequest dialogTransferRequest(const TransferDialogValues& values,
     r.direction = direction;
     r.pcFolder = values.pcFolder;
     r.pcName = values.pcName;
-    r.hostName = hostFileName(values.hostName, {}, !values.listLevel.empty());
+    // A list level qualifies TSO names only: a CMS file name in quotes is
+    // no CMS file name (for CMS the list level is only what List lists).
+    r.hostName = hostFileName(
+        values.hostName, {}, !values.listLevel.empty() && values.hostType == TransferHostType::Tso);
     r.program = program.empty() ? "IND$FILE" : program;
     r.binary = values.binary;
     TransferCommandOptions& o = r.command;

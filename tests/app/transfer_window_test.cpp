@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <csignal>
@@ -246,6 +247,25 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
             },
             30s))
             << "status line: " << dialog->statusLine().toStdString();
+
+        // List fills the host list from the host's catalog (its listing
+        // macro, at the host's command line); an entry chosen becomes the
+        // host name, and the list is there again when the dialog reopens.
+        MacroInterpreter& macro = window.core().macros->runner().interpreter();
+        ASSERT_TRUE(click(dialog->listButton()));
+        ASSERT_TRUE(
+            pumpUntil([&] { return dialog->hostList()->count() > 0 && !macro.loaded(); }, 20s))
+            << screenOf(window).toStdString();
+        ASSERT_EQ(dialog->hostList()->count(), 1);
+        EXPECT_EQ(dialog->hostList()->item(0)->text(), "'NEWCOMER.DATA'");
+        dialog->hostList()->setCurrentRow(0);
+        EXPECT_EQ(field(dialog, "Host file name")->text(), "'NEWCOMER.DATA'");
+        dialog->close();
+        ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
+        ASSERT_TRUE(XDesktop::activate(*id, pump));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F10"}}));
+        ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
+        EXPECT_EQ(dialog->hostList()->count(), 1);
         dialog->close();
         ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
 
@@ -268,7 +288,6 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         const std::string macroBack = home.path() + "/macro-back.bin";
         const auto keptBefore =
             storedDialogValues(window.core().file.options.bytes(), TransferDirection::Upload);
-        MacroInterpreter& macro = window.core().macros->runner().interpreter();
         window.core().macros->runner().runText("SendFile(\"" + pcFile +
                                                "\", \"macro.data\", \"BINARY\")\n"
                                                "ReceiveFile(\"macro.data\", \"" +

@@ -26,17 +26,17 @@ TEST(TransferDialog, HostSystemsShowTheirControls) {
     struct Case {
         TransferHostType type;
         TransferDirection direction;
-        bool attributes, blockSize, allocation, listLevel;
+        bool attributes, blockSize, allocation, listLevel, members;
     };
     const auto up = TransferDirection::Upload;
     const auto down = TransferDirection::Download;
     const Case cases[] = {
-        {TransferHostType::Tso, up, true, true, true, true},
-        {TransferHostType::Cms, up, true, false, false, true},
-        {TransferHostType::Cics, up, false, false, false, false},
-        {TransferHostType::Tso, down, false, false, false, true},
-        {TransferHostType::Cms, down, false, false, false, true},
-        {TransferHostType::Cics, down, false, false, false, false},
+        {TransferHostType::Tso, up, true, true, true, true, true},
+        {TransferHostType::Cms, up, true, false, false, true, false},
+        {TransferHostType::Cics, up, false, false, false, false, false},
+        {TransferHostType::Tso, down, false, false, false, true, true},
+        {TransferHostType::Cms, down, false, false, false, true, false},
+        {TransferHostType::Cics, down, false, false, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.type) * 10 + static_cast<int>(c.direction));
@@ -50,6 +50,8 @@ TEST(TransferDialog, HostSystemsShowTheirControls) {
         EXPECT_EQ(dialog.blockSizeEdit()->isVisible(), c.blockSize);
         EXPECT_EQ(dialog.allocationGroup()->isVisible(), c.allocation);
         EXPECT_EQ(dialog.listLevelEdit()->isVisible(), c.listLevel);
+        EXPECT_EQ(dialog.listButton()->isVisible(), c.listLevel) << "List goes with the level";
+        EXPECT_EQ(dialog.membersButton()->isVisible(), c.members);
         EXPECT_EQ(dialog.values().hostType, c.type);
     }
     EXPECT_EQ(TransferDialog(up, {}).windowTitle(), "Send File to Host");
@@ -142,6 +144,15 @@ TEST(TransferDialog, SendBuildsTheCommandFromTheControls) {
     dialog.setValues(v);
     dialog.startButton()->click();
     EXPECT_EQ(commandOf(started.back(), TransferDirection::Download), "IND$FILE GET 'USER.DATA' ");
+
+    // But a CMS file name never goes in quotes.
+    v.hostType = TransferHostType::Cms;
+    v.hostName = "profile exec a";
+    v.listLevel = "* EXEC A";
+    dialog.setValues(v);
+    dialog.startButton()->click();
+    EXPECT_EQ(commandOf(started.back(), TransferDirection::Download),
+              "IND$FILE GET PROFILE EXEC A ( ) ");
 }
 
 TEST(TransferDialog, LeavingDuringATransferAsksFirst) {

@@ -75,11 +75,19 @@ TransferDialog::TransferDialog(TransferDirection direction, Ui ui, QWidget* pare
     hostName_->setMaxLength(54);
     hostName_->setAccessibleName("Host file name");
     hostList_ = new QListWidget(host);
+    hostList_->setAccessibleName("Host file list");
     if (!upload) hostList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    hostLayout->addWidget(listLevelLabel_, 0, 0);
-    hostLayout->addWidget(listLevel_, 0, 1);
-    hostLayout->addWidget(hostName_, 1, 0, 1, 2);
-    hostLayout->addWidget(hostList_, 2, 0, 1, 2);
+    listButton_ = new QPushButton("List", host);
+    membersButton_ = new QPushButton("Members", host);
+    auto* listButtons = new QHBoxLayout;
+    listButtons->addWidget(listButton_);
+    listButtons->addWidget(membersButton_);
+    listButtons->addStretch();
+    hostLayout->addLayout(listButtons, 0, 0, 1, 2);
+    hostLayout->addWidget(listLevelLabel_, 1, 0);
+    hostLayout->addWidget(listLevel_, 1, 1);
+    hostLayout->addWidget(hostName_, 2, 0, 1, 2);
+    hostLayout->addWidget(hostList_, 3, 0, 1, 2);
 
     auto* dataGroup = new QGroupBox("Data", this);
     auto* dataLayout = new QVBoxLayout(dataGroup);
@@ -187,6 +195,12 @@ TransferDialog::TransferDialog(TransferDirection direction, Ui ui, QWidget* pare
     connect(startButton_, &QPushButton::clicked, this, [this] {
         if (ui_.start) ui_.start(values());
     });
+    connect(listButton_, &QPushButton::clicked, this, [this] {
+        if (ui_.list) ui_.list(values());
+    });
+    connect(membersButton_, &QPushButton::clicked, this, [this] {
+        if (ui_.members) ui_.members(values());
+    });
     connect(exitButton, &QPushButton::clicked, this, [this] { reject(); });
     connect(viewLog, &QPushButton::clicked, this, [this] {
         if (ui_.viewLog) ui_.viewLog();
@@ -285,6 +299,8 @@ void TransferDialog::showHostType(TransferHostType type) {
     allocation_->setVisible(upload && tso);
     listLevelLabel_->setVisible(tso || cms);
     listLevel_->setVisible(tso || cms);
+    listButton_->setVisible(tso || cms);
+    membersButton_->setVisible(tso);
 }
 
 void TransferDialog::modeChosen(bool binary) {
@@ -311,6 +327,10 @@ QString TransferDialog::statusLine() const {
 
 void TransferDialog::addHostListEntry(const QString& entry) {
     hostList_->addItem(entry);
+}
+
+void TransferDialog::clearHostList() {
+    hostList_->clear();
 }
 
 bool TransferDialog::mayLeave() {

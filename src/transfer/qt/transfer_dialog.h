@@ -1,8 +1,10 @@
 // The "Send File to Host" and "Receive File from Host" dialogs: the PC and
 // host names, text or binary, the host system (its choice shows and hides
 // the controls that system has), record attributes and space for uploads,
-// code conversion and more host options, a status line with the last
-// progress line, and the confirmation before a running transfer is left.
+// code conversion and more host options, the host list that "List" and
+// "Members" have filled (choosing an entry takes it as the host name), a
+// status line with the last progress line, and the confirmation before a
+// running transfer is left.
 #pragma once
 
 #include <QDialog>
@@ -35,6 +37,10 @@ class TransferDialog : public QDialog {
         std::function<bool()> confirmCancel{};
         // The transfer is to be cancelled.
         std::function<void()> cancel{};
+        // "List" and "Members" pressed with these values: the host list is
+        // to be filled.
+        std::function<void(const TransferDialogValues&)> list{};
+        std::function<void(const TransferDialogValues&)> members{};
     };
 
     static constexpr const char* kCancelQuestion =
@@ -50,6 +56,7 @@ class TransferDialog : public QDialog {
     void setTransferRunning(bool running) { running_ = running; }
     // A host list entry (XFERADDSTG).
     void addHostListEntry(const QString& entry);
+    void clearHostList();
 
     // The controls, for tests and the wiring.
     QPushButton* startButton() const { return startButton_; }
@@ -65,6 +72,8 @@ class TransferDialog : public QDialog {
     QComboBox* recordFormatBox() const { return recordFormat_; }
     QLineEdit* blockSizeEdit() const { return blockSize_; }
     QListWidget* hostList() const { return hostList_; }
+    QPushButton* listButton() const { return listButton_; }
+    QPushButton* membersButton() const { return membersButton_; }
 
   protected:
     void reject() override;
@@ -90,6 +99,8 @@ class TransferDialog : public QDialog {
     QListWidget* pcFiles_ = nullptr;
     QLineEdit* listLevel_ = nullptr;
     QLabel* listLevelLabel_ = nullptr;
+    QPushButton* listButton_ = nullptr;
+    QPushButton* membersButton_ = nullptr;
     QLineEdit* hostName_ = nullptr;
     QListWidget* hostList_ = nullptr;
     QRadioButton* text_ = nullptr;
