@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 namespace cedar {
 
@@ -40,9 +41,17 @@ std::vector<std::uint8_t> HostSender::frame(std::span<const std::uint8_t> data,
         // A Telnet command passed through this path goes unchanged.
         out.insert(out.end(), data.begin(), data.end());
     } else {
-        for (std::uint8_t b : data) {
-            out.push_back(b);
-            if (b == kIac) out.push_back(kIac);
+        // Runs without IAC go over whole; each IAC is doubled (RFC 854).
+        const std::uint8_t* at = data.data();
+        const std::uint8_t* const end = at + data.size();
+        while (at != end) {
+            const void* found = std::memchr(at, kIac, static_cast<std::size_t>(end - at));
+            const std::uint8_t* stop = found ? static_cast<const std::uint8_t*>(found) : end;
+            out.insert(out.end(), at, stop);
+            if (stop == end) break;
+            out.push_back(kIac);
+            out.push_back(kIac);
+            at = stop + 1;
         }
         out.push_back(kIac);
         out.push_back(kEor);

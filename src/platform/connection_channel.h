@@ -4,7 +4,11 @@
 //
 // Outgoing: send() on the session thread appends to one buffer and returns;
 // the connection's thread takes the whole buffer when it has written the
-// previous one, so bytes leave in the order they were sent.
+// previous one, so bytes leave in the order they were sent. On a plain
+// socket whose thread has nothing queued or half written, the session
+// thread writes at once without waiting (MSG_DONTWAIT) and queues only what
+// the socket did not take: one thread hop and a wake-up less per record, which
+// a file transfer's lock-step exchange of blocks feels.
 //
 // Incoming: the connection's thread reads blocks of up to kBlockSize bytes
 // and queues them without waiting. One drain task at a time runs on the
@@ -70,9 +74,12 @@ class ConnectionChannel : public std::enable_shared_from_this<ConnectionChannel>
     void setWritable(bool writable);
     // The connection broke while sending: later sends report `error`.
     void setSendError(int error);
-    // Swaps the queued outgoing bytes into `out` (which must be empty); false
-    // when there were none.
+    // Swaps the queued outgoing bytes into `out` (which must be empty: the
+    // bytes taken before are written); false when there were none.
     bool takeOutgoing(Block& out);
+    // The plain socket the session thread may write to directly, or -1
+    // (TLS, or before the socket is closed).
+    void setDirectSocket(int fd);
     // A buffer of kBlockSize bytes to read into (recycled when possible).
     Block freeBlock();
     // Whether another block fits, counting `pending` bytes read but not yet
@@ -101,6 +108,8 @@ class ConnectionChannel : public std::enable_shared_from_this<ConnectionChannel>
     std::mutex mutex_;  // guards everything below
     bool writable_ = false;
     int sendError_ = socket_error::kNotSocket;
+    int directFd_ = -1;
+    bool inFlight_ = false;  // the connection's thread holds bytes not yet written
     Block outgoing_;
     std::deque<Block> incoming_;
     std::size_t queuedBytes_ = 0;  // queued or being processed

@@ -199,6 +199,7 @@ void TcpConnection::run(bool& up) {
     }
 
     channel_->setWritable(true);
+    if (!ssl_) channel_->setDirectSocket(fd_);
     up = true;
     channel_->post([info](ConnectionEvents& events) { events.connectionUp(info); });
     pump();
@@ -263,6 +264,7 @@ void TcpConnection::closeSocket() {
     ssl_.reset();
     ctx_.reset();
     if (fd_ >= 0) {
+        channel_->setDirectSocket(-1);  // before the number can be reused
         ::close(fd_);
         fd_ = -1;
     }
@@ -497,6 +499,13 @@ Io TcpConnection::readSome() {
         readBlocks_.push_back(std::move(block));
         next_.clear();
         io.progress = true;
+        // A short read has emptied a plain socket: poll() tells of more
+        // without another read that finds nothing. (TLS may hold a record
+        // read ahead.)
+        if (!ssl_ && static_cast<std::size_t>(n) < ConnectionChannel::kBlockSize) {
+            io.wait = POLLIN;
+            break;
+        }
     }
     push();
     return io;

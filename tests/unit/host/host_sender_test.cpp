@@ -60,6 +60,19 @@ TEST(HostSender, FramesRecords) {
     h.sender.sendRecord(data, HostSender::kTrace);
     EXPECT_EQ(h.connection.sent.size(), 2u);
     EXPECT_EQ(h.events.traced.size(), 3u);
+
+    // IACs together, at the end, and a record of nothing else after its AID.
+    const struct {
+        Bytes_ data, framed;
+    } cases[] = {
+        {{0x7D, 0xFF, 0xFF}, {0x7D, 0xFF, 0xFF, 0xFF, 0xFF, kIac, kEor}},
+        {{0x7D, 0x40, 0x40, 0xFF}, {0x7D, 0x40, 0x40, 0xFF, 0xFF, kIac, kEor}},
+        {{0x7D}, {0x7D, kIac, kEor}},
+    };
+    for (const auto& c : cases) {
+        h.sender.sendRecord(c.data);
+        EXPECT_EQ(h.connection.sent.back(), c.framed);
+    }
 }
 
 TEST(HostSender, Tn3270eHeaderAndSequenceNumbers) {
