@@ -35,6 +35,10 @@ int requestOf(area::WindowAction action) {
 
 bool MainWindow::transferOper(std::uint8_t code) {
     const auto oper = static_cast<keys::Oper>(code);
+    if (oper == keys::Oper::TransferLog) {
+        if (TransferWindows* windows = transferWindows()) windows->openLog();
+        return true;
+    }
     if (oper != keys::Oper::SendFile && oper != keys::Oper::ReceiveFile) return false;
     if (TransferWindows* windows = transferWindows())
         windows->open(oper == keys::Oper::SendFile ? TransferDirection::Upload

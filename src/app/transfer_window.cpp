@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -12,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/transfer_file_opener.h"
 #include "session/session_transfer.h"
+#include "transfer/qt/transfer_log_window.h"
 #include "transfer/transfer_dialog_store.h"
 #include "transfer/transfer_dialog_values.h"
 #include "transfer/transfer_host_list.h"
@@ -52,6 +52,8 @@ TransferWindows::~TransferWindows() {
     transfer.setCompletionSink({});
     for (auto& d : dialogs_)
         delete d.data();
+    log_.setView(nullptr);
+    delete logWindow_.data();
 }
 
 gui::TransferDialog* TransferWindows::dialog(TransferDirection direction) const {
@@ -357,17 +359,26 @@ void TransferWindows::keepValues(TransferDirection direction, const TransferDial
 }
 
 void TransferWindows::showLog() {
-    auto* view = new QDialog(parent_);
+    if (logWindow_) {
+        logWindow_->raise();
+        logWindow_->activateWindow();
+        return;
+    }
+    auto* view = new gui::TransferLogWindow(
+        logFile_.lines(), [this] { log_.clear(); }, parent_);
+    view->setWindowFlag(Qt::Window);
     view->setAttribute(Qt::WA_DeleteOnClose);
-    view->setWindowTitle(" File Transfer Log - transfer.log");
-    auto* text = new QPlainTextEdit(view);
-    text->setReadOnly(true);
-    for (const auto& line : logFile_.lines())
-        text->appendPlainText(QString::fromStdString(line));
-    auto* layout = new QVBoxLayout(view);
-    layout->addWidget(text);
-    view->resize(600, 400);
+    logWindow_ = view;
+    log_.setView(view);
+    // The window goes: the log has no view any more.
+    QObject::connect(view, &QObject::destroyed, view, [this] { log_.setView(nullptr); });
     view->show();
+}
+
+void TransferWindows::openLog() {
+    // From a key: not while a transfer runs (its dialog has View Log).
+    if (running_ != TransferDirection::None || core_.session->transfer.running()) return;
+    showLog();
 }
 
 }  // namespace cedar::app

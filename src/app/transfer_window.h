@@ -25,6 +25,7 @@
 #include "platform/transfer_log_file.h"
 #include "session/macro_services.h"
 #include "transfer/qt/transfer_dialog.h"
+#include "transfer/qt/transfer_log_window.h"
 #include "transfer/transfer_log.h"
 #include "transfer/transfer_request.h"
 
@@ -40,6 +41,9 @@ class TransferWindows {
 
     // Opens the dialog of `direction`, or brings the open one to the front.
     void open(TransferDirection direction);
+    // The transfer log window (OPER 43): opened, or brought to the front,
+    // unless a transfer runs.
+    void openLog();
     // The open dialog of `direction`, or nullptr.
     gui::TransferDialog* dialog(TransferDirection direction) const;
 
@@ -104,6 +108,7 @@ class TransferWindows {
     TransferLog log_;
     std::unique_ptr<TransferLinkForRequest> requestLink_;
     std::array<QPointer<gui::TransferDialog>, 2> dialogs_;
+    QPointer<gui::TransferLogWindow> logWindow_;
     TransferDirection running_ = TransferDirection::None;
     QElapsedTimer started_;
     std::array<Automatic, 2> automatic_;

@@ -30,6 +30,7 @@
 #include "oracles.h"
 #include "program_run.h"
 #include "transfer/qt/transfer_dialog.h"
+#include "transfer/qt/transfer_log_window.h"
 #include "transfer/transfer_dialog_store.h"
 #include "x_desktop.h"
 
@@ -210,6 +211,31 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         EXPECT_EQ(log.find("Bytes transferred"), std::string::npos)
             << "the running count is shown, not logged";
 
+        // Ctrl+F11, bound to the transfer log, opens the log window with the
+        // file's lines; it stays open and gets the next transfer's lines.
+        ASSERT_TRUE(bindCtrl(window, 11, keys::Oper::TransferLog));
+        ASSERT_TRUE(XDesktop::activate(*id, pump));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F11"}}));
+        gui::TransferLogWindow* logWindow = nullptr;
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* l = dynamic_cast<gui::TransferLogWindow*>(w); l && l->isVisible())
+                        logWindow = l;
+                return logWindow != nullptr;
+            },
+            10s));
+        EXPECT_EQ(logWindow->windowTitle(), " File Transfer Log - transfer.log");
+        const auto logRows = [&] {
+            QStringList rows;
+            for (int i = 0; i < logWindow->list()->count(); ++i)
+                rows << logWindow->list()->item(i)->text();
+            return rows.join("\n").toStdString();
+        };
+        EXPECT_NE(logRows().find(" - Upload " + pcFile + " to newcomer.data"), std::string::npos)
+            << logRows();
+        const int rowsBefore = logWindow->list()->count();
+
         // The dialog is left without a question once the transfer has ended;
         // opened again, it holds what it held, which the session record keeps.
         dialog->close();
@@ -247,6 +273,15 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
             },
             30s))
             << "status line: " << dialog->statusLine().toStdString();
+        // The open log window got the download's lines as they came; Clear
+        // Log empties it and the file.
+        EXPECT_NE(logRows().find(" - Download " + back + " to newcomer.data"), std::string::npos)
+            << logRows();
+        EXPECT_GT(logWindow->list()->count(), rowsBefore);
+        logWindow->clearButton()->click();
+        EXPECT_EQ(logWindow->list()->count(), 0);
+        EXPECT_EQ(test::readBytes(test::appDataOf(home.path()) + "/transfer.log"), "");
+        logWindow->close();
 
         // List fills the host list from the host's catalog (its listing
         // macro, at the host's command line); an entry chosen becomes the
