@@ -1,8 +1,8 @@
 // A file sent from the window to the demo host and received back, as a user
 // does it on an X display with a window manager: the logon and the command
 // line panel typed with real X key events, the "Send File to Host" dialog
-// opened by a key (Ctrl+F9, bound to Send File for the test: the shipped
-// keyboard binds no key to it), its fields filled by clicks and typing, and
+// opened by its key in the shipped keyboard (Ctrl+U; Ctrl+D for Receive
+// File), its fields filled by clicks and typing, and
 // Send clicked. The file must arrive in the demo host's data set folder byte
 // for byte, the dialog's status line must show the host's closing message,
 // and transfer.log must hold the transfer's lines. A macro's SendFile and
@@ -163,11 +163,6 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         ASSERT_TRUE(pumpUntil([&] { return screenOf(window).contains("User ID"); }, 20s))
             << screenOf(window).toStdString();
 
-        // Ctrl+F9 (the key of PF9) opens the send dialog, Ctrl+F10 the
-        // receive dialog.
-        ASSERT_TRUE(bindCtrl(window, 9, keys::Oper::SendFile));
-        ASSERT_TRUE(bindCtrl(window, 10, keys::Oper::ReceiveFile));
-
         const auto id = XDesktop::findWindow("Cedar TN3270", 10s, pump);
         ASSERT_TRUE(id);
         ASSERT_TRUE(XDesktop::activate(*id, pump));
@@ -178,10 +173,10 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         ASSERT_TRUE(pumpUntil([&] { return screenOf(window).contains("COMMAND LINE"); }, 10s))
             << screenOf(window).toStdString();
 
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+u"}}));
         gui::TransferDialog* dialog = nullptr;
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s))
-            << "Ctrl+F9 opened no transfer dialog";
+            << "Ctrl+U opened no transfer dialog";
         EXPECT_EQ(dialog->windowTitle(), "Send File to Host");
         ASSERT_TRUE(pumpUntil([&] { return dialog->isActiveWindow(); }, 5s));
 
@@ -246,7 +241,7 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         EXPECT_EQ(kept.hostName, "newcomer.data");
         EXPECT_TRUE(kept.binary);
         ASSERT_TRUE(XDesktop::activate(*id, pump));
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+u"}}));
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
         EXPECT_EQ(field(dialog, "PC file name")->text().toStdString(), pcFile);
         EXPECT_EQ(field(dialog, "Host file name")->text(), "newcomer.data");
@@ -256,7 +251,7 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
 
         // The receive dialog brings it back.
         ASSERT_TRUE(XDesktop::activate(*id, pump));
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F10"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+d"}}));
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
         EXPECT_EQ(dialog->windowTitle(), "Receive File from Host");
         ASSERT_TRUE(pumpUntil([&] { return dialog->isActiveWindow(); }, 5s));
@@ -298,7 +293,7 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         dialog->close();
         ASSERT_TRUE(pumpUntil([&] { return openDialog() == nullptr; }, 5s));
         ASSERT_TRUE(XDesktop::activate(*id, pump));
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F10"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+d"}}));
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
         EXPECT_EQ(dialog->hostList()->count(), 1);
         dialog->close();
@@ -307,7 +302,7 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         // A PC path the request refuses (too long) starts nothing: the box
         // says why and the dialog stays.
         ASSERT_TRUE(XDesktop::activate(*id, pump));
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+u"}}));
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
         field(dialog, "PC file name")->setText(QString("/") + QString(258, 'n'));
         dialog->startButton()->click();
@@ -354,7 +349,7 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         test::writeBytes(multi + "/b.bin", content);
         test::writeBytes(multi + "/c.txt", "not this one");
         ASSERT_TRUE(XDesktop::activate(*id, pump));
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+u"}}));
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
         TransferDialogValues several = dialog->values();
         several.pcFolder = multi;
@@ -378,7 +373,7 @@ TEST(TransferWindow, ASendFileDialogPutsAFileOnTheDemoHost) {
         const std::string big = home.path() + "/big.bin";
         test::writeBytes(big, std::string(2'000'000, 'x'));
         ASSERT_TRUE(XDesktop::activate(*id, pump));
-        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+F9"}}));
+        ASSERT_TRUE(typeKeys({{"xdotool", "key", "ctrl+u"}}));
         ASSERT_TRUE(pumpUntil([&] { return (dialog = openDialog()) != nullptr; }, 10s));
         ASSERT_TRUE(pumpUntil([&] { return dialog->isActiveWindow(); }, 5s));
         ASSERT_TRUE(fill(dialog, big, "big.data"));
