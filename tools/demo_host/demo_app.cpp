@@ -4,11 +4,14 @@
 #include <cctype>
 
 #include "ebcdic.h"
+#include "host_text.h"
 #include "listings.h"
 
 namespace cedar::demo {
 
 namespace {
+
+using hostside::upperCase;
 
 constexpr std::uint8_t kSba = 0x11;
 constexpr const char* kOutput = "OUTPUT";  // the panel of a listing's output
@@ -27,12 +30,6 @@ Element textElement(int row, int column, std::string text, std::uint8_t color = 
 std::string literal(std::string text) {
     for (std::size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 2))
         text.insert(at, 1, '&');
-    return text;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -157,9 +154,9 @@ DemoApp::Reply DemoApp::handle(std::span<const std::uint8_t> record) {
     const Panel& panel = panelNamed(current_);
     if (auto it = panel.keys.find(key); it != panel.keys.end()) return act(it->second, key, record);
     if (key == "clear" || key.rfind("pa", 0) == 0)
-        return show(current_, upper(key) + " pressed: the panel is shown again.");
+        return show(current_, upperCase(key) + " pressed: the panel is shown again.");
     return show(current_,
-                (key.empty() ? std::string("That key") : upper(key)) + " is not active here.");
+                (key.empty() ? std::string("That key") : upperCase(key)) + " is not active here.");
 }
 
 DemoApp::Reply DemoApp::transferStep(std::span<const std::uint8_t> record) {
@@ -180,7 +177,7 @@ DemoApp::Reply DemoApp::command(std::span<const std::uint8_t> record) {
     // does not run the last one once more.
     const std::string typed = trim(values_["LINE"]);
     values_.erase("LINE");
-    const std::string line = upper(typed);
+    const std::string line = upperCase(typed);
     if (line.empty() && current_ == kOutput && moreOutput_) return nextOutput();
     if (line.empty()) return show(current_, "Type a command, then press Enter.");
     if (!transfer_) return show(current_, "This host runs no commands.");
@@ -251,13 +248,13 @@ DemoApp::Reply DemoApp::act(const std::string& action, const std::string& key,
     if (action == "refresh") return show(current_);
     if (action == "logoff") return show("BYE");
     if (action == "logon") {
-        const std::string user = upper(trim(values_["USERID"]));
+        const std::string user = upperCase(trim(values_["USERID"]));
         if (user.empty()) return show("LOGON", "Type a user id, then press Enter.");
         values_["USERID"] = user;
         return show("MENU", "Logged on as " + user + ".");
     }
     if (action == "select") {
-        const std::string option = upper(trim(values_["OPTION"]));
+        const std::string option = upperCase(trim(values_["OPTION"]));
         const Panel& panel = panels_.panels.at(current_);
         auto it = panel.options.find(option);
         if (it == panel.options.end())
@@ -288,7 +285,7 @@ DemoApp::Reply DemoApp::act(const std::string& action, const std::string& key,
                                   ? std::string()
                                   : (action == "up" ? "Top of the list." : "Bottom of the list."));
     }
-    return show(current_, upper(key) + " does nothing here.");
+    return show(current_, upperCase(key) + " does nothing here.");
 }
 
 }  // namespace cedar::demo

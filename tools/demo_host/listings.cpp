@@ -1,33 +1,17 @@
 #include "listings.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <set>
+
+#include "host_text.h"
 
 namespace cedar::demo {
 
 namespace {
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && text[i] == ' ')
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && text[i] != ' ')
-            ++i;
-        if (i > start) out.push_back(text.substr(start, i - start));
-    }
-    return out;
-}
+using hostside::blankWords;
+using hostside::upperCase;
 
 std::string unquoted(std::string name) {
     if (!name.empty() && name.front() == '\'') name.erase(0, 1);
@@ -110,7 +94,7 @@ std::vector<std::string> files(const std::vector<std::string>& args,
     std::vector<std::string> lines;
     for (const auto& name : names) {
         if (!isCmsFile(name)) continue;
-        const auto parts = words(name);
+        const auto parts = blankWords(name);
         if (parts.size() < 2 || parts.size() > 3) continue;
         const std::string mode = parts.size() == 3 ? parts[2].substr(0, 1) : "A";
         if (!matches(fn, parts[0]) || !matches(ft, parts[1]) || !matches(fm, mode)) continue;
@@ -128,8 +112,8 @@ std::vector<std::string> files(const std::vector<std::string>& args,
 
 std::optional<std::vector<std::string>> listingFor(const std::string& command,
                                                    const std::vector<std::string>& names) {
-    const std::string line = upper(command);
-    std::vector<std::string> args = words(line);
+    const std::string line = upperCase(command);
+    std::vector<std::string> args = blankWords(line);
     if (args.empty()) return std::nullopt;
     const std::string verb = args[0];
     args.erase(args.begin());

@@ -1,34 +1,10 @@
 #include "ind_file_command.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "host_text.h"
 
 namespace cedar::hostside {
-
-namespace {
-
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::vector<std::string> words(std::string_view text) {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && text[i] == ' ')
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && text[i] != ' ')
-            ++i;
-        if (i > start) out.emplace_back(text.substr(start, i - start));
-    }
-    return out;
-}
-
-}  // namespace
 
 bool IndFileCommand::has(std::string_view option) const {
     return std::find(options.begin(), options.end(), option) != options.end();
@@ -43,8 +19,8 @@ std::string IndFileCommand::optionText() const {
 
 std::optional<IndFileCommand> parseIndFile(std::string_view text, std::string& error) {
     error.clear();
-    const std::string line = upper(text);
-    const auto all = words(line);
+    const std::string line = upperCase(text);
+    const auto all = blankWords(line);
     if (all.empty() || all[0] != "IND$FILE") return std::nullopt;
     IndFileCommand command;
     if (all.size() < 2 || (all[1] != "PUT" && all[1] != "GET")) {
@@ -71,7 +47,7 @@ std::optional<IndFileCommand> parseIndFile(std::string_view text, std::string& e
             optionPart.clear();
         }
     }
-    auto nameWords = words(namePart);
+    auto nameWords = blankWords(namePart);
     if (!command.parenthesised) {
         // TSO: the name is the first word, the options follow it.
         if (nameWords.empty()) {
@@ -87,7 +63,7 @@ std::optional<IndFileCommand> parseIndFile(std::string_view text, std::string& e
         }
         for (const auto& w : nameWords)
             command.name += (command.name.empty() ? "" : " ") + w;
-        command.options = words(optionPart);
+        command.options = blankWords(optionPart);
     }
     for (char c : command.name)
         if (static_cast<unsigned char>(c) < 0x20) {
