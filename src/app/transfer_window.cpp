@@ -106,7 +106,7 @@ void TransferWindows::open(TransferDirection direction) {
 }
 
 bool TransferWindows::startForMacro(const MacroTransferRequest& request) {
-    if (core_.session->transfer.running() || running_ != TransferDirection::None) return false;
+    if (transferBusy()) return false;
     for (const Automatic& a : automatic_)
         if (a.active) return false;
     const TransferDirection direction = request.direction;
@@ -177,16 +177,24 @@ void TransferWindows::listHost(TransferDirection direction, const TransferDialog
     const auto warn = [d](const std::string& title, const std::string& text) {
         askLater(d, title, text, MessageIcon::Warning, BoxButtons::Ok, [](BoxAnswer) {});
     };
-    const std::optional<std::string> macro =
-        members ? std::optional<std::string>(kMembersMacro) : listMacroFor(values.hostType);
-    if (!macro || !core_.macros || !core_.facts) return;
+    if (!core_.macros || !core_.facts) return;
+    const std::optional<HostListing> listing =
+        hostListing(values.hostType, members, values.hostName, values.listLevel);
+    if (!listing) {
+        // (List has no button for CICS.)
+        if (members)
+            warn("No Data Set",
+                 "Type the name of a partitioned data set, or choose one in the "
+                 "list, then press Members.");
+        return;
+    }
     if (core_.session->status == SessionStatus::NotConnected) {
         warn("Not Connected", "The host list comes from the host. Connect to it first.");
         return;
     }
     // The listing macro types at the host's prompt: not during a transfer
     // or another macro.
-    if (running_ != TransferDirection::None || core_.session->transfer.running()) {
+    if (transferBusy()) {
         warn("File Transfer in Progress",
              "A file transfer is in progress. List the host files "
              "when it has ended.");
@@ -197,22 +205,16 @@ void TransferWindows::listHost(TransferDirection direction, const TransferDialog
         warn("Macro in Progress", "A macro is playing. List the host files when it has ended.");
         return;
     }
-    std::string dataSet;
-    if (members) {
-        dataSet = membersDataSet(values.hostName);
-        if (dataSet.empty() || dataSet == "'") {
-            warn("No Data Set",
-                 "Type the name of a partitioned data set, or choose one in the "
-                 "list, then press Members.");
-            return;
-        }
-    }
-    core_.facts->hli = values.listLevel;
-    core_.facts->dsn = dataSet;
+    core_.facts->hli = listing->level;
+    core_.facts->dsn = listing->dataSet;
     listing_ = direction;
     hostLists_[static_cast<std::size_t>(slot(direction))].clear();
     if (d) d->clearHostList();
-    core_.macros->runner().runFile(*macro);
+    core_.macros->runner().runFile(listing->macro);
+}
+
+bool TransferWindows::transferBusy() const {
+    return running_ != TransferDirection::None || core_.session->transfer.running();
 }
 
 void TransferWindows::addHostListEntry(const std::string& entry) {
@@ -277,7 +279,7 @@ void TransferWindows::start(TransferDirection direction, const TransferDialogVal
                             bool keep) {
     // One transfer at a time: a press during another one (or during the
     // second before a macro's starts) changes nothing of it.
-    bool busy = running_ != TransferDirection::None || core_.session->transfer.running();
+    bool busy = transferBusy();
     for (const Automatic& a : automatic_)
         busy = busy || (keep && a.active);
     if (busy) {
@@ -377,7 +379,7 @@ void TransferWindows::showLog() {
 
 void TransferWindows::openLog() {
     // From a key: not while a transfer runs (its dialog has View Log).
-    if (running_ != TransferDirection::None || core_.session->transfer.running()) return;
+    if (transferBusy()) return;
     showLog();
 }
 

@@ -92,6 +92,8 @@ class TransferWindows {
     // "List" and "Members": the listing macro, with the list level in
     // XFERHLI and the data set in XFERDSN, refills the dialog's host list.
     void listHost(TransferDirection direction, const TransferDialogValues& values, bool members);
+    // A transfer runs (started here, or by the session's protocols).
+    bool transferBusy() const;
     void progress(std::string_view line);
     void finished();
     void cancel();

@@ -13,16 +13,17 @@
 
 namespace cedar {
 
-// The macro "List" plays: TSO's LISTCAT, or CMS's LISTFILE; nothing for
-// CICS, which has no list.
-std::optional<std::string> listMacroFor(TransferHostType type);
+// What a press of "List" or "Members" plays, and what the macro reads.
+struct HostListing {
+    std::string macro;    // cdr$lstc (TSO LISTCAT), cdr$list (CMS LISTFILE), cdr$lstd (members)
+    std::string level;    // XFERHLI: the list level as given
+    std::string dataSet;  // XFERDSN (members): the host name up to its "(", a
+                          // leading quote kept so the macro knows it is fully qualified
+};
 
-// The macro "Members" plays (TSO only).
-inline constexpr const char* kMembersMacro = "cdr$lstd";
-
-// The data set whose members "Members" lists: the host name up to its "("
-// with the blanks around it dropped; a leading quote stays, so the macro
-// knows the name is fully qualified.
-std::string membersDataSet(std::string_view hostName);
+// Nothing to play: "List" for CICS, which has no list, or "Members" (TSO
+// only, whatever system is chosen) without a data set name.
+std::optional<HostListing> hostListing(TransferHostType type, bool members,
+                                       std::string_view hostName, std::string_view level);
 
 }  // namespace cedar

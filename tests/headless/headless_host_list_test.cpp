@@ -101,6 +101,7 @@ TEST(HeadlessHostList, ListAndMembersFillTheHostListFromTheHostsListings) {
 
         EXPECT_FALSE(p.command("hostlist cics").ok);
         EXPECT_FALSE(p.command("hostlist").ok);
+        EXPECT_FALSE(p.command("hostlist members (M)").ok) << "no data set to list";
         p.stop();
     }
     test::stopProcess(demo, 2s);

@@ -263,29 +263,23 @@ std::string Shell::hostList(const std::vector<std::string>& w) {
         "hostlist members NAME [LEVEL]";
     if (w.size() < 2) return answer("", usage);
     const std::string kind = upper(w[1]);
-    std::string macro, level, dataSet;
     const auto rest = [&w](std::size_t from) {
         std::string out;
         for (std::size_t i = from; i < w.size(); ++i)
             out += (out.empty() ? "" : " ") + w[i];
         return out;
     };
-    if (kind == "TSO" && w.size() <= 3) {
-        macro = *listMacroFor(TransferHostType::Tso);
-        level = rest(2);
-    } else if (kind == "CMS") {
-        macro = *listMacroFor(TransferHostType::Cms);
-        level = rest(2);
-    } else if (kind == "MEMBERS" && (w.size() == 3 || w.size() == 4)) {
-        macro = kMembersMacro;
-        dataSet = membersDataSet(w[2]);
-        level = rest(3);
-    } else {
-        return answer("", usage);
-    }
-    facts_.hli = level;
-    facts_.dsn = dataSet;
-    return this->macro(macro, {});
+    std::optional<HostListing> listing;
+    if (kind == "TSO" && w.size() <= 3)
+        listing = hostListing(TransferHostType::Tso, false, {}, rest(2));
+    else if (kind == "CMS")
+        listing = hostListing(TransferHostType::Cms, false, {}, rest(2));
+    else if (kind == "MEMBERS" && (w.size() == 3 || w.size() == 4))
+        listing = hostListing(TransferHostType::Tso, true, w[2], rest(3));
+    if (!listing) return answer("", usage);
+    facts_.hli = listing->level;
+    facts_.dsn = listing->dataSet;
+    return macro(listing->macro, {});
 }
 
 }  // namespace cedar::headless
